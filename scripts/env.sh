@@ -1,0 +1,95 @@
+# Shared environment for running Windows programs under Wine (sourced, not run).
+#
+#   tarvo_wine_env      exports WINEPREFIX, HOME, WINEDEBUG, WINEDLLOVERRIDES, LANG
+#   tarvo_wine_start    creates the prefix if needed, starts a persistent wineserver and warms it
+#   tarvo_display_start starts Xvfb on a free display unless DISPLAY is set
+#   tarvo_sound_start   starts a PulseAudio null sink reachable through PULSE_SERVER
+#   tarvo_services_stop stops what the start functions started
+#
+# TARVO_SCRATCH is the scratch folder of one run (prefix, home, sockets); it defaults to a
+# per-user folder under /tmp.
+
+tarvo_wine_env() {
+  export TARVO_SCRATCH="${TARVO_SCRATCH:-${TMPDIR:-/tmp}/tarvolive-$(id -u)}"
+  export WINEPREFIX="${TARVO_WINEPREFIX:-$TARVO_SCRATCH/wineprefix}"
+  export HOME="$TARVO_SCRATCH/home"
+  export WINEDEBUG="${TARVO_WINEDEBUG:--all}"
+  export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+  export LANG="${TARVO_LANG:-C.UTF-8}"
+  export WINEARCH=win32
+  mkdir -p "$HOME"
+  if [ -S "$TARVO_SCRATCH/pulse/native" ] && [ -z "${PULSE_SERVER:-}" ]; then
+    export PULSE_SERVER="unix:$TARVO_SCRATCH/pulse/native"
+  fi
+  if [ -z "${DISPLAY:-}" ] && [ -f "$TARVO_SCRATCH/display" ]; then
+    DISPLAY="$(cat "$TARVO_SCRATCH/display")"
+    export DISPLAY
+  fi
+}
+
+tarvo_wine_start() {
+  tarvo_wine_env
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    local t0=$SECONDS
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+    echo "wine: prefix created in $((SECONDS - t0)) s" >&2
+  fi
+  wineserver -p
+  # One warm-up process: a cold start costs over a second, a warm one tens of milliseconds.
+  wine cmd /c exit >/dev/null 2>&1 || true
+}
+
+tarvo_display_start() {
+  tarvo_wine_env
+  if [ -n "${DISPLAY:-}" ]; then return 0; fi
+  local n
+  for n in $(seq 90 140); do
+    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then break; fi
+  done
+  Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >"$TARVO_SCRATCH/xvfb.log" 2>&1 &
+  echo $! > "$TARVO_SCRATCH/xvfb.pid"
+  local i
+  for i in $(seq 1 100); do
+    [ -e "/tmp/.X11-unix/X$n" ] && break
+    sleep 0.05
+  done
+  export DISPLAY=":$n"
+  echo "$DISPLAY" > "$TARVO_SCRATCH/display"
+}
+
+tarvo_sound_start() {
+  tarvo_wine_env
+  local dir="$TARVO_SCRATCH/pulse"
+  mkdir -p "$dir"
+  if [ -S "$dir/native" ] && PULSE_SERVER="unix:$dir/native" pactl info >/dev/null 2>&1; then
+    export PULSE_SERVER="unix:$dir/native"
+    return 0
+  fi
+  rm -f "$dir/native"
+  # The null sink plays in real time, so DirectSound and Core Audio see a working device.
+  pulseaudio -D -n --exit-idle-time=-1 --daemonize=yes --use-pid-file=no \
+    --load="module-native-protocol-unix socket=$dir/native auth-anonymous=1" \
+    --load="module-null-sink sink_name=tarvo_null" \
+    --load="module-null-source source_name=tarvo_mic" \
+    >"$TARVO_SCRATCH/pulse.log" 2>&1 || true
+  local i
+  for i in $(seq 1 100); do
+    [ -S "$dir/native" ] && break
+    sleep 0.05
+  done
+  export PULSE_SERVER="unix:$dir/native"
+}
+
+tarvo_services_stop() {
+  tarvo_wine_env
+  wineserver -k >/dev/null 2>&1 || true
+  if [ -f "$TARVO_SCRATCH/xvfb.pid" ]; then
+    kill "$(cat "$TARVO_SCRATCH/xvfb.pid")" 2>/dev/null || true
+    rm -f "$TARVO_SCRATCH/xvfb.pid" "$TARVO_SCRATCH/display"
+  fi
+  if [ -n "${PULSE_SERVER:-}" ]; then
+    pactl exit >/dev/null 2>&1 || true
+  fi
+}
