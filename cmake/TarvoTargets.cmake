@@ -84,3 +84,11 @@ macro(tarvo_add_child_folders)
     add_subdirectory(${_tarvo_dir})
   endforeach()
 endmacro()
+
+# A Google Benchmark program: tarvo_add_benchmark(NAME LogBench SOURCES ... LIBS ...)
+function(tarvo_add_benchmark)
+  cmake_parse_arguments(ARG "" "NAME" "SOURCES;LIBS" ${ARGN})
+  add_executable(${ARG_NAME} ${ARG_SOURCES})
+  target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBS} benchmark::benchmark
+                        benchmark::benchmark_main shlwapi)
+endfunction()
