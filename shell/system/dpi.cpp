@@ -1,0 +1,87 @@
+#include "shell/system/dpi.h"
+
+#include <windows.h>
+
+#include <atomic>
+
+namespace {
+
+// A library loaded for one look-up and freed when the look-up is done.
+class ScopedLibrary {
+ public:
+  explicit ScopedLibrary(const wchar_t* name) : module_(LoadLibraryW(name)) {}
+  ~ScopedLibrary() {
+    if (module_) FreeLibrary(module_);
+  }
+  ScopedLibrary(const ScopedLibrary&) = delete;
+  ScopedLibrary& operator=(const ScopedLibrary&) = delete;
+
+  template <typename Fn>
+  Fn Find(const char* name) const {
+    return module_ ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module_, name)))
+                   : nullptr;
+  }
+
+ private:
+  HMODULE module_;
+};
+
+constexpr int kPerMonitorAware = 2;  // PROCESS_PER_MONITOR_DPI_AWARE
+constexpr int kEffectiveDpi = 0;     // MDT_EFFECTIVE_DPI
+
+std::atomic<int> g_cached_dpi{0};
+
+}  // namespace
+
+bool SetDpiAware() {
+  {
+    ScopedLibrary user32(L"User32.dll");
+    using SetContextFn = BOOL(WINAPI*)(HANDLE);
+    if (auto set_context = user32.Find<SetContextFn>("SetProcessDpiAwarenessContext")) {
+      // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE
+      if (set_context(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-3)))) return true;
+    }
+  }
+  {
+    ScopedLibrary user32(L"user32.dll");
+    using SetAwareFn = BOOL(WINAPI*)();
+    if (auto set_aware = user32.Find<SetAwareFn>("SetProcessDPIAware")) {
+      if (set_aware()) return true;
+    }
+  }
+  ScopedLibrary shcore(L"Shcore.dll");
+  using SetAwarenessFn = HRESULT(WINAPI*)(int);
+  if (auto set_awareness = shcore.Find<SetAwarenessFn>("SetProcessDpiAwareness")) {
+    set_awareness(kPerMonitorAware);  // counts as success whatever it answers
+    return true;
+  }
+  return false;
+}
+
+double GetDpi() {
+  ScopedLibrary shcore(L"Shcore.dll");
+  using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+  if (auto get_for_monitor = shcore.Find<GetDpiForMonitorFn>("GetDpiForMonitor")) {
+    HMONITOR monitor = MonitorFromWindow(GetDesktopWindow(), MONITOR_DEFAULTTONEAREST);
+    UINT x = 0, y = 0;
+    if (SUCCEEDED(get_for_monitor(monitor, kEffectiveDpi, &x, &y)) && y != 0) return y;
+    return 96.0;
+  }
+  HDC screen = GetDC(nullptr);
+  if (!screen) return 96.0;
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : 96.0;
+}
+
+int GetCachedDpi() {
+  int dpi = g_cached_dpi.load();
+  if (dpi == 0) {
+    int expected = 0;
+    g_cached_dpi.compare_exchange_strong(expected, static_cast<int>(GetDpi()));
+    dpi = g_cached_dpi.load();
+  }
+  return dpi;
+}
+
+float GetDpiScale() { return static_cast<float>(GetCachedDpi() / 96.0); }
