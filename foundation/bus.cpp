@@ -45,18 +45,28 @@ void CxBus::Send(const std::string& topic, const std::shared_ptr<ClsParamBase>& 
   // Handlers run from a snapshot, so that handlers may subscribe and unsubscribe. Each entry
   // keeps its handler alive while it runs, even when it removes its own subscription.
   struct Pending {
-    int id;
+    int id = 0;
     std::shared_ptr<const CxBusHandler> handler;
   };
-  std::vector<Pending> snapshot;
-  snapshot.reserve(subscribers->size());
+  // Most topics have a handful of subscribers: keep their snapshot off the heap.
+  constexpr size_t kInlineSnapshot = 8;
+  Pending inline_snapshot[kInlineSnapshot];
+  std::vector<Pending> heap_snapshot;
+  Pending* snapshot = inline_snapshot;
+  const size_t count = subscribers->size();
+  if (count > kInlineSnapshot) {
+    heap_snapshot.resize(count);
+    snapshot = heap_snapshot.data();
+  }
+  size_t taken = 0;
   for (const auto& [id, subscription] : *subscribers) {
-    snapshot.push_back(Pending{id, subscription.handler});
+    snapshot[taken++] = Pending{id, subscription.handler};
   }
 
   const StBusParam param{topic, pack->Types()};
   uint32_t generation = topic_maps_generation_.load();
-  for (const Pending& pending : snapshot) {
+  for (size_t i = 0; i < taken; ++i) {
+    const Pending& pending = snapshot[i];
     if (generation != topic_maps_generation_) {
       generation = topic_maps_generation_.load();
       subscribers = FindTopic(topic);
@@ -71,6 +81,7 @@ void CxBus::Send(const std::string& topic, const std::shared_ptr<ClsParamBase>& 
 }
 
 bool CxBus::MatchParamTypes(const StBusTypeList& a, const StBusTypeList& b) {
+  if (&a == &b) return true;  // Lists are built once per type list, so equal lists are shared.
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
     if (a[i].name != b[i].name && a[i].size != b[i].size) return false;

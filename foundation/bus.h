@@ -279,7 +279,9 @@ void CxBus::ListenImpl(CxSubscriptionList& list, CxBus& bus, const std::string& 
                                          const StBusParam& param) {
     const StBusType* own_result = nullptr;
     if constexpr (!std::is_void_v<R>) own_result = &foundation::BusTypeOf<R>();
-    if (MatchParamTypes(foundation::BusTypeListOf<P...>(), param.types) &&
+    if (MatchParamTypes(
+            foundation::BusTypeListOf<std::remove_cv_t<std::remove_reference_t<P>>...>(),
+            param.types) &&
         MatchResultType(own_result, *pack, result)) {
       Invoke<R, P...>(owner, member, pack, result, std::index_sequence_for<P...>{});
     } else {
