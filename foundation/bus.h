@@ -38,6 +38,9 @@
 // `DevConsumerDelegate*` by the publisher (`static_cast<DevConsumerDelegate*>(this)`) before the
 // call: the equal-size rule never adjusts a pointer to a base class.
 //
+// Texts travel as `std::string`: pass a `std::string`, not a string literal, where the listener
+// takes a text (a `const char*` has another size and is refused).
+//
 // A result object (CallWithResult) must have exactly the listener's return type (equal type
 // names); a mismatch of arguments or result skips that listener, leaves the result object
 // alone and raises the bus alert (SetBusAlertFunc); the other listeners still run.

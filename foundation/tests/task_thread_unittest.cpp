@@ -127,6 +127,27 @@ TEST(UiThreadTest, RunsTasksAndMessagesAndEndsOnQuitWithItsHooks) {
   EXPECT_EQ(hooks, (std::vector<std::string>{"start", "stop", "exit"}));
 }
 
+TEST(MessageLoopTest, RunServesFiltersAndIdleHandlersUntilQuit) {
+  struct QuittingIdle : CxIdleHandler {
+    int calls = 0;
+    bool OnIdle() override {
+      if (++calls == 1) PostQuitMessage(5);
+      return false;
+    }
+  } idle;
+  CxMessageLoop loop;
+  Filter filter;
+  EXPECT_TRUE(loop.AddMessageFilter(&filter));
+  EXPECT_FALSE(loop.AddMessageFilter(&filter));
+  loop.AddIdleHandler(&idle);
+  PostThreadMessageW(GetCurrentThreadId(), WM_APP + 1, 0, 0);
+  EXPECT_EQ(loop.Run(), 5);
+  EXPECT_EQ(filter.seen, 1);
+  EXPECT_EQ(idle.calls, 1);
+  EXPECT_TRUE(loop.RemoveMessageFilter(&filter));
+  EXPECT_FALSE(loop.RemoveMessageFilter(&filter));
+}
+
 TEST(UiThreadTest, DestroyingARunningThreadStopsIt) {
   Signal started;
   auto thread = std::make_unique<CxUiThead>();
