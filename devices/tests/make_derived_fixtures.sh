@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Makes the decode engine's derived fixtures in DIR from the files tarvo_media_fixture made:
+# a truncated file, a file whose container gives no duration, a file without audio or video,
+# and the host ffprobe's video frame count of each playable file (FILE.frames).
+set -euo pipefail
+dir="$1"
+cd "$dir"
+ff() { ffmpeg -nostdin -hide_banner -loglevel error -y "$@"; }
+
+# The first 60 % of a Matroska file: its packets up to the cut are intact.
+size=$(stat -c %s morlun_h264_aac.mkv)
+head -c $((size * 6 / 10)) morlun_h264_aac.mkv > morlun_truncated.mkv
+
+# Matroska written to a pipe carries no duration.
+ff -i morlun_short.mp4 -c copy -f matroska - > morlun_no_duration.mkv
+
+# Only a subtitle stream.
+printf '1\n00:00:00,000 --> 00:00:01,000\nhello\n' > morlun_subtitle.srt
+ff -i morlun_subtitle.srt -c:s srt morlun_subtitle_only.mkv
+
+for f in morlun_h264_aac.mp4 morlun_short.mp4 morlun_hevc_flac.mkv morlun_mpeg4_mp3.avi \
+         morlun_video_only.mp4 morlun_truncated.mkv; do
+  ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames \
+    -of csv=p=0 "$f" | tr -d '\r\n ' > "$f.frames"
+done
