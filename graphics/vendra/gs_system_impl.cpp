@@ -53,7 +53,27 @@ class SourceScope {
 
 gsSystemImpl::gsSystemImpl(vendra::AlphaBlendFunction alpha_blend) : alpha_blend_(alpha_blend) {}
 
-gsSystemImpl::~gsSystemImpl() { DropRenderView(); }
+gsSystemImpl::~gsSystemImpl() {
+  for (gsTextureImpl* texture = textures_; texture;) {
+    gsTextureImpl* next = texture->next_owned_;
+    texture->owner_ = nullptr;
+    texture->previous_owned_ = nullptr;
+    texture->next_owned_ = nullptr;
+    texture = next;
+  }
+  DropRenderView();
+}
+
+void gsSystemImpl::ForgetTexture(gsTextureImpl* texture) {
+  if (render_target_ == texture) render_target_ = nullptr;
+  if (texture->previous_owned_) {
+    texture->previous_owned_->next_owned_ = texture->next_owned_;
+  } else {
+    textures_ = texture->next_owned_;
+  }
+  if (texture->next_owned_) texture->next_owned_->previous_owned_ = texture->previous_owned_;
+  texture->owner_ = nullptr;
+}
 
 int gsSystemImpl::GetSystemType() { return gs::kSystemGdi; }
 
@@ -102,6 +122,10 @@ gsTextureImpl* gsSystemImpl::CreateTexture(int kind, int width, int height, cons
   if (texture) {
     (void)bitmap.Release();
     (void)memory_dc.Release();
+    texture->owner_ = this;
+    texture->next_owned_ = textures_;
+    if (textures_) textures_->previous_owned_ = texture;
+    textures_ = texture;
   }
   return texture;
 }
@@ -117,12 +141,14 @@ gsTextureBase* gsSystemImpl::CreateTextureWrite(int width, int height, const voi
 
 gsTextureBase* gsSystemImpl::CreateTextureReserved1(const void*, int, int) { return nullptr; }
 
+// GDI leaves the alpha byte of what it draws at 0, so render targets are drawn as plain
+// copies: with per-pixel alpha their pixels would be added to the background.
 gsTextureBase* gsSystemImpl::CreateTextureRenderTarget(int width, int height) {
-  return CreateTexture(gs::kTextureRenderTarget, width, height, nullptr, true);
+  return CreateTexture(gs::kTextureRenderTarget, width, height, nullptr, false);
 }
 
 gsTextureBase* gsSystemImpl::CreateTextureGdiCompatible(int width, int height) {
-  return CreateTexture(gs::kTextureGdiCompatible, width, height, nullptr, true);
+  return CreateTexture(gs::kTextureGdiCompatible, width, height, nullptr, false);
 }
 
 gsTextureBase* gsSystemImpl::CreateTextureFromFile(const char* path) {

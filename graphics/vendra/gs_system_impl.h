@@ -63,6 +63,10 @@ class gsSystemImpl final : public gsSystemBase {
   void SetViewport(int x, int y, int width, int height) override;
 
  private:
+  friend class gsTextureImpl;
+
+  // Called by a texture of this system when it is deleted.
+  void ForgetTexture(gsTextureImpl* texture);
   gsTextureImpl* CreateTexture(int kind, int width, int height, const void* pixels,
                                bool premultiply);
   gsTextureImpl* CreatePictureTexture(const void* data, int size);
@@ -86,6 +90,8 @@ class gsSystemImpl final : public gsSystemBase {
   int window_width_ = 0;
   int window_height_ = 0;
   gsTextureImpl* render_target_ = nullptr;
+  // Live textures made by this system (linked through the textures).
+  gsTextureImpl* textures_ = nullptr;
   int draw_mode_ = 0;
   int color_type_ = 0;
   bool blend_enable_ = false;

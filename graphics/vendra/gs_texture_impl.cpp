@@ -4,6 +4,7 @@
 #include <new>
 
 #include "frame_convert.h"
+#include "gs_system_impl.h"
 #include "vendra_log.h"
 
 using vendra::Log;
@@ -22,7 +23,10 @@ gsTextureImpl::gsTextureImpl(int kind, HBITMAP bitmap, HDC memory_dc, bool premu
       width_(width),
       height_(height) {}
 
-gsTextureImpl::~gsTextureImpl() { ReleaseDC(); }
+gsTextureImpl::~gsTextureImpl() {
+  if (owner_) owner_->ForgetTexture(this);
+  ReleaseDC();
+}
 
 int gsTextureImpl::GetType() { return kind_; }
 int gsTextureImpl::GetWidth() { return width_; }

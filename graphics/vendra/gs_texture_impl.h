@@ -10,6 +10,8 @@
 #include "gdi_handles.h"
 #include "vendra_interface.h"
 
+class gsSystemImpl;
+
 class gsTextureImpl final : public gsTextureBase {
  public:
   // Takes ownership of `bitmap` and `memory_dc` (null for the kinds without one).
@@ -32,6 +34,8 @@ class gsTextureImpl final : public gsTextureBase {
   bool premultiplied() const { return premultiplied_; }
 
  private:
+  friend class gsSystemImpl;
+
   // Maps for writing; skips reading the bitmap when the caller overwrites every pixel.
   bool MapForWrite(bool overwrites_all, std::uint8_t** pixels);
   // Unmap that reports whether the pixels reached the bitmap.
@@ -48,4 +52,10 @@ class gsTextureImpl final : public gsTextureBase {
   HGDIOBJ displaced_ = nullptr;
   int width_;
   int height_;
+  // The system that made the texture and its list of live textures, kept by gsSystemImpl so
+  // that either may go first: a deleted texture stops being the render target, and a deleted
+  // system is not told about textures that outlive it.
+  gsSystemImpl* owner_ = nullptr;
+  gsTextureImpl* previous_owned_ = nullptr;
+  gsTextureImpl* next_owned_ = nullptr;
 };

@@ -105,7 +105,38 @@ TEST(VendraDrawTest, PremultipliedTextureBlendsOverTheBackground) {
   TexturePtr plain = SolidTexture(system.get(), 16, 16, {200, 100, 50, 128}, false);
   system->DrawTexture(plain.get(), 0, 0, 16, 16, 0xFFFFFFFF, 0.f, 1.f, 0.f, 1.f);
   ExpectAll(target.get(), {200, 100, 50, 0}, "copied");
+
+  // A render target, whose pixels GDI leaves at alpha 0, is copied, not added.
+  TexturePtr drawn(system->CreateTextureRenderTarget(16, 16));
+  system->SetRenderTarget(drawn.get());
+  system->Clear(gs::MakeColor(0, 0, 200));
+  system->SetRenderTarget(target.get());
+  system->Clear(kBackground);
+  system->DrawTexture(drawn.get(), 0, 0, 16, 16, 0xFFFFFFFF, 0.f, 1.f, 0.f, 1.f);
+  ExpectAll(target.get(), {200, 0, 0, 0}, "render target drawn");
   system->SetRenderTarget(nullptr);
+}
+
+// Deleting the current render-target texture returns the system to its window; a texture
+// may also outlive its system.
+TEST(VendraDrawTest, TexturesAndSystemsMayGoInEitherOrder) {
+  SystemPtr system = MakeSystem();
+  TestWindow window(16, 16);
+  system->SetWindow(window.hwnd());
+  gsTextureBase* target = system->CreateTextureRenderTarget(8, 8);
+  system->SetRenderTarget(target);
+  delete target;
+  system->Clear(gs::MakeColor(0, 255, 0));
+  EXPECT_EQ(system->SetRenderTarget(nullptr), nullptr);
+  EXPECT_TRUE(system->Present(0));
+  ExpectNear(window.ReadPixel(8, 8), {0, 255, 0, 0}, 0, "window");
+
+  TexturePtr survivor(system->CreateTextureWrite(4, 4, nullptr, false));
+  TexturePtr other(system->CreateTextureRenderTarget(4, 4));
+  system.reset();
+  EXPECT_EQ(survivor->GetWidth(), 4);
+  survivor.reset();
+  other.reset();
 }
 
 // One system's destruction leaves another's AlphaBlend in place.
