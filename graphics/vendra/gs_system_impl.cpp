@@ -4,7 +4,6 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <string>
 
 #include "gs_texture_impl.h"
 #include "picture_decode.h"
@@ -33,6 +32,23 @@ void ClientSize(HWND window, int* width, int* height) {
   *width = rect.right - rect.left > 0 ? rect.right - rect.left : 0;
   *height = rect.bottom - rect.top > 0 ? rect.bottom - rect.top : 0;
 }
+
+// A file opened for reading, closed at scope end.
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE handle) : handle_(handle) {}
+  ~FileHandle() { reset(); }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  HANDLE get() const { return handle_; }
+  void reset() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+  }
+
+ private:
+  HANDLE handle_;
+};
 
 gsTextureImpl* AsImpl(gsTextureBase* texture) { return static_cast<gsTextureImpl*>(texture); }
 
@@ -152,43 +168,39 @@ gsTextureBase* gsSystemImpl::CreateTextureGdiCompatible(int width, int height) {
 }
 
 gsTextureBase* gsSystemImpl::CreateTextureFromFile(const char* path) {
-  std::wstring wide_path;
+  std::unique_ptr<wchar_t[]> wide_path;
   if (path) {
     int chars = MultiByteToWideChar(CP_UTF8, 0, path, -1, nullptr, 0);
-    if (chars > 0) {
-      wide_path.resize(static_cast<std::size_t>(chars));
-      MultiByteToWideChar(CP_UTF8, 0, path, -1, &wide_path[0], chars);
+    if (chars > 1) {
+      wide_path.reset(new (std::nothrow) wchar_t[static_cast<std::size_t>(chars)]);
+      if (wide_path) MultiByteToWideChar(CP_UTF8, 0, path, -1, wide_path.get(), chars);
     }
   }
-  HANDLE file = wide_path.empty()
-                    ? INVALID_HANDLE_VALUE
-                    : CreateFileW(wide_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  if (!wide_path) SetLastError(ERROR_INVALID_NAME);
+  FileHandle file(wide_path ? CreateFileW(wide_path.get(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+                            : INVALID_HANDLE_VALUE);
+  if (file.get() == INVALID_HANDLE_VALUE) {
     Log(L"gsSystemImpl::CreateTextureFromFile [ERROR] CreateFile (err=%d)", LastError());
     return nullptr;
   }
   LARGE_INTEGER file_size{};
-  std::unique_ptr<std::uint8_t[]> bytes;
-  DWORD read = 0;
-  bool size_ok =
-      GetFileSizeEx(file, &file_size) && file_size.QuadPart > 0 && file_size.QuadPart <= INT_MAX;
-  if (!size_ok) {
+  if (!GetFileSizeEx(file.get(), &file_size) || file_size.QuadPart <= 0 ||
+      file_size.QuadPart > INT_MAX) {
     if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_BAD_LENGTH);
     Log(L"gsSystemImpl::CreateTextureFromFile [ERROR] GetFileSize (err=%d)", LastError());
-    CloseHandle(file);
     return nullptr;
   }
   const DWORD size = static_cast<DWORD>(file_size.QuadPart);
-  bytes.reset(new (std::nothrow) std::uint8_t[size]);
-  bool read_ok = bytes && ReadFile(file, bytes.get(), size, &read, nullptr) && read == size;
-  if (!read_ok) {
+  std::unique_ptr<std::uint8_t[]> bytes(new (std::nothrow) std::uint8_t[size]);
+  DWORD read = 0;
+  if (!bytes) SetLastError(ERROR_OUTOFMEMORY);
+  if (!bytes || !ReadFile(file.get(), bytes.get(), size, &read, nullptr) || read != size) {
     if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_HANDLE_EOF);
     Log(L"gsSystemImpl::CreateTextureFromFile [ERROR] ReadFile (err=%d)", LastError());
-    CloseHandle(file);
     return nullptr;
   }
-  CloseHandle(file);
+  file.reset();
   return CreatePictureTexture(bytes.get(), static_cast<int>(size));
 }
 

@@ -14,18 +14,26 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
 extern "C" {
 
 VENDRA_API gsSystemBase* Vendra_Create() {
-  vendra::GetYuvTables();
-  vendra::AlphaBlendFunction alpha_blend = vendra::AcquireAlphaBlend();
-  auto* system = new (std::nothrow) gsSystemImpl(alpha_blend);
-  if (!system) vendra::ReleaseAlphaBlend();
-  return system;
+  try {
+    vendra::GetYuvTables();
+    vendra::AlphaBlendFunction alpha_blend = vendra::AcquireAlphaBlend();
+    auto* system = new (std::nothrow) gsSystemImpl(alpha_blend);
+    if (!system) vendra::ReleaseAlphaBlend();
+    return system;
+  } catch (...) {
+    return nullptr;
+  }
 }
 
 VENDRA_API int Vendra_Destroy(gsSystemBase* system) {
   // A null system holds nothing, so it releases nothing.
   if (!system) return 0;
   delete system;
-  return vendra::ReleaseAlphaBlend();
+  try {
+    return vendra::ReleaseAlphaBlend();
+  } catch (...) {
+    return 0;
+  }
 }
 
 VENDRA_API int Vendra_GetCountTexture2D() { return 0; }
