@@ -16,7 +16,9 @@
 #include "zq_face_detect_export.h"
 
 // The only pixel format accepted: 3 bytes per pixel, blue, green, red.
+#ifndef PIX_FMT_BGR888
 #define PIX_FMT_BGR888 7
+#endif
 
 // One face.
 struct zq_face_detect_result {

@@ -2,7 +2,9 @@
 // run through the exported functions.
 #include <windows.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -96,6 +98,43 @@ TEST(FaceDetectLibrary, RefusesAFolderWithoutUsableModels) {
   EXPECT_EQ(handle, 1);
   EXPECT_EQ(zq_face_detect_api_destroy(handle), 0);
   testing::internal::GetCapturedStdout();
+}
+
+// Several threads create, use and free detectors with real networks at the same time.
+TEST(FaceDetectLibrary, DetectorsRunInParallel) {
+  const std::string folder = MakeTestFolder("library_parallel");
+  zqfd_test::DetectionTestNet net;
+  net.scored_level = 0;
+  InstallDetectionModel(zqfd_test::BuildDetectionTestNet(net), folder, "block");
+
+  std::vector<uint8_t> frame(320 * 240 * 3, 0);
+  frame[(100 * 320 + 100) * 3] = 255;
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  testing::internal::CaptureStdout();
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int round = 0; round < 3; ++round) {
+        const int handle = zq_face_detect_api_init(folder.c_str(), 10, 5, nullptr);
+        if (handle < 1) {
+          ++failures;
+          continue;
+        }
+        std::vector<zq_face_detect_result> faces;
+        for (int i = 0; i < 5; ++i) {
+          if (zq_face_detect_api_detectBuffer(handle, frame.data(), 320, 240, 7, 0, 1, 0, &faces) !=
+                  0 ||
+              faces.size() != 1) {
+            ++failures;
+          }
+        }
+        if (zq_face_detect_api_destroy(handle) != 0) ++failures;
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(failures, 0);
 }
 
 }  // namespace
