@@ -110,8 +110,14 @@ CxThread::~CxThread() {
   Trace("destroying");
   if (!delete_after_run_.load()) Join();
   // A system thread that was never resumed would otherwise stay suspended, with its stack,
-  // until the process ends. It has run no code and holds nothing, so ending it is safe.
-  if (thread_.IsValid() && !resumed_) TerminateThread(thread_.Get(), 0);
+  // until the process ends. Let it run just far enough to return: terminating a thread that is
+  // still being set up can bring the whole process down (seen under Wine).
+  if (thread_.IsValid() && !resumed_) {
+    abandoned_.store(true);
+    if (ResumeThread(thread_.Get()) != static_cast<DWORD>(-1)) {
+      WaitForSingleObject(thread_.Get(), INFINITE);
+    }
+  }
   Trace("destroyed");
 }
 
@@ -134,6 +140,7 @@ void CxThread::NameSystemThread() {
 
 unsigned long __stdcall CxThread::ThreadEntry(void* param) {
   auto* self = static_cast<CxThread*>(param);
+  if (self->abandoned_.load()) return 0;  // destroyed before it was ever started
   TlsSetValue(g_current_thread_slot, self);
   Trace("started");
   self->SetRunning(true);

@@ -125,8 +125,10 @@ class CxThread {
   void JoinOrThrow();
 
   CxHandle thread_;
-  int state_ = kCreated;   // Protected by |lock_|.
-  bool resumed_ = false;   // The system thread was resumed. Protected by |lock_|.
+  int state_ = kCreated;  // Protected by |lock_|.
+  bool resumed_ = false;  // The system thread was resumed. Protected by |lock_|.
+  // Set by the destructor of a thread that was never started: the entry returns at once.
+  std::atomic<bool> abandoned_{false};
   CxLock lock_;            // Protects |state_|, |resumed_|, |thread_| and |name_|.
   CxCondition condition_;  // Signalled when |state_| changes.
   std::atomic<unsigned long> thread_id_{0};
