@@ -25,11 +25,11 @@ const std::vector<PriorLevel>& ThreeLevels() {
 
 float Area(const Detection& d) { return (d.x2 - d.x1 + 1) * (d.y2 - d.y1 + 1); }
 
-float Overlap(const Detection& a, const Detection& b) {
+float Overlap(const Detection& a, const Detection& b, float area_a, float area_b) {
   const float w = std::max(0.0f, std::min(a.x2, b.x2) - std::max(a.x1, b.x1) + 1);
   const float h = std::max(0.0f, std::min(a.y2, b.y2) - std::max(a.y1, b.y1) + 1);
   const float intersection = w * h;
-  return intersection / (Area(a) + Area(b) - intersection);
+  return intersection / (area_a + area_b - intersection);
 }
 
 int Clamp(int value, int low, int high) { return std::max(low, std::min(value, high)); }
@@ -91,15 +91,26 @@ std::vector<Detection> DecodeDetections(const DetectionOutputs& outputs,
 void SuppressOverlaps(std::vector<Detection>* detections, float iou_threshold) {
   std::stable_sort(detections->begin(), detections->end(),
                    [](const Detection& a, const Detection& b) { return a.score > b.score; });
-  for (size_t i = 0; i < detections->size(); ++i) {
-    for (size_t j = i + 1; j < detections->size();) {
-      if (Overlap((*detections)[i], (*detections)[j]) >= iou_threshold) {
-        detections->erase(detections->begin() + static_cast<std::ptrdiff_t>(j));
-      } else {
-        ++j;
+  // Boxes are marked and dropped in one pass at the end: the same result as removing each at
+  // once, without moving the rest of the list for every removal.
+  const size_t count = detections->size();
+  std::vector<float> areas(count);
+  for (size_t i = 0; i < count; ++i) areas[i] = Area((*detections)[i]);
+  std::vector<char> removed(count, 0);
+  for (size_t i = 0; i < count; ++i) {
+    if (removed[i]) continue;
+    const Detection& a = (*detections)[i];
+    for (size_t j = i + 1; j < count; ++j) {
+      if (!removed[j] && Overlap(a, (*detections)[j], areas[i], areas[j]) >= iou_threshold) {
+        removed[j] = 1;
       }
     }
   }
+  size_t kept = 0;
+  for (size_t i = 0; i < count; ++i) {
+    if (!removed[i]) (*detections)[kept++] = (*detections)[i];
+  }
+  detections->resize(kept);
 }
 
 std::vector<FaceCandidate> ToCandidates(const std::vector<Detection>& detections, float fx,
