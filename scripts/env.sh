@@ -34,6 +34,13 @@ tarvo_wine_start() {
     mkdir -p "$(dirname "$WINEPREFIX")"
     wineboot -i >/dev/null 2>&1
     wineserver -w
+    # The skins name Chinese fonts that Wine lacks: draw them with WenQuanYi Micro Hei.
+    local font
+    for font in "Microsoft YaHei" "微软雅黑"; do
+      wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /t REG_SZ \
+        /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1 || true
+    done
+    wineserver -w
     echo "wine: prefix created in $((SECONDS - t0)) s" >&2
   fi
   wineserver -p

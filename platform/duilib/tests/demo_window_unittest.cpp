@@ -1,0 +1,496 @@
+// The demonstration window in both skins: layout pass, hit testing, input routing,
+// notifications, combos, modal loops, language switching and a saved screenshot.
+
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "platform/duilib/tests/test_support.h"
+
+using namespace DuiLib;
+using duilib_test::Click;
+using duilib_test::DemoFrame;
+using duilib_test::LogCapture;
+using duilib_test::PumpUntil;
+
+namespace {
+
+class DemoWindowTest : public ::testing::TestWithParam<std::wstring> {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(CMutiLanSupport::Instance()->LoadFromResFile(130, L"xml\\language.xml", true,
+                                                             L"zh_CN", L"xml"));
+    frame_ = std::make_unique<DemoFrame>(GetParam());
+    hwnd_ = frame_->CreateDemo();
+    ASSERT_NE(hwnd_, nullptr);
+    ASSERT_TRUE(PumpUntil([this] { return frame_->Count(L"windowinit") == 1; }));
+  }
+
+  void TearDown() override {
+    if (hwnd_ && IsWindow(hwnd_)) DestroyWindow(hwnd_);
+    frame_.reset();
+  }
+
+  bool IsOrange() const { return GetParam() == L"orange"; }
+
+  std::unique_ptr<DemoFrame> frame_;
+  HWND hwnd_ = nullptr;
+};
+
+RECT PosOf(DemoFrame* frame, const wchar_t* name) {
+  CControlUI* control = frame->Manager().FindControl(name);
+  return control ? control->GetPos() : RECT{-1, -1, -1, -1};
+}
+
+POINT Center(const RECT& rc) { return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2}; }
+
+}  // namespace
+
+TEST_P(DemoWindowTest, LayoutPassPlacesControlsWhereTheLayoutSays) {
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  EXPECT_EQ(client.right, 480);
+  EXPECT_EQ(client.bottom, 320);
+  struct Case {
+    const wchar_t* name;
+    RECT pos;
+  } cases[] = {
+      {L"title_lab", {12, 0, 212, 40}},         // fixed width, full row height
+      {L"help_btn", {416, 8, 440, 32}},         // centred in its row
+      {L"closebtn", {448, 8, 472, 32}},         // after its left padding
+      {L"opt_devices", {0, 84, 120, 116}},      // inset and child padding
+      {L"name_edit", {136, 84, 464, 112}},      // tab inset
+      {L"remember_lab", {164, 120, 440, 140}},  // takes what the fixed siblings leave
+      {L"wait_anim", {448, 122, 464, 138}},
+      {L"ok_btn", {368, 274, 464, 304}},     // pushed to the right by a spacer
+      {L"version_lab", {8, 292, 116, 314}},  // floating, by its own position
+  };
+  for (const Case& c : cases) {
+    RECT pos = PosOf(frame_.get(), c.name);
+    EXPECT_TRUE(EqualRect(&pos, &c.pos))
+        << c.name << ": " << pos.left << "," << pos.top << "," << pos.right << "," << pos.bottom;
+  }
+  // Pages that are not current are laid out when they are shown.
+  auto* tab = frame_->Find<CTabLayoutUI>(L"main_tab");
+  ASSERT_NE(tab, nullptr);
+  EXPECT_FALSE(frame_->Manager().FindControl(L"dev_combo")->IsVisible());
+  Click(hwnd_, 60, 136);  // "opt_gallery"
+  EXPECT_EQ(tab->GetCurSel(), 2);
+  UpdateWindow(hwnd_);
+  auto* tile = frame_->Find<CTileLayoutUI>(L"gallery_tile");
+  ASSERT_NE(tile, nullptr);
+  EXPECT_EQ(tile->GetColumns(), 3);
+  ASSERT_NE(tile->GetVerticalScrollBar(), nullptr);
+  EXPECT_TRUE(tile->GetVerticalScrollBar()->IsVisible());  // four rows do not fit
+  EXPECT_EQ(tile->GetVerticalScrollBar()->GetScrollRange(), 16);
+  RECT t0 = PosOf(frame_.get(), L"tile_0");
+  RECT t4 = PosOf(frame_.get(), L"tile_4");
+  const RECT want0{136, 56, 236, 116};
+  const RECT want4{244, 124, 344, 184};
+  EXPECT_TRUE(EqualRect(&t0, &want0)) << t0.left << "," << t0.top << "," << t0.right;
+  EXPECT_TRUE(EqualRect(&t4, &want4)) << t4.left << "," << t4.top << "," << t4.right;
+  // The wheel scrolls the tiles.
+  POINT screen{300, 200};
+  ClientToScreen(hwnd_, &screen);
+  SendMessageW(hwnd_, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), MAKELPARAM(screen.x, screen.y));
+  UpdateWindow(hwnd_);
+  EXPECT_EQ(tile->GetScrollPos(), 16);
+  EXPECT_EQ(PosOf(frame_.get(), L"tile_0").top, 40);
+}
+
+TEST_P(DemoWindowTest, FindsControlsByNameAndByPoint) {
+  CControlUI* ok = frame_->Manager().FindControl(L"ok_btn");
+  ASSERT_NE(ok, nullptr);
+  EXPECT_NE(ok->GetInterface(L"Button"), nullptr);
+  EXPECT_EQ(frame_->Manager().FindControl(L"no_such_control"), nullptr);
+  CControlUI* nav = frame_->Manager().FindControl(L"nav");
+  EXPECT_EQ(frame_->Manager().FindSubControlByName(nav, L"opt_gallery"),
+            frame_->Manager().FindControl(L"opt_gallery"));
+  EXPECT_EQ(frame_->Manager().FindSubControlByName(nav, L"ok_btn"), nullptr);
+  struct Case {
+    POINT pt;
+    const wchar_t* name;
+  } cases[] = {
+      {{400, 290}, L"ok_btn"},     {{60, 64}, L"opt_general"},
+      {{300, 20}, L"title_space"}, {{400, 300}, L"ok_btn"},
+      {{460, 20}, L"closebtn"},    {{380, 280}, L"ok_btn"},
+      {{300, 100}, L"name_edit"},  {{60, 250}, L"nav"},
+      {{60, 300}, L"version_lab"},  // floats lie on top
+  };
+  for (const Case& c : cases) {
+    CControlUI* hit = frame_->Manager().FindControl(c.pt);
+    ASSERT_NE(hit, nullptr) << c.name;
+    EXPECT_EQ(hit->GetName(), c.name) << c.pt.x << "," << c.pt.y;
+  }
+  // Hidden pages are never hit.
+  frame_->Find<CTabLayoutUI>(L"main_tab")->SelectItem(1);
+  UpdateWindow(hwnd_);
+  EXPECT_NE(frame_->Manager().FindControl(POINT{400, 290})->GetName(), L"ok_btn");
+}
+
+TEST_P(DemoWindowTest, ClickArrivesAsNotificationAndCloseButtonCloses) {
+  POINT ok = Center(PosOf(frame_.get(), L"ok_btn"));
+  Click(hwnd_, ok.x, ok.y);
+  EXPECT_EQ(frame_->Count(L"click", L"ok_btn"), 1);
+  EXPECT_EQ(frame_->Count(L"mouseenter", L"ok_btn"), 1);
+  // Pressed on the button, released elsewhere: no click.
+  SendMessageW(hwnd_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(ok.x, ok.y));
+  SendMessageW(hwnd_, WM_LBUTTONUP, 0, MAKELPARAM(200, 200));
+  EXPECT_EQ(frame_->Count(L"click", L"ok_btn"), 1);
+  // A disabled button gets no click.
+  frame_->Manager().FindControl(L"ok_btn")->SetEnabled(false);
+  Click(hwnd_, ok.x, ok.y);
+  EXPECT_EQ(frame_->Count(L"click", L"ok_btn"), 1);
+
+  POINT close = Center(PosOf(frame_.get(), L"closebtn"));
+  Click(hwnd_, close.x, close.y);
+  EXPECT_EQ(frame_->Count(L"click", L"closebtn"), 1);
+  EXPECT_TRUE(PumpUntil([this] { return !IsWindow(hwnd_); }));
+  EXPECT_TRUE(frame_->final_message);
+}
+
+TEST_P(DemoWindowTest, OptionGroupKeepsOneSelection) {
+  auto* general = frame_->Find<COptionUI>(L"opt_general");
+  auto* devices = frame_->Find<COptionUI>(L"opt_devices");
+  auto* gallery = frame_->Find<COptionUI>(L"opt_gallery");
+  ASSERT_TRUE(general && devices && gallery);
+  EXPECT_TRUE(general->IsSelected());
+  EXPECT_EQ(frame_->Manager().GetOptionGroup(L"pages")->size(), 3u);
+
+  Click(hwnd_, 60, 100);  // "opt_devices"
+  EXPECT_TRUE(devices->IsSelected());
+  EXPECT_FALSE(general->IsSelected());
+  EXPECT_FALSE(gallery->IsSelected());
+  // Only the newly selected member notifies; the cleared one is silent.
+  EXPECT_EQ(frame_->Count(L"selectchanged"), 1);
+  EXPECT_EQ(frame_->Count(L"selectchanged", L"opt_devices"), 1);
+  EXPECT_EQ(frame_->Find<CTabLayoutUI>(L"main_tab")->GetCurSel(), 1);
+
+  Click(hwnd_, 60, 100);  // the selected member again: nothing changes
+  EXPECT_TRUE(devices->IsSelected());
+  EXPECT_EQ(frame_->Count(L"selectchanged"), 1);
+
+  gallery->Selected(true, false);  // without notification
+  EXPECT_TRUE(gallery->IsSelected());
+  EXPECT_FALSE(devices->IsSelected());
+  EXPECT_EQ(frame_->Count(L"selectchanged"), 1);
+
+  // A check box without a group toggles, notifying each change with its state.
+  auto* check = frame_->Find<CCheckBoxUI>(L"remember_check");
+  frame_->Find<CTabLayoutUI>(L"main_tab")->SelectItem(0);
+  UpdateWindow(hwnd_);
+  POINT pt = Center(check->GetPos());
+  Click(hwnd_, pt.x, pt.y);
+  Click(hwnd_, pt.x, pt.y);
+  EXPECT_FALSE(check->GetCheck());
+  ASSERT_EQ(frame_->Count(L"selectchanged", L"remember_check"), 2);
+  EXPECT_EQ(frame_->events[frame_->events.size() - 3].wParam, 1u);
+}
+
+TEST_P(DemoWindowTest, ComboFilledAtRunTimeSelectsAndNotifies) {
+  auto* combo = frame_->Find<CComboUI>(L"dev_combo");
+  ASSERT_NE(combo, nullptr);
+  const wchar_t* names[] = {L"Camera A", L"Camera B", L"Camera C"};
+  for (int i = 0; i < 3; ++i) {
+    auto* item = new CListLabelElementUI;
+    item->SetText(names[i]);
+    item->SetUserData((std::wstring(L"id-") + std::to_wstring(i)).c_str());
+    if (i == 1) item->SetEnabled(false);
+    ASSERT_TRUE(combo->Add(item));
+  }
+  EXPECT_EQ(combo->GetCount(), 3);
+  EXPECT_EQ(combo->GetCurSel(), -1);
+  EXPECT_TRUE(combo->SelectItem(2));
+  EXPECT_EQ(combo->GetText(), L"Camera C");
+  EXPECT_EQ(combo->GetItemAt(combo->GetCurSel())->GetUserData(), L"id-2");
+  ASSERT_EQ(frame_->Count(L"itemselect", L"dev_combo"), 1);
+  EXPECT_EQ(frame_->events.back().wParam, 2u);
+  EXPECT_EQ(frame_->events.back().lParam, -1);
+  EXPECT_FALSE(combo->SelectItem(1));  // disabled
+  EXPECT_FALSE(combo->SelectItem(7));
+  EXPECT_TRUE(combo->SelectItem(0, false, false));  // silently
+  EXPECT_EQ(frame_->Count(L"itemselect"), 1);
+  EXPECT_EQ(combo->GetItemIndex(combo->GetItemAt(2)), 2);
+
+  // Through the drop-down window: "dropdown", then a click on the third item.
+  frame_->Find<CTabLayoutUI>(L"main_tab")->SelectItem(1);
+  UpdateWindow(hwnd_);
+  POINT pt = Center(combo->GetPos());
+  Click(hwnd_, pt.x, pt.y);
+  ASSERT_EQ(frame_->Count(L"dropdown", L"dev_combo"), 1);
+  HWND drop = combo->GetDropWindow();
+  ASSERT_NE(drop, nullptr);
+  const int item_h = combo->GetListInfo()->nItemHeight;
+  SendMessageW(drop, WM_LBUTTONUP, 0, MAKELPARAM(10, item_h * 2 + 5));
+  EXPECT_FALSE(IsWindow(drop));
+  EXPECT_EQ(frame_->Count(L"dropup", L"dev_combo"), 1);
+  EXPECT_EQ(combo->GetCurSel(), 2);
+  EXPECT_EQ(frame_->events.back().type, L"itemselect");
+  EXPECT_EQ(frame_->events.back().lParam, 0);
+
+  // Emptied and refilled, as device lists are.
+  combo->RemoveAll();
+  EXPECT_EQ(combo->GetCount(), 0);
+  EXPECT_EQ(combo->GetCurSel(), -1);
+  EXPECT_EQ(combo->GetText(), L"");
+}
+
+TEST_P(DemoWindowTest, ModalLoopsNestAndReturnTheClosingResult) {
+  frame_.reset();
+  DestroyWindow(hwnd_);
+  hwnd_ = nullptr;
+
+  auto outer = std::make_unique<DemoFrame>(GetParam());
+  auto inner = std::make_unique<DemoFrame>(GetParam());
+  ASSERT_NE(outer->CreateDemo(), nullptr);
+  UINT inner_result = 0;
+  bool outer_alive_after_inner = false;
+  outer->on_timer = [&](DemoFrame* self, UINT_PTR id) {
+    KillTimer(self->GetHWND(), id);
+    if (id == 1) {
+      ASSERT_NE(inner->CreateDemo(self->GetHWND()), nullptr);
+      SetTimer(inner->GetHWND(), 2, 20, nullptr);
+      inner_result = inner->ShowModal();  // nested loop
+      outer_alive_after_inner = IsWindow(self->GetHWND()) && IsWindowEnabled(self->GetHWND());
+      SetTimer(self->GetHWND(), 3, 20, nullptr);
+    } else if (id == 3) {
+      self->Close(3);
+    }
+  };
+  inner->on_timer = [&](DemoFrame* self, UINT_PTR id) {
+    KillTimer(self->GetHWND(), id);
+    // The owner is disabled while the inner loop runs.
+    EXPECT_FALSE(IsWindowEnabled(outer->GetHWND()));
+    self->Close(7);
+  };
+  SetTimer(outer->GetHWND(), 1, 20, nullptr);
+  UINT outer_result = outer->ShowModal();
+  EXPECT_EQ(inner_result, 7u);
+  EXPECT_TRUE(outer_alive_after_inner);
+  EXPECT_EQ(outer_result, 3u);
+  EXPECT_TRUE(inner->final_message);
+  EXPECT_TRUE(outer->final_message);
+}
+
+TEST_P(DemoWindowTest, SwitchingLanguageChangesBoundTexts) {
+  CControlUI* title = frame_->Manager().FindControl(L"title_lab");
+  CControlUI* general = frame_->Manager().FindControl(L"opt_general");
+  auto* edit = frame_->Find<CEditUI>(L"name_edit");
+  EXPECT_EQ(title->GetText(), L"演示窗口");
+  EXPECT_EQ(edit->GetPromptText(), L"请输入名称");
+  ASSERT_TRUE(CMutiLanSupport::Instance()->LoadFromResFile(130, L"xml\\language.xml", true,
+                                                           L"en_US", L"xml"));
+  EXPECT_EQ(title->GetText(), L"Demo window");
+  EXPECT_EQ(general->GetText(), L"General");
+  EXPECT_EQ(edit->GetPromptText(), L"Enter a name");
+  ASSERT_TRUE(CMutiLanSupport::Instance()->LoadFromResFile(130, L"xml\\language.xml", true,
+                                                           L"zh_TW", L"xml"));
+  EXPECT_EQ(title->GetText(), L"演示視窗");
+  // A text set directly replaces the binding.
+  title->SetTextId(L"");
+  title->SetText(L"fixed");
+  CMutiLanSupport::Instance()->LoadFromResFile(130, L"xml\\language.xml", true, L"en_US", L"xml");
+  EXPECT_EQ(title->GetText(), L"fixed");
+}
+
+TEST_P(DemoWindowTest, HitTestAnswersCaptionClientAndSizingCodes) {
+  struct Case {
+    int x, y;
+    LRESULT code;
+  } cases[] = {
+      {0, 0, HTTOPLEFT},         {240, 2, HTTOP},      {476, 1, HTTOP},        {477, 1, HTTOPRIGHT},
+      {1, 160, HTLEFT},          {479, 160, HTRIGHT},  {1, 318, HTBOTTOMLEFT}, {240, 319, HTBOTTOM},
+      {479, 319, HTBOTTOMRIGHT}, {100, 20, HTCAPTION}, {300, 20, HTCAPTION},   {460, 20, HTCLIENT},
+      {428, 20, HTCLIENT},       {240, 200, HTCLIENT}, {60, 64, HTCLIENT},
+  };
+  for (const Case& c : cases) {
+    POINT pt{c.x, c.y};
+    ClientToScreen(hwnd_, &pt);
+    EXPECT_EQ(SendMessageW(hwnd_, WM_NCHITTEST, 0, MAKELPARAM(pt.x, pt.y)), c.code)
+        << c.x << "," << c.y;
+  }
+  // Maximised, the size box no longer applies.
+  ShowWindow(hwnd_, SW_MAXIMIZE);
+  POINT corner{0, 0};
+  ClientToScreen(hwnd_, &corner);
+  EXPECT_EQ(SendMessageW(hwnd_, WM_NCHITTEST, 0, MAKELPARAM(corner.x, corner.y)), HTCAPTION);
+}
+
+TEST_P(DemoWindowTest, EditTypingKeysAndMaxChars) {
+  auto* edit = frame_->Find<CEditUI>(L"name_edit");
+  POINT pt = Center(edit->GetPos());
+  Click(hwnd_, pt.x, pt.y);
+  EXPECT_TRUE(edit->IsFocused());
+  EXPECT_EQ(frame_->Count(L"setfocus", L"name_edit"), 1);
+  for (wchar_t c : std::wstring(L"abcdefghij")) SendMessageW(hwnd_, WM_CHAR, c, 0);
+  EXPECT_EQ(edit->GetText(), L"abcdefgh");  // "maxchar" 8
+  EXPECT_EQ(frame_->Count(L"textchanged", L"name_edit"), 8);
+  SendMessageW(hwnd_, WM_KEYDOWN, VK_HOME, 0);
+  SendMessageW(hwnd_, WM_KEYDOWN, VK_DELETE, 0);
+  SendMessageW(hwnd_, WM_KEYDOWN, VK_END, 0);
+  SendMessageW(hwnd_, WM_CHAR, L'\b', 0);
+  EXPECT_EQ(edit->GetText(), L"bcdefg");
+  // Escape is swallowed by the window; Enter reaches the edit.
+  SendMessageW(hwnd_, WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_EQ(frame_->Count(L"return", L"name_edit"), 1);
+  // A click elsewhere takes the focus away.
+  POINT ok = Center(PosOf(frame_.get(), L"ok_btn"));
+  Click(hwnd_, ok.x, ok.y);
+  EXPECT_FALSE(edit->IsFocused());
+  EXPECT_EQ(frame_->Count(L"killfocus", L"name_edit"), 1);
+}
+
+TEST_P(DemoWindowTest, AnimationPlaysAndStops) {
+  auto* anim = frame_->Find<CAnimationUI>(L"wait_anim");
+  ASSERT_NE(anim, nullptr);
+  EXPECT_EQ(anim->GetFrameCount(), 3);
+  anim->PlayAnimation();
+  EXPECT_TRUE(PumpUntil([anim] { return anim->GetCurrentFrame() == 2; }, 2000));
+  anim->StopAnimation();
+  EXPECT_FALSE(anim->IsPlaying());
+  duilib_test::Pump(250);
+  EXPECT_EQ(anim->GetCurrentFrame(), 0);
+}
+
+namespace {
+
+bool SavePng(HBITMAP bitmap, const std::wstring& path) {
+  UINT count = 0, size = 0;
+  Gdiplus::GetImageEncodersSize(&count, &size);
+  std::string buffer(size, '\0');
+  auto* encoders = reinterpret_cast<Gdiplus::ImageCodecInfo*>(&buffer[0]);
+  Gdiplus::GetImageEncoders(count, size, encoders);
+  for (UINT i = 0; i < count; ++i) {
+    if (std::wstring(encoders[i].MimeType) == L"image/png") {
+      Gdiplus::Bitmap image(bitmap, nullptr);
+      return image.Save(path.c_str(), &encoders[i].Clsid, nullptr) == Gdiplus::Ok;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+TEST_P(DemoWindowTest, ScreenshotShowsTheSkin) {
+  // Something typed, a combo entry and a moved slider, so that the picture shows them.
+  auto* combo = frame_->Find<CComboUI>(L"dev_combo");
+  auto* item = new CListLabelElementUI;
+  item->SetText(L"USB Camera");
+  combo->Add(item);
+  combo->SelectItem(0, false, false);
+  frame_->Find<CSliderUI>(L"volume_slider")->SetValue(65);
+  frame_->Find<CEditUI>(L"name_edit")->SetText(L"Tarvo");
+  frame_->Find<CCheckBoxUI>(L"remember_check")->SetCheck(true, false);
+
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  BITMAPINFO bmi{};
+  bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bmi.bmiHeader.biWidth = 480;
+  bmi.bmiHeader.biHeight = -320;
+  bmi.bmiHeader.biPlanes = 1;
+  bmi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(screen, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ReleaseDC(nullptr, screen);
+  ASSERT_NE(dib, nullptr);
+  HGDIOBJ old = SelectObject(mem, dib);
+  ASSERT_TRUE(PrintWindow(hwnd_, mem, 0));
+  GdiFlush();
+  auto pixel = [&](int x, int y) {
+    return static_cast<const DWORD*>(bits)[y * 480 + x] & 0xFFFFFF;
+  };
+  const DWORD bar = IsOrange() ? 0xF4F4F4 : 0x252A33;
+  const DWORD accent = IsOrange() ? 0xF89B33 : 0x2F9AFF;
+  EXPECT_EQ(pixel(300, 20), bar);      // title bar
+  EXPECT_EQ(pixel(60, 250), bar);      // navigation column
+  EXPECT_EQ(pixel(372, 289), accent);  // the button image
+  // The Chinese title is drawn: the mapped CJK font puts glyph pixels into the label.
+  int ink = 0;
+  for (int y = 0; y < 40; ++y) {
+    for (int x = 12; x < 212; ++x) ink += pixel(x, y) != bar;
+  }
+  EXPECT_GT(ink, 60);
+
+  const char* dir = std::getenv("TARVO_TEST_DATA");
+  std::wstring path = dir ? std::wstring(dir, dir + strlen(dir)) : std::wstring(L".");
+  path += L"/duilib_demo_" + GetParam() + L".png";
+  SelectObject(mem, old);
+  EXPECT_TRUE(SavePng(dib, path));
+  DeleteDC(mem);
+  DeleteObject(dib);
+}
+
+TEST_P(DemoWindowTest, MissingImageAndMalformedAttributeStillLoad) {
+  // Load it again with the log captured; a missing image is reported when first drawn.
+  DestroyWindow(hwnd_);
+  CRenderEngine::FreeImageCache();
+  LogCapture log;
+  DemoFrame again(GetParam());
+  HWND hwnd = again.CreateDemo();
+  ASSERT_NE(hwnd, nullptr);
+  CControlUI* broken = again.Manager().FindControl(L"broken_lab");
+  ASSERT_NE(broken, nullptr);
+  EXPECT_EQ(broken->GetFixedWidth(), 0);  // width="abc" ignored
+  EXPECT_EQ(broken->GetWidth(), 328);
+  EXPECT_TRUE(log.Contains(L"width=\"abc\""));
+  EXPECT_TRUE(log.Contains(L"no_such_image.png"));  // reported when it was first drawn
+  EXPECT_EQ(broken->GetText(), L"missing image");
+  DestroyWindow(hwnd);
+}
+
+TEST_P(DemoWindowTest, MalformedOrMissingLayoutFailsCleanly) {
+  LogCapture log;
+  DemoFrame missing(GetParam(), L"no_such_frame.xml");
+  EXPECT_EQ(missing.CreateDemo(), nullptr);
+  EXPECT_TRUE(log.Contains(L"no_such_frame.xml"));
+
+  // A malformed file on disk.
+  wchar_t dir[MAX_PATH];
+  GetTempPathW(MAX_PATH, dir);
+  std::wstring folder = std::wstring(dir) + L"duilib_test";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  CreateDirectoryW((folder + L"\\xml").c_str(), nullptr);
+  CreateDirectoryW((folder + L"\\xml\\" + GetParam()).c_str(), nullptr);
+  std::wstring file = folder + L"\\xml\\" + GetParam() + L"\\broken.xml";
+  HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+  const char text[] = "<Window size=\"100,100\"><VerticalLayout><Label name=\"a\"></Window>";
+  DWORD written = 0;
+  WriteFile(handle, text, sizeof(text) - 1, &written, nullptr);
+  CloseHandle(handle);
+  std::wstring old_path = CPaintManagerUI::GetResourcePath();
+  CPaintManagerUI::SetResourcePath(folder.c_str());
+  DemoFrame broken(GetParam(), L"broken.xml");
+  broken.resource_type_ = UILIB_FILE;
+  EXPECT_EQ(broken.CreateDemo(), nullptr);
+  EXPECT_TRUE(log.Contains(L"malformed"));
+  CPaintManagerUI::SetResourcePath(old_path.c_str());
+  // The skin archive is used again by the next window.
+  DemoFrame after(GetParam());
+  HWND hwnd = after.CreateDemo();
+  EXPECT_NE(hwnd, nullptr);
+  DestroyWindow(hwnd);
+}
+
+INSTANTIATE_TEST_SUITE_P(Skins, DemoWindowTest, ::testing::Values(L"blue", L"orange"),
+                         [](const ::testing::TestParamInfo<std::wstring>& info) {
+                           return std::string(info.param.begin(), info.param.end());
+                         });
+
+// GDI+ is needed for saving PNGs in this program.
+namespace {
+struct GdiplusSession {
+  GdiplusSession() {
+    Gdiplus::GdiplusStartupInput input;
+    Gdiplus::GdiplusStartup(&token, &input, nullptr);
+  }
+  ULONG_PTR token = 0;
+} g_gdiplus;
+}  // namespace

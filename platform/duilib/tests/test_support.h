@@ -1,0 +1,82 @@
+#pragma once
+
+// Helpers for the UI library's tests: message pumping, log capture, mouse input and the
+// demonstration window over the skin's "demo_frame.xml".
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/duilib/UIlib.h"
+
+namespace duilib_test {
+
+// Runs the thread's message loop for `ms` milliseconds, or until `done` returns true.
+void Pump(int ms);
+bool PumpUntil(const std::function<bool()>& done, int timeout_ms = 3000);
+
+// Captures the library's log lines while alive.
+class LogCapture {
+ public:
+  LogCapture();
+  ~LogCapture();
+  bool Contains(const std::wstring& part) const;
+  static std::vector<std::wstring>& Lines();
+};
+
+// A left click at client point (x, y), sent as button down and up.
+void Click(HWND hwnd, int x, int y);
+RECT ClientRectOnScreen(HWND hwnd);
+
+struct NotifyRecord {
+  std::wstring type;
+  std::wstring sender;
+  WPARAM wParam;
+  LPARAM lParam;
+};
+
+// The demonstration window in one skin ("blue" or "orange"). Options of the "pages" group
+// switch the tab layout; every notification is recorded.
+class DemoFrame : public DuiLib::WindowImplBase {
+ public:
+  explicit DemoFrame(std::wstring skin, std::wstring file = L"demo_frame.xml");
+  const wchar_t* GetWindowClassName() const override { return L"DuiDemoFrame"; }
+  void Notify(DuiLib::TNotifyUI& msg) override;
+  DuiLib::CControlUI* CreateControl(const wchar_t* cls) override;
+  void OnFinalMessage(HWND hWnd) override;
+
+  // Creates the window as the client creates its dialogs (popup, caption, system menu).
+  HWND CreateDemo(HWND owner = nullptr);
+  DuiLib::CPaintManagerUI& Manager() { return m_PaintManager; }
+  template <typename T>
+  T* Find(const wchar_t* name) {
+    return static_cast<T*>(m_PaintManager.FindControl(name));
+  }
+  int Count(const std::wstring& type, const std::wstring& sender = L"") const;
+
+  std::vector<NotifyRecord> events;
+  std::function<void(DemoFrame*, UINT_PTR)> on_timer;
+  bool final_message = false;
+
+ protected:
+  DuiLib::CDuiString GetSkinFolder() override { return L""; }
+  DuiLib::CDuiString GetSkinFile() override { return L"xml/" + skin_ + L"/" + file_; }
+  DuiLib::UILIB_RESOURCETYPE GetResourceType() const override { return resource_type_; }
+  UINT GetResourceID() const override { return 130; }
+  LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+
+ public:
+  DuiLib::UILIB_RESOURCETYPE resource_type_ = DuiLib::UILIB_ZIPRESOURCE;
+
+ private:
+  std::wstring skin_;
+  std::wstring file_;
+};
+
+// A control class that only the window's factory knows.
+class BadgeUI : public DuiLib::CLabelUI {
+ public:
+  const wchar_t* GetClass() const override { return L"BadgeUI"; }
+};
+
+}  // namespace duilib_test

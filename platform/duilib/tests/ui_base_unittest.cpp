@@ -1,0 +1,104 @@
+#include "platform/duilib/ui_base.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/duilib/ui_language.h"
+#include "platform/duilib/ui_manager.h"
+#include "platform/duilib/ui_render.h"
+#include "platform/duilib/ui_resource.h"
+#include "platform/duilib/tests/test_support.h"
+
+using namespace DuiLib;
+
+TEST(UiBaseTest, ParsesColours) {
+  struct Case {
+    const wchar_t* text;
+    bool ok;
+    DWORD argb;
+  } cases[] = {
+      {L"#FF2F9AFF", true, 0xFF2F9AFF},
+      {L"#2F9AFF", true, 0xFF2F9AFF},
+      {L"0xFEACB2BF", true, 0xFEACB2BF},
+      {L"#00000000", true, 0},
+      {L"#FFGG0000", false, 0},
+      {L"", false, 0},
+      {L"blue", false, 0},
+  };
+  for (const Case& c : cases) {
+    DWORD argb = 0x12345678;
+    EXPECT_EQ(ParseColor(c.text, &argb), c.ok) << c.text;
+    EXPECT_EQ(argb, c.ok ? c.argb : 0x12345678u) << c.text;
+  }
+}
+
+TEST(UiBaseTest, ParsesRectsAndImageDescriptions) {
+  RECT rc{9, 9, 9, 9};
+  EXPECT_TRUE(ParseRect(L" 1, 2 ,3,4", &rc));
+  EXPECT_EQ(rc.left + rc.top + rc.right + rc.bottom, 10);
+  EXPECT_FALSE(ParseRect(L"1,2,3", &rc));
+  EXPECT_FALSE(ParseRect(L"1,2,3,4,5", &rc));
+  EXPECT_FALSE(ParseRect(L"a,b,c,d", &rc));
+
+  TImageDesc desc;
+  ASSERT_TRUE(ParseImageDesc(
+      L"file='img\\blue\\combo.png' source='260,0,390,36' corner='5,30,30,5' dest='18,0,78,60' "
+      L"fade='128'",
+      &desc));
+  EXPECT_EQ(desc.file, L"img\\blue\\combo.png");
+  EXPECT_TRUE(desc.hasSource && desc.hasDest);
+  EXPECT_EQ(desc.source.left, 260);
+  EXPECT_EQ(desc.corner.top, 30);
+  EXPECT_EQ(desc.dest.right, 78);
+  EXPECT_EQ(desc.fade, 128);
+  ASSERT_TRUE(ParseImageDesc(L"img\\a.png", &desc));
+  EXPECT_EQ(desc.file, L"img\\a.png");
+  EXPECT_FALSE(desc.hasSource);
+  EXPECT_FALSE(ParseImageDesc(L"file='a.png' source='1,2'", &desc));
+  EXPECT_FALSE(ParseImageDesc(L"file='a.png", &desc));
+}
+
+TEST(UiBaseTest, SkinArchiveAcceptsBothSeparatorsAndDecodesPng) {
+  std::string bytes;
+  HMODULE self = GetModuleHandleW(nullptr);
+  EXPECT_TRUE(CResourceStore::ReadFromZipResource(self, 130, L"xml\\blue\\demo_frame.xml", &bytes));
+  EXPECT_NE(bytes.find("<Window"), std::string::npos);
+  std::string again;
+  EXPECT_TRUE(CResourceStore::ReadFromZipResource(self, 130, L"XML/Blue/demo_frame.xml", &again));
+  EXPECT_EQ(bytes, again);
+  EXPECT_FALSE(CResourceStore::ReadFromZipResource(self, 130, L"xml/blue/none.xml", &bytes));
+  EXPECT_FALSE(CResourceStore::ReadFromZipResource(self, 131, L"xml/language.xml", &bytes));
+
+  ASSERT_TRUE(CPaintManagerUI::SetResourceZipResource(130));
+  const TImageInfo* image = CRenderEngine::GetImage(L"img\\orange\\combo.png");
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(image->cx, 390);
+  EXPECT_EQ(image->cy, 36);
+}
+
+TEST(UiBaseTest, DamagedArchiveIsRefused) {
+  duilib_test::LogCapture log;
+  const char junk[] = "PK\x03\x04 this is not really an archive";
+  EXPECT_FALSE(CPaintManagerUI::SetResourceZip(junk, sizeof(junk)));
+  EXPECT_TRUE(log.Contains(L"ZIP"));
+}
+
+TEST(UiLanguageTest, LoadsEachLanguageAndKeepsTheTableOnFailure) {
+  CMutiLanSupport* table = CMutiLanSupport::Instance();
+  struct Case {
+    const wchar_t* language;
+    const wchar_t* title;
+  } cases[] = {{L"zh_CN", L"演示窗口"}, {L"zh_TW", L"演示視窗"}, {L"en_US", L"Demo window"}};
+  for (const Case& c : cases) {
+    ASSERT_TRUE(table->LoadFromResFile(130, L"xml\\language.xml", true, c.language, L"xml"));
+    EXPECT_EQ(table->GetTextForId(L"s.demo.title"), c.title);
+    EXPECT_EQ(table->GetLanguage(), c.language);
+  }
+  duilib_test::LogCapture log;
+  EXPECT_FALSE(table->LoadFromResFile(130, L"xml\\language.xml", true, L"fr_FR", L"xml"));
+  EXPECT_FALSE(table->LoadFromXml("<Language><en_US>", L"en_US"));
+  EXPECT_FALSE(table->LoadFromResFile(130, L"xml\\missing.xml", true, L"en_US", L"xml"));
+  EXPECT_EQ(table->GetLanguage(), L"en_US");
+  EXPECT_EQ(table->GetTextForId(L"s.demo.ok"), L"OK");
+  EXPECT_EQ(table->GetTextForId(L"s.no.such.id"), L"");
+  EXPECT_TRUE(log.Contains(L"s.no.such.id"));
+}
