@@ -28,8 +28,8 @@ TEST(EnvFileMapping, SecondProcessOpensNamedMapping) {
   std::wstring cmd = L"\"" + ProgramBeside(L"env_mapping_peer.exe") + L"\" " + name;
   STARTUPINFOW si{sizeof(si)};
   PROCESS_INFORMATION pi{};
-  ASSERT_TRUE(CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                             &pi));
+  ASSERT_TRUE(
+      CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
   ASSERT_EQ(WaitForSingleObject(pi.hProcess, 20000), WAIT_OBJECT_0);
   DWORD code = 1;
   GetExitCodeProcess(pi.hProcess, &code);

@@ -17,8 +17,8 @@ TEST(EnvMinizip, WritesPasswordProtectedArchive) {
   ASSERT_NE(zip, nullptr);
   zip_fileinfo info{};
   ASSERT_EQ(zipOpenNewFileInZip3_64(zip, "TarvoLive.log", &info, nullptr, 0, nullptr, 0, nullptr,
-                                    Z_DEFLATED, Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS,
-                                    DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, "tarvo-secret", crc, 0),
+                                    Z_DEFLATED, Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, DEF_MEM_LEVEL,
+                                    Z_DEFAULT_STRATEGY, "tarvo-secret", crc, 0),
             ZIP_OK);
   EXPECT_EQ(zipWriteInFileInZip(zip, text.data(), static_cast<unsigned>(text.size())), ZIP_OK);
   EXPECT_EQ(zipCloseFileInZip(zip), ZIP_OK);

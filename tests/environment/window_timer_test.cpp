@@ -23,8 +23,8 @@ TEST(EnvWindow, TimerTicksInAVisibleWindow) {
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.lpszClassName = L"TarvoEnvTimerWindow";
   ASSERT_NE(RegisterClassW(&wc), 0);
-  HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"env", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10,
-                              10, 200, 100, nullptr, nullptr, wc.hInstance, nullptr);
+  HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"env", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10,
+                              200, 100, nullptr, nullptr, wc.hInstance, nullptr);
   ASSERT_NE(hwnd, nullptr);
   ASSERT_NE(SetTimer(hwnd, 1, 10, nullptr), 0u);
 
