@@ -54,8 +54,9 @@ struct Effect::Impl {
     return slot.get();
   }
 
-  HRESULT Compile(const char* source, size_t size, const std::string& entry, bool vertex,
-                  CompiledShader** out, std::string* errors);
+  HRESULT Compile(const char* source, size_t size, const std::string& entry,
+                  const std::string& profile, bool vertex, CompiledShader** out,
+                  std::string* errors);
   HRESULT Reflect(CompiledShader* shader);
 };
 
@@ -70,9 +71,9 @@ void AppendBlobText(ID3DBlob* blob, std::string* errors) {
 }  // namespace
 
 HRESULT Effect::Impl::Compile(const char* source, size_t size, const std::string& entry,
-                              bool vertex, CompiledShader** out, std::string* errors) {
-  const char* profile = vertex ? "vs_4_0" : "ps_4_0";
-  std::string key = std::string(profile) + ":" + entry;
+                              const std::string& profile, bool vertex, CompiledShader** out,
+                              std::string* errors) {
+  std::string key = profile + ":" + entry;
   auto found = shaders.find(key);
   if (found != shaders.end()) {
     *out = found->second.get();
@@ -80,7 +81,7 @@ HRESULT Effect::Impl::Compile(const char* source, size_t size, const std::string
   }
   auto shader = std::make_unique<CompiledShader>();
   ComPtr<ID3DBlob> messages;
-  HRESULT hr = D3DCompile(source, size, "effect", nullptr, nullptr, entry.c_str(), profile,
+  HRESULT hr = D3DCompile(source, size, "effect", nullptr, nullptr, entry.c_str(), profile.c_str(),
                           D3DCOMPILE_OPTIMIZATION_LEVEL3, 0, &shader->code, &messages);
   AppendBlobText(messages.Get(), errors);
   if (FAILED(hr)) return hr;
@@ -176,10 +177,11 @@ HRESULT Effect::Create(ID3D10Device* device, const char* source, size_t source_s
     for (const PassDesc& pass_desc : technique_desc.passes) {
       EffectPass pass;
       pass.effect_ = built.get();
-      HRESULT hr =
-          parts.Compile(source, source_size, pass_desc.vertex_entry, true, &pass.vertex_, errors);
+      HRESULT hr = parts.Compile(source, source_size, pass_desc.vertex_entry, desc.vertex_profile,
+                                 true, &pass.vertex_, errors);
       if (SUCCEEDED(hr))
-        hr = parts.Compile(source, source_size, pass_desc.pixel_entry, false, &pass.pixel_, errors);
+        hr = parts.Compile(source, source_size, pass_desc.pixel_entry, desc.pixel_profile, false,
+                           &pass.pixel_, errors);
       if (FAILED(hr)) return hr;
       technique->passes_.push_back(pass);
     }

@@ -37,6 +37,9 @@ struct SamplerDesc {
 struct EffectDesc {
   std::vector<TechniqueDesc> techniques;
   std::vector<SamplerDesc> samplers;
+  // Shader profiles; devices below feature level 10.0 need "vs_4_0_level_9_3" and its sibling.
+  std::string vertex_profile = "vs_4_0";
+  std::string pixel_profile = "ps_4_0";
 };
 
 class Effect;
