@@ -44,6 +44,9 @@ class GS_TEXTURE_API gsTextureBase {
   // RGB24 and RGB32 frames. The source is never written.
   virtual bool SetData(const void* source, int size, int pixel_code, bool flip) = 0;
 #else
+  // Pellix reads back from read-back textures only, in three codes: RGB32 rows come top-down,
+  // RGB24 rows bottom-up (as GDI stores 24-bit bitmaps), and I420 from a texture drawn with
+  // gs::pellix::kDrawRgbToYuv. A null destination asks the size only (0 for other codes).
   virtual bool GetData(void* destination, int* size, int pixel_code) = 0;
   virtual bool SetData(const void* source, int size, int pixel_code) = 0;
 #endif
