@@ -1,0 +1,111 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/browser/browser_delegate.h"
+#include "platform/browser/cef_settings.h"
+#include "platform/browser/web_page.h"
+
+class CxIdle;
+struct HWND__;
+struct HINSTANCE__;
+
+// CWebRun: the browser library. It starts on the program's UI thread (init_cef), runs the
+// program's only UI loop (run_message_loop), hosts browsers in child windows of the client's
+// windows and reports on them through each browser's Browser_UI_Delegate.
+//
+// Threads: every operation belongs to the UI thread (the one that called init_cef) except
+// Instace, exec_js and CWebPage::SendRequest, which any thread may call; they queue their work
+// to the UI thread, where it runs in the order it was queued. Called from another thread, a UI
+// operation does nothing and fails.
+//
+// A browser lives from init_brower until its OnBrowserClosed: close_browser reports
+// OnBrowserClosing and posts WM_CLOSE to the top-level window of its host; the owner then
+// closes the host window (WM_CLOSE to it), and the host's end reports OnBrowserClosed. A host
+// window destroyed with its parent ends its browser the same way.
+class CWebRun {
+ public:
+  static CWebRun* Instace();
+
+  // Starts the library on the calling thread, which becomes the UI thread. Returns 0 or more
+  // when this process is a sub-process of the library (its command line carries "--type="),
+  // after running it; -1 for the client process (start-up goes on). |idle| is called whenever
+  // the loop's queue is empty; it may be null.
+  int init_cef(HINSTANCE__* instance, const cef_run_settting& settings, CxIdle* idle);
+  // Runs the UI loop until WM_QUIT (whose wParam it returns): messages are dispatched and,
+  // whenever the queue is empty, the idle hook runs (at least every 15 ms while idle). With
+  // |nonblocking| it handles what is pending, runs the idle hook once and returns 0.
+  int run_message_loop(bool nonblocking);
+  // Ends the library: remaining browsers are dropped without callbacks.
+  void uninit_cef();
+  // The render sub-process entry; this implementation has no render work and returns 0.
+  int sub_proccess_run(void* instance);
+
+  // True when the library may end: no browser is alive.
+  bool check_terminate();
+
+  // A new browser (no host window yet) that reports to |delegate| and loads |url| once its
+  // host window exists. Returns its id (from 1), 0 when the library is not running.
+  unsigned init_brower(Browser_UI_Delegate* delegate, const char* url);
+  // Creates the browser's host window as a child of |parent| at the rectangle; the browser
+  // then reports OnBrowserCreated and loads its start address.
+  bool create_browser_win(HWND__* parent, unsigned id, int x, int y, int width, int height);
+  bool Navigate(unsigned id, const char* url);
+  bool Reload(unsigned id);
+  // Queues |script| for the page of browser |id|. Any thread; scripts run in queue order.
+  // Scripts for a browser that is gone by then are dropped.
+  bool exec_js(unsigned id, const char* script);
+  bool send_msg_to_render(unsigned id, const char* name, const char* value, int number);
+  bool send_mouse_event(unsigned id, int x, int y);
+  bool set_delegate_filedailog(unsigned id, bool delegated);
+  bool set_sel_file(unsigned id, const char* name, const char* path);
+  // Shows the developer tools of browser |id| in browser |dev_id|, whose host window is made a
+  // child of |dev_window| at (x, y) filling the rest of its client area.
+  bool DevTools(unsigned id, unsigned dev_id, HWND__* dev_window, int x, int y);
+  bool close_browser(unsigned id);
+  uint32_t GetHostWnd(unsigned id);
+  bool SetZoomRatio(unsigned id, double ratio);
+
+  // For drivers and tests: the page of browser |id| (null when none); the start record.
+  CWebPage* GetPage(unsigned id);
+  const cef_run_settting& settings() const { return settings_; }
+  bool is_ui_thread() const;
+
+ private:
+  friend class CWebPage;
+  friend struct CWebRunWindows;  // The window procedures of the host and dispatch windows.
+  struct Browser;
+  using Job = std::function<void()>;
+
+  CWebRun();
+  ~CWebRun();
+
+  Browser* Find(unsigned id);
+  // Queues |job| for the UI thread (any thread) and wakes the loop; false when not running.
+  bool Queue(Job job);
+  void RunQueuedJobs();
+  void QueueForBrowser(unsigned id, std::function<void(Browser&)> job);
+  void StartLoad(Browser& browser, const std::string& url, bool add_to_history);
+  void OnHostDestroyed(HWND__* host);
+  bool CreateHost(Browser& browser, HWND__* parent, int x, int y, int width, int height);
+  void RunIdle();
+
+  cef_run_settting settings_;
+  HINSTANCE__* instance_ = nullptr;
+  CxIdle* idle_ = nullptr;
+  unsigned long ui_thread_id_ = 0;
+  HWND__* dispatch_window_ = nullptr;
+  unsigned next_id_ = 1;
+  std::map<unsigned, std::unique_ptr<Browser>> browsers_;  // UI thread only.
+
+  std::mutex queue_lock_;  // Protects |jobs_|, |wake_posted_| and |running_|.
+  std::deque<Job> jobs_;
+  bool wake_posted_ = false;
+  bool running_ = false;
+};
