@@ -11,6 +11,7 @@
 
 #include "graphics/pellix/call_gate.h"
 #include "graphics/pellix/pellix_log.h"
+#include "graphics/pellix/tests/bmp_fixture.h"
 
 namespace {
 
@@ -433,25 +434,7 @@ TEST_F(GsSystemTest, GdiCompatibleTextureHandsOutADeviceContext) {
 
 // A picture through GDI+: colours and alpha of a 24-bit BMP, and the sizes of shrunk pictures.
 TEST_F(GsSystemTest, PicturesFromMemoryAndFile) {
-  auto bmp24 = [](int width, int height) {
-    const int stride = (width * 3 + 3) / 4 * 4;
-    std::vector<std::uint8_t> bmp(54 + stride * height, 0);
-    auto put32 = [&](int at, std::uint32_t v) { memcpy(&bmp[at], &v, 4); };
-    bmp[0] = 'B', bmp[1] = 'M';
-    put32(2, static_cast<std::uint32_t>(bmp.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, width);
-    put32(22, height);
-    bmp[26] = 1;
-    bmp[28] = 24;
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x) {
-        std::uint8_t* p = &bmp[54 + y * stride + x * 3];
-        p[0] = 10, p[1] = 20, p[2] = 30;  // blue, green, red
-      }
-    return bmp;
-  };
+  auto bmp24 = pellix_test::MakeFlatBmp24;
   std::vector<std::uint8_t> small = bmp24(4, 4);
   std::unique_ptr<gsTextureBase> picture(
       system_->CreateTextureFromMemory(small.data(), static_cast<int>(small.size())));
@@ -494,6 +477,35 @@ TEST_F(GsSystemTest, PicturesFromMemoryAndFile) {
   DeleteFileW(wide.c_str());
   ASSERT_NE(from_file, nullptr);
   EXPECT_EQ(from_file->GetWidth(), 4);
+}
+
+// One picture per depth through GDI+: colours survive and pictures without alpha are opaque
+// (drawn with blending over white, nothing of the white shows).
+TEST_F(GsSystemTest, PicturesOfEveryDepthWithoutAlphaAreOpaque) {
+  const std::vector<std::uint32_t> table = {0x00000000, 0x001E140A, 0x00FF0000, 0x0000FF00};
+  struct Case {
+    int bits;
+    std::vector<std::uint32_t> table;
+    std::vector<std::uint8_t> row;  // one row of two pixels
+    Rgba left, right;
+  } cases[] = {
+      {1, {0x00000000, 0x00FFFFFF}, {0x80, 0, 0, 0}, {255, 255, 255, 255}, {0, 0, 0, 255}},
+      {4, table, {0x12, 0, 0, 0}, {30, 20, 10, 255}, {255, 0, 0, 255}},
+      {8, table, {1, 3, 0, 0}, {30, 20, 10, 255}, {0, 255, 0, 255}},
+      {24, {}, {10, 20, 30, 255, 0, 0, 0, 0}, {30, 20, 10, 255}, {0, 0, 255, 255}},
+  };
+  system_->SetBlendEnable(true);
+  for (const Case& c : cases) {
+    std::vector<std::uint8_t> bmp = pellix_test::MakeBmp(2, c.bits, c.table, {c.row, c.row});
+    std::unique_ptr<gsTextureBase> picture(
+        system_->CreateTextureFromMemory(bmp.data(), static_cast<int>(bmp.size())));
+    ASSERT_NE(picture, nullptr) << c.bits;
+    ASSERT_EQ(picture->GetWidth(), 2);
+    std::vector<std::uint8_t> pixels =
+        Render(2, 2, 0xFFFFFFFF, [&] { DrawWhole(picture.get(), 2, 2); });
+    ExpectNear(At(pixels, 2, 0, 0), c.left, 1, "left, bits " + std::to_string(c.bits));
+    ExpectNear(At(pixels, 2, 1, 1), c.right, 1, "right, bits " + std::to_string(c.bits));
+  }
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -5,30 +5,12 @@
 #include <cstring>
 #include <vector>
 
+#include "graphics/pellix/tests/bmp_fixture.h"
+
 namespace pellix {
 namespace {
 
-// A bottom-up BMP with a 40-byte information header, an optional colour table and the given
-// rows (each already padded to four bytes), listed top row first.
-std::vector<std::uint8_t> MakeBmp(int width, int bits, const std::vector<std::uint32_t>& table,
-                                  const std::vector<std::vector<std::uint8_t>>& rows_top_down) {
-  const int height = static_cast<int>(rows_top_down.size());
-  const std::uint32_t offset = 54 + static_cast<std::uint32_t>(table.size()) * 4;
-  std::vector<std::uint8_t> bmp(offset, 0);
-  auto put32 = [&](int at, std::uint32_t v) { memcpy(&bmp[at], &v, 4); };
-  bmp[0] = 'B', bmp[1] = 'M';
-  put32(10, offset);
-  put32(14, 40);
-  put32(18, width);
-  put32(22, height);
-  bmp[26] = 1;
-  bmp[28] = static_cast<std::uint8_t>(bits);
-  for (size_t i = 0; i < table.size(); ++i) put32(54 + static_cast<int>(i) * 4, table[i]);
-  for (int y = height - 1; y >= 0; --y)
-    bmp.insert(bmp.end(), rows_top_down[y].begin(), rows_top_down[y].end());
-  put32(2, static_cast<std::uint32_t>(bmp.size()));
-  return bmp;
-}
+using pellix_test::MakeBmp;
 
 std::vector<std::uint8_t> Pixel(const Picture& p, int x, int y) {
   const std::uint8_t* at = p.pixels.data() + (y * p.width + x) * 4;
