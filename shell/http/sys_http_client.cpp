@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include "foundation/log.h"
 #include "shell/http/http_url.h"
 
 namespace {
@@ -17,7 +18,7 @@ void CALLBACK OnInternetStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOI
   const auto* result = static_cast<const INTERNET_ASYNC_RESULT*>(info);
   const bool ok = result == nullptr || result->dwResult != 0;
   try {
-    reinterpret_cast<CSysHttpClient*>(context)->OnRequestComplete(ok);
+    reinterpret_cast<CSysHttpClient*>(context)->OnRequestComplete(ok, result ? result->dwError : 0);
   } catch (...) {
     // Nothing may leave a WinINet callback.
   }
@@ -59,6 +60,7 @@ int CSysHttpClient::SendRequest(const std::string& url, const std::string& conte
   port_ = parts.port;
   path_ = parts.path;
   secure_ = parts.secure;
+  TVLOG_INFO_THIS() << "m_srSvr=" << host_ << ",port=" << port_ << ",uri=" << path_;
 
   if (fileName.empty()) {
     body_ = content;
@@ -73,6 +75,8 @@ int CSysHttpClient::SendRequest(const std::string& url, const std::string& conte
   // On success the request may already have completed and the sink may have deleted this
   // client: touch nothing here then.
   if (result != kStarted) {
+    TVLOG_ERROR_THIS() << "request not started, result=" << result
+                       << ",error=" << static_cast<unsigned long>(GetLastError());
     sink_ = nullptr;
     CloseHandles();
     busy_ = false;
@@ -128,10 +132,11 @@ int CSysHttpClient::Send() {
   return kStarted;
 }
 
-void CSysHttpClient::OnRequestComplete(bool async_ok) {
+void CSysHttpClient::OnRequestComplete(bool async_ok, unsigned long error) {
   if (!read_buffer_) {
     // The request went out and the answer's head arrived (or the exchange failed).
     if (!async_ok) {
+      TVLOG_ERROR_THIS() << "request failed, error=" << error;
       Finish(false);
       return;
     }
@@ -140,11 +145,16 @@ void CSysHttpClient::OnRequestComplete(bool async_ok) {
     status_ok_ = HttpQueryInfoA(request_, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
                                 &size, nullptr) &&
                  status >= 200 && status < 300;
+    if (!status_ok_) {
+      // The body (an error page) is still read and handed over, as a failure.
+      TVLOG_ERROR_THIS() << "answer status=" << static_cast<unsigned long>(status);
+    }
     read_buffer_ = new char[kReadSize]();
   } else if (read_pending_) {
     // A read that went pending has put its bytes into the buffer.
     read_pending_ = false;
     if (!async_ok) {
+      TVLOG_ERROR_THIS() << "read failed, error=" << error;
       Finish(false);
       return;
     }
@@ -172,6 +182,7 @@ void CSysHttpClient::ReadBody() {
       return;  // The next completion goes on reading.
     }
     read_pending_ = false;
+    TVLOG_ERROR_THIS() << "read failed, error=" << static_cast<unsigned long>(GetLastError());
     Finish(false);
     return;
   }

@@ -48,8 +48,9 @@ class CSysHttpClient {
   // default), so that a peer that stops answering ends the request with a failure.
   void SetTimeout(unsigned long milliseconds) { timeout_ms_ = milliseconds; }
 
-  // Called by the WinINet status callback for a request of this client.
-  void OnRequestComplete(bool async_ok);
+  // Called by the WinINet status callback for a request of this client: `async_ok` and `error`
+  // are the result of the operation that completed.
+  void OnRequestComplete(bool async_ok, unsigned long error);
 
  private:
   int Send();

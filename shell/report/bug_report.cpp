@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "shell/report/report_log.h"
+#include "foundation/log.h"
 #include "shell/report/report_text.h"
 #include "shell/report/report_zip.h"
 
@@ -130,12 +130,12 @@ int CBugReportImp::SendReport(const std::string& processName, const std::string&
                               const std::string& desc, int nDays, const std::string& errReportURL,
                               int pid, unsigned int serviceType) {
   CxAutoLock guard(lock_);
-  ReportLog(this, "SendReport", __LINE__,
-            "CBugReportImp::SendReport,strProcessName=" + processName +
-                ",strFileStorageURL=" + fileStorageURL + ",strFileInfoURL=" + fileInfoURL +
-                ",pSink=" + PointerText(sink) + ",m_pSink=" + PointerText(sink_) +
-                ",strErrReport=" + errReportURL + ",pid=" + std::to_string(pid) +
-                ",nDays=" + std::to_string(nDays) + "<nServiceType=" + std::to_string(serviceType));
+  TVLOG_INFO_THIS() << "CBugReportImp::SendReport,strProcessName=" + processName +
+                           ",strFileStorageURL=" + fileStorageURL +
+                           ",strFileInfoURL=" + fileInfoURL + ",pSink=" + PointerText(sink) +
+                           ",m_pSink=" + PointerText(sink_) + ",strErrReport=" + errReportURL +
+                           ",pid=" + std::to_string(pid) + ",nDays=" + std::to_string(nDays) +
+                           "<nServiceType=" + std::to_string(serviceType);
   const std::string process = processName.substr(0, processName.find(".exe"));
   if (sink_ || log_client_ || dump_client_ || info_client_ || !sink || process.empty() ||
       process.find_first_of("\\/:*?\"<>|") != std::string::npos ||
@@ -168,7 +168,7 @@ int CBugReportImp::SendReport(const std::string& processName, const std::string&
   // caller's failure result is the only outcome and the next report is not refused.
   sink_ = nullptr;
   if (error_report_started) {
-    ReportLog(this, "SendReport", __LINE__, "can't create");
+    TVLOG_INFO_THIS() << "can't create";
   }
   return log_result == kNothingToArchive || log_result == kArchiveFailed ? log_result : kFailed;
 }
@@ -192,7 +192,7 @@ bool CBugReportImp::SendErrorReport(const std::string& url) {
   if (started) {
     error_clients_.push_back(std::move(client));
   }
-  ReportLog(this, "SendErrorReport", __LINE__, "strRequest=" + request);
+  TVLOG_INFO_THIS() << "strRequest=" + request;
   return started;
 }
 
@@ -226,9 +226,8 @@ int CBugReportImp::SendTodayLog(const std::string& url) {
       }
     }
     if (!newest) {
-      ReportLog(
-          this, "SendLog", __LINE__,
-          "can't compressfile1,strFileName=" + folder + pattern + ",strSendFile=" + send_base);
+      TVLOG_INFO_THIS() << "can't compressfile1,strFileName=" << folder << pattern
+                        << ",strSendFile=" << send_base;
       return kFailed;
     }
     return SendFile(url, folder + newest->name, true);
@@ -237,8 +236,8 @@ int CBugReportImp::SendTodayLog(const std::string& url) {
   const std::string archive = send_base + ".zip";
   DeleteFileA(archive.c_str());
   if (ZipReportFiles(archive, logs) <= 0) {
-    ReportLog(this, "SendLog", __LINE__,
-              "can't compressfile2,strFileName=" + logs.front() + ",strSendFile=" + archive);
+    TVLOG_INFO_THIS() << "can't compressfile2,strFileName=" + logs.front() +
+                             ",strSendFile=" + archive;
     DeleteFileA(archive.c_str());
     return kFailed;
   }
@@ -305,14 +304,13 @@ int CBugReportImp::SendMiniDump(const std::string& url) {
     sent_dump_path_ = path;
   } else {
     sent_dump_path_.clear();
-    ReportLog(this, "SendMiniDump", __LINE__, "have no dump file,strFileName=" + path);
+    TVLOG_INFO_THIS() << "have no dump file,strFileName=" + path;
   }
   return result;
 }
 
 int CBugReportImp::SendFile(const std::string& url, const std::string& path, bool isLog) {
-  ReportLog(this, "SendFile", __LINE__,
-            "strURL=" + url + ",bLog=" + (isLog ? "1" : "0") + ",strFile=" + path);
+  TVLOG_INFO_THIS() << "strURL=" + url + ",bLog=" + (isLog ? "1" : "0") + ",strFile=" + path;
   std::string bytes;
   if (!ReadWholeFile(path, &bytes)) {
     return kFailed;
@@ -334,17 +332,15 @@ int CBugReportImp::SendFile(const std::string& url, const std::string& path, boo
 
 int CBugReportImp::SendInfo() {
   if (info_client_ || (log_address_.empty() && dump_address_.empty())) {
-    ReportLog(this, "SendInfo", __LINE__,
-              "CBugReportImp::SendInfo,m_http_info=" + PointerText(info_client_.get()) +
-                  ",m_strLogURL=" + log_address_ + ",m_strDumpURL=" + dump_address_);
+    TVLOG_INFO_THIS() << "CBugReportImp::SendInfo,m_http_info=" + PointerText(info_client_.get()) +
+                             ",m_strLogURL=" + log_address_ + ",m_strDumpURL=" + dump_address_;
     return kFailed;
   }
   const std::string xml =
       BuildDiagnosisXml(conf_id_, user_name_, desc_, log_address_, dump_address_);
   info_client_ = std::make_unique<CSysHttpClient>();
   const int result = info_client_->SendRequest(info_url_, xml, "", this);
-  ReportLog(this, "SendInfo", __LINE__,
-            "CBugReportImp::SendInfo,m_strInfoURL=" + info_url_ + ",strXML=" + xml);
+  TVLOG_INFO_THIS() << "CBugReportImp::SendInfo,m_strInfoURL=" + info_url_ + ",strXML=" + xml;
   if (result != CSysHttpClient::kStarted) {
     info_client_.reset();
     return kFailed;
@@ -368,25 +364,24 @@ void CBugReportImp::OnFinish(bool ok, const std::string& result, CSysHttpClient*
         [client](const std::unique_ptr<CSysHttpClient>& c) { return c.get() == client; });
     if (error_client != error_clients_.end()) {
       // The error report needs no answer; the report's outcome is the record's.
-      ReportLog(this, "OnFinish", __LINE__,
-                std::string("get error response,bOK=") + (ok ? "1" : "0") + ",strResult=" + result);
+      TVLOG_INFO_THIS() << std::string("get error response,bOK=") + (ok ? "1" : "0") +
+                               ",strResult=" + result;
       error_clients_.erase(error_client);
       return;
     }
     if (client == info_client_.get()) {
-      ReportLog(this, "OnFinish", __LINE__,
-                std::string("get info response,bOK=") + (ok ? "1" : "0"));
+      TVLOG_INFO_THIS() << std::string("get info response,bOK=") + (ok ? "1" : "0");
       info_client_.reset();
       notify = ReleaseSink();
       status = ok ? IBugReportSink::kSent : IBugReportSink::kFailed;
     } else if (client == log_client_.get() || client == dump_client_.get()) {
       const bool is_log = client == log_client_.get();
       if (is_log) {
-        ReportLog(this, "OnFinish", __LINE__, "get log response");
+        TVLOG_INFO_THIS() << "get log response";
         log_address_ = ok ? result : std::string();
         log_client_.reset();
       } else {
-        ReportLog(this, "OnFinish", __LINE__, "get dump response");
+        TVLOG_INFO_THIS() << "get dump response";
         dump_address_ = ok ? result : std::string();
         dump_client_.reset();
         if (ok && !sent_dump_path_.empty()) {
@@ -400,7 +395,7 @@ void CBugReportImp::OnFinish(bool ok, const std::string& result, CSysHttpClient*
         notify = ReleaseSink();
       }
     } else {
-      ReportLog(this, "OnFinish", __LINE__, "unknown client " + PointerText(client));
+      TVLOG_INFO_THIS() << "unknown client " + PointerText(client);
       return;
     }
   }

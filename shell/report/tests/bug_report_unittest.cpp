@@ -337,5 +337,7 @@ TEST_F(BugReportTest, ReportThatCannotStartReleasesItsSink) {
   }
   RemoveDirectoryA((logs_ + "RptDir.zip").c_str());
   EXPECT_EQ(http_testing::RequestCount(store_), 0);
+  RecordedRequest second;
+  EXPECT_TRUE(http_testing::WaitForRequest(err_, 1, &second));
   EXPECT_EQ(http_testing::RequestCount(err_), 2);
 }
