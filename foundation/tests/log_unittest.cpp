@@ -326,6 +326,25 @@ TEST_F(LogFileTest, FileFoundAtStartBecomesACrashArchive) {
   EXPECT_NE(text.find("[fresh]"), std::string::npos);
 }
 
+TEST_F(LogFileTest, FileThatCannotBePackedIsKept) {
+  CreateDirectoryW(logs_.c_str(), nullptr);
+  const std::wstring base = LogName(L"20260314");
+  {
+    std::ofstream old(base.c_str(), std::ios::binary);
+    old << "earlier records\r\n";
+  }
+  // Held open without sharing: neither the packer nor the log can open it.
+  HANDLE held = CreateFileW(base.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  auto log = MakeLog();
+  log->WriteLog(CLogWrapper::kInfo, 0, "[not written]");
+  log.reset();
+  CloseHandle(held);
+  EXPECT_EQ(ReadFile(base), "earlier records\r\n");
+  EXPECT_TRUE(FilesIn(logs_, L"*.zlog").empty());
+  EXPECT_TRUE(FilesIn(logs_, L"*.zip").empty());
+}
+
 TEST_F(LogFileTest, StartDeletesArchivesOlderThanSevenDaysOnly) {
   CreateDirectoryW(cleanup_.c_str(), nullptr);
   CreateDirectoryW((cleanup_ + L"folder.zlog").c_str(), nullptr);

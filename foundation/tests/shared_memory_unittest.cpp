@@ -84,6 +84,11 @@ TEST(SharedMemoryTest, CapacityBoundsWritesAndTheReadersBufferBoundsReads) {
   CxShareMemory creator, consumer;
   ASSERT_TRUE(creator.Create(name.c_str(), 100, true));
   ASSERT_TRUE(consumer.Create(name.c_str(), 100, false));
+  for (CxShareMemory* side : {&creator, &consumer}) {
+    MEMORY_BASIC_INFORMATION region{};
+    ASSERT_EQ(VirtualQuery(side->GetView(), &region, sizeof(region)), sizeof(region));
+    EXPECT_EQ(region.Protect, static_cast<DWORD>(PAGE_READWRITE));  // Never executable.
+  }
 
   const auto full = Pattern(100, 1);
   ASSERT_TRUE(creator.Write(full.data(), 100));
