@@ -16,6 +16,8 @@ The query string chooses the answer:
     size=N            a body of N bytes: numbered lines "%07d\n"
     chunk=N,pause=MS  send the body in pieces of N bytes with a pause between them
     delay=MS          wait before answering
+    delay_file=TEXT   ... only for an upload whose file name contains TEXT
+    fail_file=TEXT    answer 500 "rejected" to an upload whose file name contains TEXT
     close=1           read the request, then close the connection without an answer
     hang=S            read the request, then keep silent for S seconds (at most 60), then close
 
@@ -106,8 +108,12 @@ class Handler(BaseHTTPRequestHandler):
         head = (self.requestline + "\r\n" + str(self.headers)).encode("latin-1")
         part = self.server.recorder.record(segment, head, body)
 
-        if "delay" in query:
+        name = part[0].decode("latin-1") if part is not None else ""
+        if "delay" in query and query.get("delay_file", "") in name:
             time.sleep(int(query["delay"]) / 1000.0)
+        if query.get("fail_file") and query["fail_file"] in name:
+            self.answer(500, b"rejected")
+            return
         if query.get("close") == "1":
             self.close_connection = True
             return

@@ -304,6 +304,26 @@ TEST_F(BugReportTest, RejectedUploadReportsFailureAndSendsNoRecord) {
   }
 }
 
+TEST_F(BugReportTest, FailedLogUploadReportsAtOnceAndLaterDumpStillSendsRecord) {
+  Make(logs_ + "RptHalf_" + Today() + "_80.log", "log");
+  const std::string dump = Make(program_ + "RptHalf.exe.dmp", "dump");
+
+  StatusSink sink;
+  ASSERT_EQ(
+      Send("RptHalf", &sink, 0, StoreUrl("?fail_file=.zip&delay=1000&delay_file=.dmp"), "", 80), 0);
+  EXPECT_EQ(sink.Wait(), IBugReportSink::kFailed);
+  EXPECT_EQ(http_testing::RequestCount(info_), 0) << "reported before the dump upload ended";
+
+  RecordedRequest record, dump_upload;
+  ASSERT_TRUE(http_testing::WaitForRequest(info_, 0, &record));
+  ASSERT_TRUE(FindUpload("_RptHalf.exe.dmp", &dump_upload));
+  EXPECT_EQ(record.body,
+            BuildDiagnosisXml("C1", "a b&c", "", "", "stored:" + dump_upload.file_name));
+  Sleep(300);
+  EXPECT_EQ(sink.statuses(), std::vector<int>{IBugReportSink::kFailed});
+  EXPECT_FALSE(Exists(dump));
+}
+
 TEST_F(BugReportTest, ReportThatCannotStartReleasesItsSink) {
   for (const char* name : {"sdk_test.log"}) {
     DeleteFileA((sdk_ + name).c_str());
