@@ -4,6 +4,7 @@
 
 #include <shlobj.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -94,7 +95,7 @@ void EchoToDebugger(const char* text) {
 }
 
 CLogWrapper* g_instance = nullptr;
-bool g_instance_destroyed = false;
+std::atomic<bool> g_instance_destroyed{false};
 
 void DestroyInstanceAtExit() {
   CLogWrapper* instance = g_instance;
@@ -186,12 +187,14 @@ CLogWrapper::CRecorder& CLogWrapper::CRecorder::AppendPointer(const void* pointe
 // ---------------------------------------------------------------------------------------------
 
 CLogWrapper* CLogWrapper::Instance() {
-  // Created on first use without a lock: the first use happens on the main thread at start-up.
-  if (!g_instance && !g_instance_destroyed) {
+  // Created once, on first use (normally on the main thread at start-up); a racing first use
+  // from another thread still gets the same log.
+  static CLogWrapper* const created = [] {
     g_instance = new CLogWrapper(Settings(), LogFileRegistry::Process());
     std::atexit(&DestroyInstanceAtExit);
-  }
-  return g_instance;
+    return g_instance;
+  }();
+  return g_instance_destroyed ? nullptr : created;
 }
 
 CLogWrapper::CLogWrapper(Settings settings) : CLogWrapper(std::move(settings), nullptr) {}
