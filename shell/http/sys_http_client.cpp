@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <new>
+
 #include "foundation/log.h"
 #include "shell/http/http_url.h"
 
@@ -149,7 +151,11 @@ void CSysHttpClient::OnRequestComplete(bool async_ok, unsigned long error) {
       // The body (an error page) is still read and handed over, as a failure.
       TVLOG_ERROR_THIS() << "answer status=" << static_cast<unsigned long>(status);
     }
-    read_buffer_ = new char[kReadSize]();
+    read_buffer_ = new (std::nothrow) char[kReadSize]();
+    if (!read_buffer_) {
+      Finish(false);
+      return;
+    }
   } else if (read_pending_) {
     // A read that went pending has put its bytes into the buffer.
     read_pending_ = false;
@@ -158,7 +164,9 @@ void CSysHttpClient::OnRequestComplete(bool async_ok, unsigned long error) {
       Finish(false);
       return;
     }
-    response_.append(read_buffer_, bytes_read_);
+    if (!AppendRead()) {
+      return;
+    }
   }
   ReadBody();
 }
@@ -175,7 +183,9 @@ void CSysHttpClient::ReadBody() {
         Finish(status_ok_);
         return;
       }
-      response_.append(read_buffer_, bytes_read_);
+      if (!AppendRead()) {
+        return;
+      }
       continue;
     }
     if (GetLastError() == ERROR_IO_PENDING) {
@@ -188,6 +198,17 @@ void CSysHttpClient::ReadBody() {
   }
 }
 
+bool CSysHttpClient::AppendRead() {
+  try {
+    response_.append(read_buffer_, bytes_read_);
+    return true;
+  } catch (const std::bad_alloc&) {
+    TVLOG_ERROR_THIS() << "response too large, read=" << static_cast<unsigned>(response_.size());
+    Finish(false);
+    return false;
+  }
+}
+
 void CSysHttpClient::Finish(bool ok) {
   CloseHandles();
   delete[] read_buffer_;
@@ -195,7 +216,6 @@ void CSysHttpClient::Finish(bool ok) {
   read_pending_ = false;
   std::string response;
   response.swap(response_);
-  response_.reserve(8192);
   CSysHttpClientSink* sink = sink_;
   sink_ = nullptr;
   busy_ = false;

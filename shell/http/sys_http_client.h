@@ -55,6 +55,8 @@ class CSysHttpClient {
  private:
   int Send();
   void ReadBody();
+  // Appends the bytes of the last read; on failure ends the request and returns false.
+  bool AppendRead();
   void Finish(bool ok);
   void CloseHandles();
 
