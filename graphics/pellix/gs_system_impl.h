@@ -61,6 +61,7 @@ class gsSystemImpl : public gsSystemBase {
   void SetRotation(float degrees) override { rotation_ = degrees; }
 
   ID3D10Device1* device() const { return device_.Get(); }
+  IDXGISwapChain* swap_chain() const { return swap_chain_.Get(); }
 
  private:
   enum Technique {

@@ -561,6 +561,12 @@ TEST_F(GsSystemTest, PresentShowsTheFrameInTheWindow) {
   TestWindow window(64, 48);
   ASSERT_NE(window.hwnd(), nullptr);
   EXPECT_EQ(system_->SetWindow(window.hwnd()), nullptr);
+  // The swap chain draws into the window; it never takes the screen.
+  ASSERT_NE(system_->swap_chain(), nullptr);
+  DXGI_SWAP_CHAIN_DESC desc;
+  ASSERT_HRESULT_SUCCEEDED(system_->swap_chain()->GetDesc(&desc));
+  EXPECT_TRUE(desc.Windowed);
+  EXPECT_EQ(desc.OutputWindow, window.hwnd());
   system_->SetViewport(0, 0, 64, 48);
   system_->SetOrtho(0, 64, 48, 0, 0, 1);
   system_->Clear(0xFF00FF00);
