@@ -1,5 +1,7 @@
 #include "shell/instance/share_cell.h"
 
+#include "foundation/log.h"
+
 const wchar_t kInstanceCellName[] = L"tarvolive_zentavo_share_mem";
 
 CxShareCell::CxShareCell(DWORD size, const std::wstring& name) : size_(size), name_(name) {}
@@ -101,7 +103,7 @@ bool ActivateRunningInstance(const std::string& command_line, UINT timeout_ms,
   // A hung first instance must not hang every later start.
   if (!SendMessageTimeoutW(hwnd, WM_COPYDATA, kCopyDataCommandLine, reinterpret_cast<LPARAM>(&data),
                            SMTO_ABORTIFHUNG, timeout_ms, &answer)) {
-    OutputDebugStringA("ActivateRunningInstance: the running instance did not answer\n");
+    TVLOG_WARN() << "the running instance did not answer within " << timeout_ms << " ms";
     return false;
   }
   return true;

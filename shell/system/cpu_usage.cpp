@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "foundation/log.h"
+
 namespace {
 
 int64_t ToInt64(const FILETIME& t) {
@@ -46,7 +48,7 @@ int CpuUsageSampler::Sample(unsigned long process_id) {
     const int64_t now = clock_.now();
     int64_t busy = 0;
     if (!clock_.process_time(process_id, &busy)) {
-      OutputDebugStringA("CpuUsageSampler: the process times cannot be read\n");
+      TVLOG_WARN_THIS() << "the times of process " << process_id << " cannot be read";
       return last_usage_;
     }
     const int64_t process_time = busy / clock_.processors;

@@ -8,6 +8,9 @@
 #include <cstring>
 #include <vector>
 
+#include "foundation/log.h"
+#include "foundation/system_info.h"
+
 namespace {
 
 const char* OsName(unsigned major, unsigned minor) {
@@ -40,6 +43,13 @@ std::string OsVersionText(const OsVersionNumbers* numbers, bool is_64bit_windows
   std::snprintf(build, sizeof(build), ", Build: %u.%u.%u", numbers->major, numbers->minor,
                 numbers->build);
   return text + build;
+}
+
+std::string GetOsVersionText() {
+  unsigned long major = 0, minor = 0, build = 0;
+  if (!GetNtVersionNumbers(major, minor, build)) return OsVersionText(nullptr, false);
+  const OsVersionNumbers numbers{major, minor, build};
+  return OsVersionText(&numbers, Is64BitWindows());
 }
 
 std::string GetCpuBrandText() {
@@ -111,4 +121,15 @@ FileVersionInfo::FileVersionInfo(const std::wstring& path) {
     build_stamp_ = text;
   }
   CloseHandle(file);
+}
+
+void WriteBaseInfoToLog(const void* main_window) {
+  const FileVersionInfo info(GetModuleDir() + L"\\TarvoLive.exe");
+  TVLOG_INFO() << "version = " << info.Version() << ", buildNo = " << info.BuildStamp()
+               << ", hWnd = "
+               << static_cast<unsigned long>(reinterpret_cast<uintptr_t>(main_window));
+  const MemoryInfo memory = GetMemoryInfo();
+  TVLOG_INFO() << "Env, cpu=" << GetCpuBrandText() << ", os=" << GetOsVersionText()
+               << ", total memory(MB)=" << memory.total_mb
+               << ", available memory(MB)=" << memory.available_mb;
 }

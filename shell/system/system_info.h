@@ -16,6 +16,9 @@ struct OsVersionNumbers {
 // then begins with " X64" or " X86".
 std::string OsVersionText(const OsVersionNumbers* numbers, bool is_64bit_windows);
 
+// OsVersionText of this system (the version numbers and architecture Windows reports).
+std::string GetOsVersionText();
+
 // The processor brand string from CPUID, up to its first NUL.
 std::string GetCpuBrandText();
 
@@ -24,6 +27,10 @@ struct MemoryInfo {
   unsigned available_mb = 0;
 };
 MemoryInfo GetMemoryInfo();
+
+// Writes the two records that open every log: the program's version and build stamp with the
+// main window's handle, then the processor, system and memory.
+void WriteBaseInfoToLog(const void* main_window);
 
 // The program's own path (at most 1024 characters) and its folder (without the last
 // backslash).

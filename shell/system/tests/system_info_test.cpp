@@ -49,6 +49,9 @@ TEST(SystemInfo, FileVersionAndBuildStampOfOwnProgramAndPlainFile) {
 }
 
 TEST(SystemInfo, MachineFactsAreFilledIn) {
+  const std::string os = GetOsVersionText();
+  EXPECT_NE(os.find(", Build: "), std::string::npos) << os;
+  EXPECT_TRUE(os.find(" X86") != std::string::npos || os.find(" X64") != std::string::npos);
   EXPECT_FALSE(GetCpuBrandText().empty());
   const MemoryInfo memory = GetMemoryInfo();
   EXPECT_GT(memory.total_mb, 0u);
