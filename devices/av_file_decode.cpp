@@ -894,11 +894,11 @@ void AvFileDecode::DecodeLoop(Stream* stream, bool audio) {
   while (stream->running.load()) {
     // A full record queue (a paused user, or pictures waiting for the clock) stops decoding,
     // which in turn lets the packet queue fill and stops the demux thread.
-    const bool room = audio ? audio_frames_.WaitForRoom(kAudioRecordLimit, 100)
-                            : video_frames_.WaitForRoom(kVideoRecordLimit, 100);
+    const bool room = audio ? audio_frames_.WaitForRoom(kAudioRecordLimit, 100, stream->running)
+                            : video_frames_.WaitForRoom(kVideoRecordLimit, 100, stream->running);
     if (!room) continue;
     PacketItem item;
-    if (!stream->packets.Pop(&item, kPacketWaitMs)) {
+    if (!stream->packets.Pop(&item, kPacketWaitMs, stream->running)) {
       if (!demux_running_.load() && end_of_input_.load()) break;
       continue;
     }
@@ -1193,16 +1193,13 @@ void AvFileDecode::PacingLoop() {
       }
       return 0;
     });
-    bool due = false;
-    if (has) {
-      if (audio_mode) {
-        due = clock_known_.load() && first_ts <= clock_ms_.load();
-      } else {
-        due =
-            !shown_any || static_cast<int64_t>(GetTickCount() - last_shown_tick) >= last_shown_wall;
-      }
-    }
-    if (!due) {
+    // A picture at or behind the audio clock is due. Without audio (none in the file, or
+    // none left) pictures follow each other by their durations.
+    const bool behind_clock = has && clock_known_.load() && first_ts <= clock_ms_.load();
+    const bool by_duration =
+        has && !audio_mode &&
+        (!shown_any || static_cast<int64_t>(GetTickCount() - last_shown_tick) >= last_shown_wall);
+    if (!behind_clock && !by_duration) {
       Sleep(10);
       continue;
     }
@@ -1215,9 +1212,11 @@ void AvFileDecode::PacingLoop() {
     });
     if (!took) continue;
     video_frames_.Popped();
-    if (!audio_mode) {
+    if (!behind_clock) {
+      // The pictures are the clock now.
       position_ms_.store(record.ts_ms);
       clock_ms_.store(record.ts_ms);
+      clock_known_.store(true);
       UpdateProgress(record.ts_ms);
     }
     last_shown_tick = GetTickCount();

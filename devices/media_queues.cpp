@@ -29,13 +29,17 @@ void PacketQueue::Push(AVPacket* packet, int serial, bool end_of_input) {
   cv_.notify_one();
 }
 
-bool PacketQueue::Pop(PacketItem* out, int timeout_ms) {
+void PacketQueue::Wake() {
+  { std::lock_guard<std::mutex> lock(mutex_); }
+  cv_.notify_all();
+}
+
+bool PacketQueue::Pop(PacketItem* out, int timeout_ms, const std::atomic<bool>& running) {
   {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (!cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
-                      [&] { return !items_.empty(); })) {
-      return false;
-    }
+    cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                 [&] { return !items_.empty() || !running.load(); });
+    if (items_.empty()) return false;
     *out = items_.front();
     items_.pop_front();
     if (out->packet) bytes_ -= out->packet->size;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -48,11 +49,12 @@ class PacketQueue {
 
   // Takes ownership of `packet` (may be null for the end-of-input marker).
   void Push(AVPacket* packet, int serial, bool end_of_input);
-  // Waits up to `timeout_ms` for an item; the caller owns the packet it gets.
-  bool Pop(PacketItem* out, int timeout_ms);
+  // Waits up to `timeout_ms` for an item, or until `running` is cleared and Wake is called;
+  // the caller owns the packet it gets.
+  bool Pop(PacketItem* out, int timeout_ms, const std::atomic<bool>& running);
   void Clear();
-  // Wakes a consumer waiting in Pop (used when stopping).
-  void Wake() { cv_.notify_all(); }
+  // Wakes a consumer waiting in Pop (used after its running flag was cleared).
+  void Wake();
   size_t Count();
   size_t Bytes();
 
@@ -117,14 +119,19 @@ class RecordQueue {
     room_.notify_all();
     if (on_pop_) on_pop_->Notify();
   }
-  // Waits up to `timeout_ms` while the queue holds `limit` or more records. Returns true when
-  // there is room.
-  bool WaitForRoom(size_t limit, int timeout_ms) {
+  // Waits up to `timeout_ms` while the queue holds `limit` or more records and `running` is
+  // set. Returns true when there is room.
+  bool WaitForRoom(size_t limit, int timeout_ms, const std::atomic<bool>& running) {
     std::unique_lock<std::mutex> lock(mutex_);
-    return room_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
-                          [&] { return items_.size() < limit; });
+    return room_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] {
+      return items_.size() < limit || !running.load();
+    }) && items_.size() < limit;
   }
-  void Wake() { room_.notify_all(); }
+  // Wakes a producer waiting in WaitForRoom (used after its running flag was cleared).
+  void Wake() {
+    { std::lock_guard<std::mutex> lock(mutex_); }
+    room_.notify_all();
+  }
 
  private:
   Signal* on_pop_;
