@@ -346,6 +346,36 @@ TEST_F(GsSystemTest, RgbToYuvRoundTrip) {
     ExpectNear(At(back, w, x, 2), colours[x / 2], 2, "x " + std::to_string(x));
 }
 
+// A transparent RGBA texture vanishes under blending unless its alpha is ignored; gamma bends
+// each colour channel.
+TEST_F(GsSystemTest, AlphaIgnoreAndGamma) {
+  const int w = 4, h = 4;
+  std::vector<std::uint8_t> rgba(w * h * 4);
+  for (int i = 0; i < w * h; ++i) {
+    rgba[i * 4] = 128;    // red
+    rgba[i * 4 + 3] = 0;  // alpha
+  }
+  std::unique_ptr<gsTextureBase> texture(system_->CreateTextureWrite(w, h, rgba.data(), true));
+  ASSERT_NE(texture, nullptr);
+  system_->SetBlendEnable(true);
+  system_->SetColorType(kRGB32);
+  std::vector<std::uint8_t> pixels =
+      Render(w, h, 0xFFFF0000, [&] { DrawWhole(texture.get(), w, h); });
+  EXPECT_EQ(At(pixels, w, 1, 1).r, 0);
+  EXPECT_EQ(At(pixels, w, 1, 1).b, 255);
+  system_->SetDrawMode(kDrawAlphaIgnore);
+  pixels = Render(w, h, 0xFFFF0000, [&] { DrawWhole(texture.get(), w, h); });
+  EXPECT_NEAR(At(pixels, w, 1, 1).r, 128, 1);
+  EXPECT_EQ(At(pixels, w, 1, 1).b, 0);
+  system_->SetGamma(2.0f);
+  pixels = Render(w, h, 0xFFFF0000, [&] { DrawWhole(texture.get(), w, h); });
+  EXPECT_NEAR(At(pixels, w, 1, 1).r, 64, 2);  // (128/255)^2
+  // Draw modes other than 0, 1 and 2 draw nothing.
+  system_->SetDrawMode(3);
+  pixels = Render(w, h, 0xFFFF0000, [&] { DrawWhole(texture.get(), w, h); });
+  EXPECT_EQ(At(pixels, w, 1, 1).b, 255);
+}
+
 TEST_F(GsSystemTest, ViewportIgnoresItsOrigin) {
   const int w = 32, h = 32;
   std::vector<std::uint8_t> pixels = Render(w, h, 0xFF000000, [&] {
