@@ -114,8 +114,10 @@ CxThread::~CxThread() {
   // still being set up can bring the whole process down (seen under Wine).
   if (thread_.IsValid() && !resumed_) {
     abandoned_.store(true);
+    // Bounded like Join: a thread that ends needs the loader lock, which a caller inside
+    // DllMain holds.
     if (ResumeThread(thread_.Get()) != static_cast<DWORD>(-1)) {
-      WaitForSingleObject(thread_.Get(), INFINITE);
+      WaitForSingleObject(thread_.Get(), 5000);
     }
   }
   Trace("destroyed");
