@@ -114,10 +114,11 @@ CxThread::~CxThread() {
   // still being set up can bring the whole process down (seen under Wine).
   if (thread_.IsValid() && !resumed_) {
     abandoned_.store(true);
-    // Bounded like Join: a thread that ends needs the loader lock, which a caller inside
-    // DllMain holds.
-    if (ResumeThread(thread_.Get()) != static_cast<DWORD>(-1)) {
-      WaitForSingleObject(thread_.Get(), 5000);
+    // Bounded like Join: a thread that starts needs the loader lock, which a caller inside
+    // DllMain holds. Only then is it ended the hard way, before it can reach this object.
+    if (ResumeThread(thread_.Get()) == static_cast<DWORD>(-1) ||
+        WaitForSingleObject(thread_.Get(), 5000) != WAIT_OBJECT_0) {
+      TerminateThread(thread_.Get(), 0);
     }
   }
   Trace("destroyed");
