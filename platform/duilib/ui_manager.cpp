@@ -1,5 +1,6 @@
 #include "platform/duilib/ui_manager.h"
 
+#include <commctrl.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -123,6 +124,7 @@ CPaintManagerUI::~CPaintManagerUI() {
     if (m_hWnd) ::KillTimer(m_hWnd, timer.windowId);
   }
   for (const FontInfo& font : m_fonts) DeleteObject(font.font);
+  if (m_hwndTooltip && IsWindow(m_hwndTooltip)) DestroyWindow(m_hwndTooltip);
   FreeBuffer();
   auto& managers = Global().managers;
   managers.erase(std::remove(managers.begin(), managers.end(), this), managers.end());
@@ -593,7 +595,42 @@ void CPaintManagerUI::SetHot(CControlUI* control, POINT pt) {
   if (control) {
     DispatchEvent(control, UIEVENT_MOUSEENTER, pt, 0, 0);
     SendNotify(control, L"mouseenter");
+    if (!*alive || m_pEventHover != control) return;
   }
+  UpdateToolTip(control);
+}
+
+void CPaintManagerUI::UpdateToolTip(CControlUI* control) {
+  const CDuiString text = control ? control->GetToolTip() : CDuiString();
+  if (text.empty()) {
+    if (m_hwndTooltip) ::SendMessageW(m_hwndTooltip, TTM_ACTIVATE, FALSE, 0);
+    return;
+  }
+  TOOLINFOW info{};
+  info.cbSize = TTTOOLINFOW_V2_SIZE;
+  info.uFlags = TTF_SUBCLASS;
+  info.hwnd = m_hWnd;
+  info.uId = 1;
+  info.rect = control->GetPos();
+  info.lpszText = const_cast<wchar_t*>(text.c_str());
+  if (!m_hwndTooltip) {
+    static bool initialised = false;
+    if (!initialised) {
+      INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
+      initialised = InitCommonControlsEx(&icc) != FALSE;
+    }
+    m_hwndTooltip =
+        CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                        WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd, nullptr, GetInstance(), nullptr);
+    if (!m_hwndTooltip) return;
+    ::SendMessageW(m_hwndTooltip, TTM_SETMAXTIPWIDTH, 0, 400);
+    ::SendMessageW(m_hwndTooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+  } else {
+    ::SendMessageW(m_hwndTooltip, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&info));
+    ::SendMessageW(m_hwndTooltip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
+  }
+  ::SendMessageW(m_hwndTooltip, TTM_ACTIVATE, TRUE, 0);
 }
 
 bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {

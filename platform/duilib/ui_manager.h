@@ -116,6 +116,8 @@ class CPaintManagerUI {
   CControlUI* GetFocus() const { return m_pFocus; }
   void SetFocus(CControlUI* control);
   CControlUI* GetHot() const { return m_pEventHover; }
+  // The tool-tip window that shows the hovered control's "tooltip" (null before the first).
+  HWND GetToolTipWindow() const { return m_hwndTooltip; }
   bool SetTimer(CControlUI* control, UINT id, UINT elapse);
   bool KillTimer(CControlUI* control, UINT id);
   void Invalidate();
@@ -145,6 +147,7 @@ class CPaintManagerUI {
   void DispatchEvent(CControlUI* control, int type, POINT pt, WPARAM wParam, LPARAM lParam);
   void DeliverAsyncNotifications();
   void ApplyRoundCorner();
+  void UpdateToolTip(CControlUI* control);
 
   HWND m_hWnd = nullptr;
   // Cleared when the manager is destroyed, so that loops calling out (notifiers may destroy
@@ -176,6 +179,7 @@ class CPaintManagerUI {
   bool m_bFirstLayout = true;
   bool m_bMouseTracking = false;
   SIZE m_szLastClient{-1, -1};
+  HWND m_hwndTooltip = nullptr;  // owned (a popup owned by the paint window)
   HDC m_hdcBuffer = nullptr;
   HBITMAP m_hbmpBuffer = nullptr;
   HGDIOBJ m_hbmpOld = nullptr;

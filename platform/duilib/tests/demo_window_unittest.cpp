@@ -2,6 +2,7 @@
 // notifications, combos, modal loops, language switching and a saved screenshot.
 
 #include <windows.h>
+#include <commctrl.h>
 #include <objidl.h>
 #include <gdiplus.h>
 
@@ -148,6 +149,20 @@ TEST_P(DemoWindowTest, ClickArrivesAsNotificationAndCloseButtonCloses) {
   Click(hwnd_, ok.x, ok.y);
   EXPECT_EQ(frame_->Count(L"click", L"ok_btn"), 1);
 
+  // Hovering a control with a tool tip shows its text.
+  POINT help = Center(PosOf(frame_.get(), L"help_btn"));
+  SendMessageW(hwnd_, WM_MOUSEMOVE, 0, MAKELPARAM(help.x, help.y));
+  HWND tip = frame_->Manager().GetToolTipWindow();
+  ASSERT_NE(tip, nullptr);
+  wchar_t text[64] = {};
+  TOOLINFOW info{};
+  info.cbSize = TTTOOLINFOW_V2_SIZE;
+  info.hwnd = hwnd_;
+  info.uId = 1;
+  info.lpszText = text;
+  SendMessageW(tip, TTM_GETTEXTW, 64, reinterpret_cast<LPARAM>(&info));
+  EXPECT_STREQ(text, L"help");
+
   POINT close = Center(PosOf(frame_.get(), L"closebtn"));
   Click(hwnd_, close.x, close.y);
   EXPECT_EQ(frame_->Count(L"click", L"closebtn"), 1);
@@ -255,6 +270,13 @@ TEST_P(DemoWindowTest, ModalLoopsNestAndReturnTheClosingResult) {
     KillTimer(self->GetHWND(), id);
     if (id == 1) {
       ASSERT_NE(inner->CreateDemo(self->GetHWND()), nullptr);
+      SetWindowPos(self->GetHWND(), nullptr, 400, 300, 640, 480, SWP_NOZORDER);
+      inner->CenterWindow();  // over its owner
+      RECT o, i;
+      GetWindowRect(self->GetHWND(), &o);
+      GetWindowRect(inner->GetHWND(), &i);
+      EXPECT_EQ((i.left + i.right) / 2, (o.left + o.right) / 2);
+      EXPECT_EQ((i.top + i.bottom) / 2, (o.top + o.bottom) / 2);
       SetTimer(inner->GetHWND(), 2, 20, nullptr);
       inner_result = inner->ShowModal();  // nested loop
       outer_alive_after_inner = IsWindow(self->GetHWND()) && IsWindowEnabled(self->GetHWND());
@@ -337,6 +359,10 @@ TEST_P(DemoWindowTest, EditTypingKeysAndMaxChars) {
   SendMessageW(hwnd_, WM_CHAR, L'\b', 0);
   EXPECT_EQ(edit->GetText(), L"bcdefg");
   // Escape is swallowed by the window; Enter reaches the edit.
+  SendMessageW(hwnd_, WM_KEYDOWN, VK_ESCAPE, 0);
+  duilib_test::Pump(20);
+  EXPECT_TRUE(IsWindow(hwnd_));
+  EXPECT_EQ(frame_->Count(L"return"), 0);
   SendMessageW(hwnd_, WM_KEYDOWN, VK_RETURN, 0);
   EXPECT_EQ(frame_->Count(L"return", L"name_edit"), 1);
   // A click elsewhere takes the focus away.
@@ -344,6 +370,62 @@ TEST_P(DemoWindowTest, EditTypingKeysAndMaxChars) {
   Click(hwnd_, ok.x, ok.y);
   EXPECT_FALSE(edit->IsFocused());
   EXPECT_EQ(frame_->Count(L"killfocus", L"name_edit"), 1);
+}
+
+TEST_P(DemoWindowTest, ListAndSliderNotifyTheirChanges) {
+  frame_->Find<CTabLayoutUI>(L"main_tab")->SelectItem(1);
+  auto* list = frame_->Find<CListUI>(L"dev_list");
+  ASSERT_NE(list, nullptr);
+  for (int i = 0; i < 20; ++i) {
+    auto* item = new CListLabelElementUI;
+    item->SetName((L"mic_" + std::to_wstring(i)).c_str());
+    item->SetText((L"Microphone " + std::to_wstring(i)).c_str());
+    list->Add(item);
+  }
+  UpdateWindow(hwnd_);
+  RECT third = list->GetItemAt(2)->GetPos();
+  EXPECT_EQ(third.bottom - third.top, 24);                 // "itemheight"
+  EXPECT_TRUE(list->GetVerticalScrollBar()->IsVisible());  // 20 rows do not fit
+  POINT pt = Center(third);
+  Click(hwnd_, pt.x, pt.y);
+  EXPECT_EQ(list->GetCurSel(), 2);
+  ASSERT_EQ(frame_->Count(L"itemselect", L"dev_list"), 1);
+  EXPECT_EQ(frame_->events.back().wParam, 2u);
+  list->Remove(list->GetItemAt(0));
+  EXPECT_EQ(list->GetCurSel(), 1);  // the same item, one place up
+
+  frame_->Find<CTabLayoutUI>(L"main_tab")->SelectItem(0);
+  UpdateWindow(hwnd_);
+  auto* slider = frame_->Find<CSliderUI>(L"volume_slider");
+  RECT rc = slider->GetPos();
+  const int y = (rc.top + rc.bottom) / 2;
+  SendMessageW(hwnd_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(rc.left + 5, y));
+  SendMessageW(hwnd_, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM((rc.left + rc.right) / 2, y));
+  SendMessageW(hwnd_, WM_LBUTTONUP, 0, MAKELPARAM((rc.left + rc.right) / 2, y));
+  EXPECT_EQ(slider->GetValue(), 50);
+  EXPECT_EQ(frame_->Count(L"valuechanged", L"volume_slider"), 1);
+  slider->SetValue(500);  // clamped, silent
+  EXPECT_EQ(slider->GetValue(), 100);
+  EXPECT_EQ(frame_->Count(L"valuechanged"), 1);
+}
+
+TEST_P(DemoWindowTest, PostedNotificationsArriveLaterAndDieWithTheirSender) {
+  CControlUI* name = frame_->Manager().FindControl(L"name_lab");
+  CControlUI* ok = frame_->Manager().FindControl(L"ok_btn");
+  frame_->Manager().SendNotify(name, L"rendercreate", 5, 6, true);
+  frame_->Manager().SendNotify(ok, L"posted", 0, 0, true);
+  frame_->Manager().SendNotify(ok, L"direct", 0, 0, false);
+  EXPECT_EQ(frame_->Count(L"direct", L"ok_btn"), 1);
+  EXPECT_EQ(frame_->Count(L"rendercreate"), 0);
+  // The sender of a queued notification goes: the notification goes with it.
+  auto* row = static_cast<CContainerUI*>(ok->GetParent());
+  ASSERT_TRUE(row->Remove(ok));
+  ASSERT_TRUE(PumpUntil([this] { return frame_->Count(L"rendercreate") == 1; }));
+  EXPECT_EQ(frame_->events.back().wParam, 5u);
+  EXPECT_EQ(frame_->events.back().lParam, 6);
+  duilib_test::Pump(50);
+  EXPECT_EQ(frame_->Count(L"posted"), 0);
+  EXPECT_EQ(frame_->Manager().FindControl(L"ok_btn"), nullptr);
 }
 
 TEST_P(DemoWindowTest, AnimationPlaysAndStops) {
