@@ -671,6 +671,8 @@ void AvFileDecode::EndOfPlayback(int code, bool manual_seek, bool manual_finish)
 }
 
 bool AvFileDecode::IsActive() {
+  // A finished engine (played out or told to finish) has nothing left to do.
+  if (state_.load() == kAvFileDecodeStateFinished) return false;
   const int loops = loop_count_.load();
   const bool loops_used = loops != 0 && plays_.load() + 1 >= loops;
   const bool idle = !demux_running_.load() && end_of_input_.load() && audio_.packets.Count() == 0 &&

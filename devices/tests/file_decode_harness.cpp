@@ -64,8 +64,8 @@ void TestPlayer::Configure(int box_width, int box_height, int loops) {
   engine_->SetLoopCount(loops);
 }
 
-bool TestPlayer::OpenAndStart(const std::string& name) {
-  if (engine_->OpenFile(DataPath(name).c_str(), false) != 0) return false;
+bool TestPlayer::OpenAndStart(const std::string& name, bool pre_read) {
+  if (engine_->OpenFile(DataPath(name).c_str(), pre_read) != 0) return false;
   return engine_->Reset();
 }
 

@@ -43,8 +43,8 @@ class TestPlayer : public IAVFrame, public AvFileDecodeSink {
   // The client's settings: box, signed 16-bit stereo at 48000 Hz in 480-sample frames, I420 at
   // the source size and rate, the loop count.
   void Configure(int box_width, int box_height, int loops);
-  // Opens and starts; returns false when either fails.
-  bool OpenAndStart(const std::string& name);
+  // Opens (measuring the real duration when `pre_read`) and starts; false when either fails.
+  bool OpenAndStart(const std::string& name, bool pre_read = false);
 
   // Pulls 1920 bytes (10 ms) every `interval_ms` (0: as fast as it can) until StopPulling.
   void StartPulling(int interval_ms);

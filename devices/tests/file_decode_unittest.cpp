@@ -93,7 +93,9 @@ TEST_P(FileDecodeEveryFrameTest, EveryFrameArrivesOnceInOrder) {
   ASSERT_GT(expected, 0);
   TestPlayer player;
   player.Configure(320, 240, 1);
-  ASSERT_TRUE(player.OpenAndStart(name));
+  // The duration scan (AVI only) must leave the file at its start.
+  ASSERT_TRUE(player.OpenAndStart(name, true));
+  EXPECT_NEAR(player.engine()->GetDuration(), expected / 25.0, 0.1);
   player.StartPulling(0);
   EXPECT_EQ(player.WaitFinished(kPlayTimeoutMs), 10);
   player.StopPulling();
@@ -165,6 +167,11 @@ TEST(FileDecodePlayTest, LoopCountsPlayTheFileThatOften) {
   EXPECT_EQ(player.WaitFinished(2000), 0);
   const auto notices = player.notices();
   EXPECT_EQ(notices.back().a, 1);  // manual finish
+  EXPECT_FALSE(player.engine()->IsActive());
+  const auto states = player.States();
+  ASSERT_GE(states.size(), 2u);
+  EXPECT_EQ(states[states.size() - 2].first, 5);
+  EXPECT_EQ(states.back().first, 6);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -3,10 +3,12 @@
 
 #include <clocale>
 #include <cstdarg>
+#include <cstring>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "devices/av_file_decode_engine.h"
 #include "devices/av_filter_graph.h"
 #include "devices/av_formats.h"
 #include "devices/av_log.h"
@@ -111,4 +113,65 @@ TEST(AvFormatsTest, TablesAndCodes) {
   }
   EXPECT_EQ(morlun::PixelCodeOfFormat(morlun::FormatOfPixelCode(7)), 6);
   EXPECT_EQ(morlun::PixelCodeOfFormat(morlun::FormatOfPixelCode(42)), 0);
+}
+
+// The order of the engine's virtual operations is its binary interface: each operation must
+// stay in its slot.
+template <class M>
+int SlotOf(M member) {
+  struct {
+    uintptr_t ptr;
+    ptrdiff_t adj;
+  } raw;
+  static_assert(sizeof(member) == sizeof(raw), "unexpected member pointer size");
+  std::memcpy(&raw, &member, sizeof(raw));
+  return static_cast<int>((raw.ptr - 1) / sizeof(void*));  // Virtual: 1 + vtable offset.
+}
+
+TEST(AvFileDecodeEngineTest, OperationsKeepTheirSlots) {
+  using E = AvFileDecodeEngine;
+  EXPECT_EQ(SlotOf(&E::PullAudio), 0);
+  EXPECT_EQ(SlotOf(&E::SetSink), 1);
+  EXPECT_EQ(SlotOf(&E::SetMaxVideoSize), 2);
+  EXPECT_EQ(SlotOf(&E::OpenFile), 3);
+  EXPECT_EQ(SlotOf(&E::CloseFile), 4);
+  EXPECT_EQ(SlotOf(&E::HasFile), 5);
+  EXPECT_EQ(SlotOf(&E::GetFilePath), 6);
+  EXPECT_EQ(SlotOf(&E::SetLoopCount), 7);
+  EXPECT_EQ(SlotOf(&E::GetLoopCount), 8);
+  EXPECT_EQ(SlotOf(&E::SetSpeed), 9);
+  EXPECT_EQ(SlotOf(&E::GetSpeed), 10);
+  EXPECT_EQ(SlotOf(&E::SetVolume), 11);
+  EXPECT_EQ(SlotOf(&E::GetVolume), 12);
+  EXPECT_EQ(SlotOf(&E::Reset), 13);
+  EXPECT_EQ(SlotOf(&E::Finish), 14);
+  EXPECT_EQ(SlotOf(&E::IsActive), 15);
+  EXPECT_EQ(SlotOf(&E::Pause), 16);
+  EXPECT_EQ(SlotOf(&E::Resume), 17);
+  EXPECT_EQ(SlotOf(&E::IsPaused), 18);
+  EXPECT_EQ(SlotOf(&E::HasAudio), 19);
+  EXPECT_EQ(SlotOf(&E::HasVideo), 20);
+  EXPECT_EQ(SlotOf(&E::SetPercentMode), 21);
+  EXPECT_EQ(SlotOf(&E::IsPercentMode), 22);
+  EXPECT_EQ(SlotOf(&E::Seek), 23);
+  EXPECT_EQ(SlotOf(&E::GetProgress), 24);
+  EXPECT_EQ(SlotOf(&E::StepBackward), 25);
+  EXPECT_EQ(SlotOf(&E::StepForward), 26);
+  EXPECT_EQ(SlotOf(&E::GetDurationCeil), 27);
+  EXPECT_EQ(SlotOf(&E::GetStreamTimeCeil), 28);
+  EXPECT_EQ(SlotOf(&E::GetDuration), 29);
+  EXPECT_EQ(SlotOf(&E::GetStreamTime), 30);
+  EXPECT_EQ(SlotOf(&E::GetSourcePixelFormat), 31);
+  EXPECT_EQ(SlotOf(&E::GetSourceWidth), 32);
+  EXPECT_EQ(SlotOf(&E::GetSourceHeight), 33);
+  EXPECT_EQ(SlotOf(&E::GetSourceFrameRate), 34);
+  EXPECT_EQ(SlotOf(&E::GetOutputPixelFormat), 35);
+  EXPECT_EQ(SlotOf(&E::GetOutputWidth), 36);
+  EXPECT_EQ(SlotOf(&E::GetOutputHeight), 37);
+  EXPECT_EQ(SlotOf(&E::GetOutputFrameRate), 38);
+  EXPECT_EQ(SlotOf(&E::SetAudioOutput), 39);
+  EXPECT_EQ(SlotOf(&E::SetVideoOutput), 40);
+  EXPECT_EQ(SlotOf(&AvFileDecodeSink::OnAvFileDecodePosChanged), 0);
+  EXPECT_EQ(SlotOf(&AvFileDecodeSink::OnAvFileDecodeFinished), 1);
+  EXPECT_EQ(SlotOf(&AvFileDecodeSink::OnAvFileDecodeStateChanged), 2);
 }
