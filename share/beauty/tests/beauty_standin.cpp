@@ -1,0 +1,63 @@
+// Stand-in for the outside beauty process in tests, started by the client as
+// "beauty\TarvoAiVideo.exe NAME=<channel> MODE=0 PID=<client>". It opens the channel as the
+// consumer and answers every frame. The block's field at offset 12 chooses what it does:
+//   0 invert the luma plane and answer the whole frame,
+//   1 stay silent, 2 answer with a frame one byte short, 3 exit at once (code 3).
+// It ends when the client closes the channel or ends; exit code 2 on bad arguments.
+#include <windows.h>
+
+#include <cstdint>
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "foundation/shared_memory.h"
+#include "share/beauty/beauty_param.h"
+
+namespace {
+
+bool Argument(int argc, wchar_t** argv, const wchar_t* key, std::wstring* value) {
+  const size_t n = std::wcslen(key);
+  for (int i = 1; i < argc; ++i) {
+    if (std::wcsncmp(argv[i], key, n) == 0) {
+      *value = argv[i] + n;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  std::wstring name, mode, pid;
+  if (!Argument(argc, argv, L"NAME=", &name) || !Argument(argc, argv, L"MODE=", &mode) ||
+      !Argument(argc, argv, L"PID=", &pid) || mode != L"0") {
+    return 2;
+  }
+  HANDLE client = OpenProcess(SYNCHRONIZE, FALSE, std::wcstoul(pid.c_str(), nullptr, 10));
+  CxShareMemory channel;
+  if (!client || !channel.Create(name.c_str(), 10368000, false)) return 2;
+  std::vector<uint8_t> record(channel.GetCapacity());
+  for (;;) {
+    if (WaitForSingleObject(client, 0) != WAIT_TIMEOUT) break;
+    if (WaitForSingleObject(static_cast<HANDLE>(channel.GetQuitEvent()), 0) == WAIT_OBJECT_0) break;
+    const int waited = channel.Wait(200);
+    if (waited == 0) continue;
+    if (waited < 0) break;
+    const unsigned length = channel.Read(record.data(), static_cast<unsigned>(record.size()));
+    if (length < sizeof(StBeautyParam)) continue;
+    StBeautyParam param;
+    std::memcpy(&param, record.data(), sizeof(param));
+    uint8_t* frame = record.data() + sizeof(param);
+    const unsigned frame_size = length - sizeof(param);
+    if (param.param_12 == 1) continue;
+    if (param.param_12 == 3) return 3;
+    const unsigned luma = static_cast<unsigned>(param.width) * static_cast<unsigned>(param.height);
+    for (unsigned i = 0; i < luma && i < frame_size; ++i) frame[i] = 255 - frame[i];
+    channel.Write(frame, param.param_12 == 2 ? frame_size - 1 : frame_size);
+  }
+  CloseHandle(client);
+  return 0;
+}
