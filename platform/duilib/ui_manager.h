@@ -118,6 +118,8 @@ class CPaintManagerUI {
   CControlUI* GetHot() const { return m_pEventHover; }
   // The tool-tip window that shows the hovered control's "tooltip" (null before the first).
   HWND GetToolTipWindow() const { return m_hwndTooltip; }
+  // Control timers run on window timers numbered from 0x10000 up; a window's own
+  // HandleCustomMessage must leave WM_TIMER unhandled for identifiers it did not set.
   bool SetTimer(CControlUI* control, UINT id, UINT elapse);
   bool KillTimer(CControlUI* control, UINT id);
   void Invalidate();

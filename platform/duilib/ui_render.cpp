@@ -166,7 +166,10 @@ bool CRenderEngine::DrawImageString(HDC hdc, const RECT& rcItem, const RECT& rcP
   if (!description || !*description) return true;
   TImageDesc desc;
   if (!ParseImageDesc(description, &desc)) {
-    UiLog(UiLogLevel::kWarning, L"malformed image description \"%ls\"", description);
+    // Reported once, not on every paint.
+    if (ReportedMissing().insert(description).second) {
+      UiLog(UiLogLevel::kWarning, L"malformed image description \"%ls\"", description);
+    }
     return false;
   }
   return DrawImage(hdc, rcItem, rcPaint, desc);

@@ -123,3 +123,34 @@ TEST(DialogBuilderTest, MalformedInputIsLoggedAndBuildsNothing) {
   EXPECT_TRUE(log.Contains(L"bkcolor"));
   EXPECT_TRUE(log.Contains(L"padding"));
 }
+
+TEST(DialogBuilderTest, BrokenImageIsReportedOnceAndNothingIsDrawn) {
+  LogCapture log;
+  CDialogBuilder builder;
+  std::unique_ptr<CControlUI> button(builder.Create(
+      L"<Button normalimage=\"file='img\\blue\\button.png\" bkcolor=\"#FF102030\"/>"));
+  ASSERT_NE(button, nullptr);
+  button->SetPos(RECT{0, 0, 40, 20}, false);
+  HDC dc = CreateCompatibleDC(nullptr);
+  BITMAPINFO bmi{};
+  bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bmi.bmiHeader.biWidth = 40;
+  bmi.bmiHeader.biHeight = -20;
+  bmi.bmiHeader.biPlanes = 1;
+  bmi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bmp = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(dc, bmp);
+  const RECT all{0, 0, 40, 20};
+  button->DoPaint(dc, all);
+  button->DoPaint(dc, all);
+  int reports = 0;
+  for (const std::wstring& line : LogCapture::Lines()) {
+    reports += line.find(L"malformed image") != std::wstring::npos;
+  }
+  EXPECT_EQ(reports, 1);
+  EXPECT_EQ(GetPixel(dc, 20, 10), RGB(0x10, 0x20, 0x30));  // the colour is still drawn
+  SelectObject(dc, old);
+  DeleteObject(bmp);
+  DeleteDC(dc);
+}
