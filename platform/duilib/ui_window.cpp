@@ -81,6 +81,10 @@ UINT CWindowWnd::ShowModal() {
     }
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
+    // A window that refused to close stays modal.
+    if (msg.message == WM_CLOSE && msg.hwnd == hwnd && owner && IsWindow(hwnd)) {
+      EnableWindow(owner, FALSE);
+    }
   }
   if (owner) {
     EnableWindow(owner, TRUE);

@@ -285,11 +285,17 @@ TEST_P(DemoWindowTest, ModalLoopsNestAndReturnTheClosingResult) {
       self->Close(3);
     }
   };
+  inner->refuse_close = 1;
   inner->on_timer = [&](DemoFrame* self, UINT_PTR id) {
     KillTimer(self->GetHWND(), id);
-    // The owner is disabled while the inner loop runs.
+    // The owner is disabled while the inner loop runs, also after a refused close.
     EXPECT_FALSE(IsWindowEnabled(outer->GetHWND()));
-    self->Close(7);
+    if (id == 2) {
+      self->Close(5);  // refused
+      SetTimer(self->GetHWND(), 4, 20, nullptr);
+    } else {
+      self->Close(7);
+    }
   };
   SetTimer(outer->GetHWND(), 1, 20, nullptr);
   UINT outer_result = outer->ShowModal();

@@ -104,6 +104,10 @@ int DemoFrame::Count(const std::wstring& type, const std::wstring& sender) const
 
 LRESULT DemoFrame::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM, BOOL& bHandled) {
   bHandled = FALSE;
+  if (uMsg == WM_CLOSE && refuse_close > 0) {
+    --refuse_close;
+    bHandled = TRUE;
+  }
   if (uMsg == WM_TIMER && wParam < 0x10000 && on_timer) {
     bHandled = TRUE;
     on_timer(this, wParam);

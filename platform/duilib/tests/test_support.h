@@ -57,6 +57,7 @@ class DemoFrame : public DuiLib::WindowImplBase {
   std::vector<NotifyRecord> events;
   std::function<void(DemoFrame*, UINT_PTR)> on_timer;
   bool final_message = false;
+  int refuse_close = 0;  // WM_CLOSE messages to swallow
 
  protected:
   DuiLib::CDuiString GetSkinFolder() override { return L""; }
