@@ -86,7 +86,8 @@ CWebRun* CWebRun::Instace() {
 }
 
 bool CWebRun::is_ui_thread() const {
-  return dispatch_window_ != nullptr && GetCurrentThreadId() == ui_thread_id_;
+  const unsigned long ui_thread = ui_thread_id_.load();
+  return ui_thread != 0 && GetCurrentThreadId() == ui_thread;
 }
 
 int CWebRun::init_cef(HINSTANCE__* instance, const cef_run_settting& settings, CxIdle* idle) {
@@ -98,7 +99,6 @@ int CWebRun::init_cef(HINSTANCE__* instance, const cef_run_settting& settings, C
   settings_ = settings;
   instance_ = instance != nullptr ? instance : GetModuleHandleW(nullptr);
   idle_ = idle;
-  ui_thread_id_ = GetCurrentThreadId();
 
   const uint32_t color = settings.background_color;
   g_host_brush = CreateSolidBrush(RGB((color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF));
@@ -125,9 +125,12 @@ int CWebRun::init_cef(HINSTANCE__* instance, const cef_run_settting& settings, C
     OutputDebugStringA("[CWebRun] init_cef: no dispatch window\n");
     return -1;
   }
-  std::lock_guard<std::mutex> hold(queue_lock_);
-  running_ = true;
-  wake_posted_ = false;
+  {
+    std::lock_guard<std::mutex> hold(queue_lock_);
+    running_ = true;
+    wake_posted_ = false;
+  }
+  ui_thread_id_ = GetCurrentThreadId();
   return -1;
 }
 
@@ -153,6 +156,7 @@ int CWebRun::run_message_loop(bool nonblocking) {
 
 void CWebRun::uninit_cef() {
   if (!is_ui_thread()) return;
+  ui_thread_id_ = 0;
   {
     std::lock_guard<std::mutex> hold(queue_lock_);
     running_ = false;

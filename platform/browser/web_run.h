@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -99,7 +100,7 @@ class CWebRun {
   cef_run_settting settings_;
   HINSTANCE__* instance_ = nullptr;
   CxIdle* idle_ = nullptr;
-  unsigned long ui_thread_id_ = 0;
+  std::atomic<unsigned long> ui_thread_id_{0};  // The UI thread while running, else 0.
   HWND__* dispatch_window_ = nullptr;
   unsigned next_id_ = 1;
   std::map<unsigned, std::unique_ptr<Browser>> browsers_;  // UI thread only.

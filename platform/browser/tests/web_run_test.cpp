@@ -131,6 +131,34 @@ TEST(CWebRunTest, StartRecordDefaultsAndLayout) {
   for (size_t i = 1; i < sizeof(settings); ++i) ASSERT_EQ(bytes[i], 0) << "byte " << i;
 }
 
+// Runs the probe program (beside this test) with |arguments|; returns its exit code.
+DWORD RunProbe(const std::wstring& arguments) {
+  wchar_t path[MAX_PATH];
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring probe(path);
+  probe = probe.substr(0, probe.find_last_of(L"\\/") + 1) + L"browser_sub_process_probe.exe";
+  std::wstring command = L"\"" + probe + L"\" " + arguments;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(probe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return 0xDEAD;
+  }
+  WaitForSingleObject(process.hProcess, 30000);
+  DWORD code = 0xDEAD;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return code;
+}
+
+TEST(CWebRunTest, StartTellsTheClientFromASubProcess) {
+  EXPECT_EQ(RunProbe(L"--type=renderer"), 0u);
+  EXPECT_EQ(RunProbe(L""), 0xFFFFFFFFu);
+  EXPECT_EQ(RunProbe(L"-web_debug"), 0xFFFFFFFFu);
+}
+
 TEST(CWebRunTest, CreationLoadsTheStartAddressThenNavigationReportsInOrder) {
   RecordingDelegate delegate;  // Outlives the owner window, whose end closes the browser.
   OwnerWindow owner;
