@@ -13,7 +13,10 @@
 // What the page events need of the main window. The main window implements it and installs
 // itself with CJsEventSender::SetDelegate. Its operations are called on the sender's calling
 // thread, which may be any thread: OnNativeInvokeJS must hand the script to the browser control
-// without touching windows (CCefWebBrowserUI::ExecJs queues it to the UI thread).
+// without touching windows (CCefWebBrowserUI::ExecJs queues it to the UI thread). A call that
+// has loaded the delegate may still be running when SetDelegate replaces it, so a delegate
+// object must outlive every sender call (the main window lives until the process ends), and
+// what it forwards to (the browser control) must stay valid or be checked by the delegate.
 class JsEventDelegate {
  public:
   // Runs BuildNativeInvokeScript(json) in the page; logs the json when |log| is true.
