@@ -29,8 +29,8 @@ struct StUserStream {
 // Threads: the SDK's callback threads write it while the UI thread and others read it, so every
 // operation takes the registry's lock, and look-ups hand out copies: a record another thread
 // replaces or removes never leaves a caller with a dangling pointer. ForEach runs the caller's
-// function under the lock (the lock is re-entrant: the function may read the registry, but
-// should be short).
+// function under the lock (the lock is re-entrant: the function may read the registry but must
+// not add or remove records, and should be short).
 class CUserStreamList {
  public:
   static CUserStreamList* Instance();
