@@ -33,6 +33,12 @@ UINT AsyncNotifyMessage() {
   return message;
 }
 
+// Layered windows get no reliable WM_PAINT: invalidation posts this instead.
+UINT LayeredPaintMessage() {
+  static const UINT message = RegisterWindowMessageW(L"DuiLib.LayeredPaint");
+  return message;
+}
+
 }  // namespace
 
 // ---- process-wide settings -------------------------------------------------------------------
@@ -331,11 +337,12 @@ void CPaintManagerUI::SetLayered(bool layered, BYTE opacity) {
   if (!m_hWnd) return;
   LONG_PTR style = GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE);
   if (layered) {
+    // Per-pixel alpha: every paint hands the whole back buffer to UpdateLayeredWindow.
     SetWindowLongPtrW(m_hWnd, GWL_EXSTYLE, style | WS_EX_LAYERED);
-    SetLayeredWindowAttributes(m_hWnd, 0, opacity, LWA_ALPHA);
   } else if (style & WS_EX_LAYERED) {
     SetWindowLongPtrW(m_hWnd, GWL_EXSTYLE, style & ~WS_EX_LAYERED);
   }
+  Invalidate();
 }
 
 bool CPaintManagerUI::SetWindowAttribute(const wchar_t* name, const wchar_t* value) {
@@ -467,11 +474,32 @@ bool CPaintManagerUI::KillTimer(CControlUI* control, UINT id) {
 }
 
 void CPaintManagerUI::Invalidate() {
-  if (m_hWnd) InvalidateRect(m_hWnd, nullptr, FALSE);
+  if (!m_hWnd) return;
+  if (m_bLayered) return ScheduleLayeredPaint();
+  InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 
 void CPaintManagerUI::Invalidate(const RECT& rc) {
-  if (m_hWnd && rc.right > rc.left && rc.bottom > rc.top) InvalidateRect(m_hWnd, &rc, FALSE);
+  if (!m_hWnd || rc.right <= rc.left || rc.bottom <= rc.top) return;
+  if (m_bLayered) return ScheduleLayeredPaint();
+  InvalidateRect(m_hWnd, &rc, FALSE);
+}
+
+void CPaintManagerUI::ScheduleLayeredPaint() {
+  if (m_bLayeredPaintPending) return;
+  m_bLayeredPaintPending = PostMessageW(m_hWnd, LayeredPaintMessage(), 0, 0) != FALSE;
+}
+
+void CPaintManagerUI::PaintLayered() {
+  m_bLayeredPaintPending = false;
+  std::shared_ptr<bool> alive = m_alive;
+  UpdateLayout();
+  if (!*alive || !m_bLayered) return;
+  RECT client;
+  GetClientRect(m_hWnd, &client);
+  if (!EnsureBuffer(client.right - client.left, client.bottom - client.top)) return;
+  PaintBuffer(client);
+  PresentLayered();
 }
 
 void CPaintManagerUI::UpdateLayout() {
@@ -508,6 +536,7 @@ bool CPaintManagerUI::EnsureBuffer(int cx, int cy) {
   void* bits = nullptr;
   m_hbmpBuffer = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (!m_hbmpBuffer) return false;
+  m_pBufferBits = static_cast<DWORD*>(bits);
   m_hdcBuffer = CreateCompatibleDC(nullptr);
   m_hbmpOld = SelectObject(m_hdcBuffer, m_hbmpBuffer);
   m_szBuffer = SIZE{cx, cy};
@@ -524,19 +553,59 @@ void CPaintManagerUI::FreeBuffer() {
     DeleteObject(m_hbmpBuffer);
     m_hbmpBuffer = nullptr;
   }
+  m_pBufferBits = nullptr;
+  m_szBuffer = SIZE{};
 }
 
 void CPaintManagerUI::PaintBuffer(const RECT& rcPaint) {
-  CRenderEngine::DrawColor(m_hdcBuffer, rcPaint, 0xFFFFFFFF);
+  // A layered window starts from transparent pixels, any other from white.
+  if (m_bLayered) {
+    FillRect(m_hdcBuffer, &rcPaint, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  } else {
+    CRenderEngine::DrawColor(m_hdcBuffer, rcPaint, 0xFFFFFFFF);
+  }
   if (!m_pRoot) return;
   int saved = SaveDC(m_hdcBuffer);
   IntersectClipRect(m_hdcBuffer, rcPaint.left, rcPaint.top, rcPaint.right, rcPaint.bottom);
   m_pRoot->DoPaint(m_hdcBuffer, rcPaint);
   RestoreDC(m_hdcBuffer, saved);
+  if (m_bLayered) {
+    // GDI fills and text leave the alpha byte at 0: such pixels are opaque. Pixels that
+    // nothing painted stay (0, 0, 0, 0), fully transparent.
+    GdiFlush();
+    for (LONG y = std::max<LONG>(0, rcPaint.top); y < std::min<LONG>(m_szBuffer.cy, rcPaint.bottom);
+         ++y) {
+      DWORD* row = m_pBufferBits + y * m_szBuffer.cx;
+      for (LONG x = std::max<LONG>(0, rcPaint.left);
+           x < std::min<LONG>(m_szBuffer.cx, rcPaint.right); ++x) {
+        if ((row[x] & 0xFF000000) == 0 && (row[x] & 0x00FFFFFF) != 0) row[x] |= 0xFF000000;
+      }
+    }
+  }
+}
+
+void CPaintManagerUI::PresentLayered() {
+  RECT window;
+  GetWindowRect(m_hWnd, &window);
+  POINT pos{window.left, window.top};
+  SIZE size{m_szBuffer.cx, m_szBuffer.cy};
+  POINT origin{0, 0};
+  BLENDFUNCTION blend{AC_SRC_OVER, 0, m_opacity, AC_SRC_ALPHA};
+  UpdateLayeredWindow(m_hWnd, nullptr, &pos, &size, m_hdcBuffer, &origin, 0, &blend, ULW_ALPHA);
+}
+
+const DWORD* CPaintManagerUI::GetBackBufferBits(SIZE* size) const {
+  if (size) *size = m_szBuffer;
+  return m_pBufferBits;
 }
 
 void CPaintManagerUI::OnPaint() {
   std::shared_ptr<bool> alive = m_alive;
+  if (m_bLayered) {
+    ValidateRect(m_hWnd, nullptr);
+    PaintLayered();
+    return;
+  }
   UpdateLayout();
   if (!*alive) return;
   PAINTSTRUCT ps;
@@ -638,6 +707,10 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
   lRes = 0;
   if (uMsg == AsyncNotifyMessage()) {
     DeliverAsyncNotifications();
+    return true;
+  }
+  if (uMsg == LayeredPaintMessage()) {
+    PaintLayered();
     return true;
   }
   switch (uMsg) {

@@ -99,7 +99,8 @@ class CPaintManagerUI {
   SIZE GetMaxInfo() const { return m_szMaxWindow; }
   void SetMaxInfo(int cx, int cy) { m_szMaxWindow = SIZE{cx, cy}; }
   bool IsLayered() const { return m_bLayered; }
-  // A layered window is shown with a constant opacity (255: opaque).
+  // A layered window shows the per-pixel alpha of what its controls paint (translucent
+  // colours and images; areas nothing paints are transparent), times a constant opacity.
   void SetLayered(bool layered, BYTE opacity = 255);
   // Applies a layout's <Window> attribute; returns false for unknown or malformed ones.
   bool SetWindowAttribute(const wchar_t* name, const wchar_t* value);
@@ -129,6 +130,9 @@ class CPaintManagerUI {
   void UpdateLayout();
   // Paints the whole client area into `hdc` through the back buffer.
   void PaintTo(HDC hdc);
+  // The back buffer of the last paint: top-down 32-bit premultiplied BGRA pixels (null before
+  // the first paint).
+  const DWORD* GetBackBufferBits(SIZE* size) const;
 
  private:
   struct TimerInfo {
@@ -149,6 +153,9 @@ class CPaintManagerUI {
   void DispatchEvent(CControlUI* control, int type, POINT pt, WPARAM wParam, LPARAM lParam);
   void DeliverAsyncNotifications();
   void ApplyRoundCorner();
+  void PresentLayered();
+  void ScheduleLayeredPaint();
+  void PaintLayered();
   void UpdateToolTip(CControlUI* control);
 
   HWND m_hWnd = nullptr;
@@ -176,6 +183,7 @@ class CPaintManagerUI {
   SIZE m_szMinWindow{};
   SIZE m_szMaxWindow{};
   bool m_bLayered = false;
+  bool m_bLayeredPaintPending = false;
   BYTE m_opacity = 255;
   bool m_bUpdateNeeded = true;
   bool m_bFirstLayout = true;
@@ -184,6 +192,7 @@ class CPaintManagerUI {
   HWND m_hwndTooltip = nullptr;  // owned (a popup owned by the paint window)
   HDC m_hdcBuffer = nullptr;
   HBITMAP m_hbmpBuffer = nullptr;
+  DWORD* m_pBufferBits = nullptr;  // pixels of m_hbmpBuffer
   HGDIOBJ m_hbmpOld = nullptr;
   SIZE m_szBuffer{};
 };

@@ -567,6 +567,28 @@ TEST_P(DemoWindowTest, MalformedOrMissingLayoutFailsCleanly) {
   DestroyWindow(hwnd);
 }
 
+TEST_P(DemoWindowTest, LayeredWindowKeepsPerPixelAlpha) {
+  DemoFrame layer(GetParam(), L"demo_layer.xml");
+  HWND hwnd = layer.CreateDemo();
+  ASSERT_NE(hwnd, nullptr);
+  EXPECT_TRUE(GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED);
+  EXPECT_TRUE(layer.Manager().IsLayered());
+  SIZE size{};
+  ASSERT_TRUE(PumpUntil([&] { return layer.Manager().GetBackBufferBits(&size) != nullptr; }));
+  const DWORD* bits = layer.Manager().GetBackBufferBits(&size);
+  ASSERT_EQ(size.cx, 200);
+  ASSERT_EQ(size.cy, 120);
+  EXPECT_EQ(bits[20 * 200 + 100], 0xFFFF0000u);  // opaque red
+  EXPECT_EQ(bits[42 * 200 + 5], 0x80000000u);    // translucent black, premultiplied
+  EXPECT_EQ(bits[100 * 200 + 100], 0u);          // nothing painted: transparent
+  int text = 0;
+  for (int y = 40; y < 80; ++y) {
+    for (int x = 0; x < 200; ++x) text += (bits[y * 200 + x] >> 24) == 0xFF;
+  }
+  EXPECT_GT(text, 10);  // the white text is opaque
+  DestroyWindow(hwnd);
+}
+
 INSTANTIATE_TEST_SUITE_P(Skins, DemoWindowTest, ::testing::Values(L"blue", L"orange"),
                          [](const ::testing::TestParamInfo<std::wstring>& info) {
                            return std::string(info.param.begin(), info.param.end());
