@@ -30,3 +30,12 @@ MORLUN_BENCH_FILE="Z:$file" "$root/scripts/wine-run" "$build/bin/MorlunDecodeBen
 
 echo "host ffmpeg:"
 ffmpeg -nostdin -hide_banner -benchmark -i "$file" -f null - 2>&1 | grep -E '^frame=|bench:' | tail -3
+
+# Whole commands side by side where the host has farm-bench: the engine decodes the file three
+# times in one process (Wine start-up included), ffmpeg three times in a row.
+if command -v farm-bench >/dev/null; then
+  echo "whole commands (A: engine under Wine, B: host ffmpeg, 3 decodes each):"
+  farm-bench -n 5 --timeout 300 \
+    --vs "sh -c 'for i in 1 2 3; do ffmpeg -nostdin -v error -i $file -f null -; done'" \
+    -- env MORLUN_BENCH_FILE="Z:$file" "$root/scripts/wine-run" "$build/bin/MorlunDecodeBench.exe"
+fi
