@@ -350,6 +350,29 @@ TEST_P(DemoWindowTest, HitTestAnswersCaptionClientAndSizingCodes) {
   EXPECT_EQ(SendMessageW(hwnd_, WM_NCHITTEST, 0, MAKELPARAM(corner.x, corner.y)), HTCAPTION);
 }
 
+TEST_P(DemoWindowTest, WindowAttributesOfTheLayoutApply) {
+  CPaintManagerUI& manager = frame_->Manager();
+  EXPECT_EQ(manager.GetCaptionRect().bottom, 40);
+  EXPECT_EQ(manager.GetSizeBox().left, 4);
+  EXPECT_EQ(manager.GetRoundCorner().cx, 4);
+  // Round corners shape the window; the minimum size limits resizing.
+  HRGN region = CreateRectRgn(0, 0, 0, 0);
+  EXPECT_NE(GetWindowRgn(hwnd_, region), ERROR);
+  EXPECT_FALSE(PtInRegion(region, 0, 0));
+  EXPECT_TRUE(PtInRegion(region, 240, 160));
+  DeleteObject(region);
+  MINMAXINFO info{};
+  SendMessageW(hwnd_, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(info.ptMinTrackSize.x, 360);
+  EXPECT_EQ(info.ptMinTrackSize.y, 240);
+  // Resizing runs the layout pass again.
+  SetWindowPos(hwnd_, nullptr, 0, 0, 600, 400, SWP_NOMOVE | SWP_NOZORDER);
+  UpdateWindow(hwnd_);
+  RECT close = PosOf(frame_.get(), L"closebtn");
+  EXPECT_EQ(close.right, 592);
+  EXPECT_EQ(PosOf(frame_.get(), L"ok_btn").bottom, 384);
+}
+
 TEST_P(DemoWindowTest, EditTypingKeysAndMaxChars) {
   auto* edit = frame_->Find<CEditUI>(L"name_edit");
   POINT pt = Center(edit->GetPos());
