@@ -123,6 +123,11 @@ void AvFileDecode::UpdateProgress(int64_t position_ms) {
 
 int64_t AvFileDecode::PositionMs() const { return std::max<int64_t>(position_ms_.load(), 0); }
 
+int64_t AvFileDecode::ViewMs(bool next) const {
+  const int64_t shown = (next ? next_video_ms_ : shown_video_ms_).load();
+  return shown != INT64_MIN ? std::max<int64_t>(shown, 0) : PositionMs();
+}
+
 // ---------------------------------------------------------------------------------------------
 // Simple settings and getters
 
@@ -590,6 +595,8 @@ void AvFileDecode::StopAllThreads() {
   audio_.drained.store(false);
   video_.drained.store(false);
   seek_pending_.store(false);
+  shown_video_ms_.store(INT64_MIN);
+  next_video_ms_.store(INT64_MIN);
 }
 
 bool AvFileDecode::Reset() {
@@ -739,7 +746,7 @@ bool AvFileDecode::ServeControlRequest() {
   CxAutoLock control(control_lock_);
   if (seek_pending_.load()) return false;
   if (step_counter_ != 0) {
-    const int64_t base = PositionMs();
+    const int64_t base = ViewMs(false);
     const int64_t target = step_counter_ < 0 ? std::max<int64_t>(base - 1000, 0) : base + 500;
     step_counter_ = 0;
     SeekTo(target);
@@ -751,7 +758,7 @@ bool AvFileDecode::ServeControlRequest() {
     return true;
   }
   if (speed_.load() != applied_speed_) {
-    SeekTo(PositionMs());
+    SeekTo(ViewMs(true));
     return true;
   }
   return false;
@@ -782,6 +789,8 @@ void AvFileDecode::SeekTo(int64_t target_ms) {
   seek_floor_ms_.store(target_ms > 0 ? target_ms : INT64_MIN);
   seek_pending_.store(true);
   position_ms_.store(target_ms);
+  shown_video_ms_.store(INT64_MIN);
+  next_video_ms_.store(INT64_MIN);
 
   applied_speed_ = speed_.load();
   audio_.graph.Free();
@@ -1089,6 +1098,7 @@ void AvFileDecode::DrainVideoGraph(AVFrame* filtered) {
     } else {
       record.wall_ms = static_cast<int64_t>(std::ceil(1000.0 / src_frame_rate_.load()));
     }
+    record.file_ms = static_cast<int64_t>(std::ceil(record.wall_ms * speed));
     int width = 0, height = 0;
     // An empty box means no pictures; the record still keeps the time.
     if (morlun::FitIntoBox(filtered->width, filtered->height, box_width_.load(), box_height_.load(),
@@ -1221,6 +1231,8 @@ void AvFileDecode::PacingLoop() {
       clock_known_.store(true);
       UpdateProgress(record.ts_ms);
     }
+    shown_video_ms_.store(record.ts_ms);
+    next_video_ms_.store(record.ts_ms + std::max<int64_t>(record.file_ms, 1));
     last_shown_tick = GetTickCount();
     last_shown_wall = record.wall_ms;
     shown_any = true;

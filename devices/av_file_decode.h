@@ -140,6 +140,9 @@ class AvFileDecode final : public AvFileDecodeEngine, public AvMsgRecv {
   void UpdateProgress(int64_t position_ms);
   void PostProgress(int value);
   int64_t PositionMs() const;
+  // Where steps (`next` false) and speed changes (`next` true: the picture after the one
+  // shown) continue from: the pictures when there are any, else the sound.
+  int64_t ViewMs(bool next) const;
 
   // Thread bodies.
   void DemuxLoop();
@@ -233,4 +236,8 @@ class AvFileDecode final : public AvFileDecodeEngine, public AvMsgRecv {
   std::atomic<int64_t> clock_ms_{0};      // The audio clock (file time + output lead).
   std::atomic<bool> clock_known_{false};  // False after a seek until audio is pulled again.
   std::atomic<int64_t> position_ms_{0};   // File time being played now.
+  // File time of the picture shown last and of the one after it (INT64_MIN: none since the
+  // last seek); steps and speed changes start from what the user sees.
+  std::atomic<int64_t> shown_video_ms_{INT64_MIN};
+  std::atomic<int64_t> next_video_ms_{INT64_MIN};
 };

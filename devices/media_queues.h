@@ -79,6 +79,7 @@ struct AudioRecord {
 struct VideoRecord {
   int64_t ts_ms = 0;    // File time.
   int64_t wall_ms = 0;  // How long it stays on screen at the current speed.
+  int64_t file_ms = 0;  // The file time it stands for (wall_ms times the speed).
   int width = 0;
   int height = 0;
   std::vector<uint8_t> data;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cctype>
 #include <cmath>
 #include <fstream>
 #include <thread>
@@ -343,31 +344,68 @@ TEST(FileDecodeControlTest, SpeedOutsideAtempoRangeIsRefused) {
   EXPECT_EQ(player.engine()->GetSpeed(), 2.0f);
 }
 
-TEST(FileDecodeControlTest, AtDoubleSpeedPicturesFollowTheSoundAfterASeek) {
+// Plays morlun_h264_aac.mp4 with the audio pulled in real time and measures, for every picture,
+// how far its time lies from the sound being played: pictures and sound must stay together
+// whatever changes the filters make to the timestamps.
+struct SyncCase {
+  const char* what;
+  double speed_at_start;
+  double speed_later;  // Set after ten pictures when not 0.
+  double output_rate;  // SetVideoOutput's frame rate (0 keeps the source's).
+  int seek_seconds;    // Before the first pull when not 0.
+};
+
+class FileDecodeSyncTest : public ::testing::TestWithParam<SyncCase> {};
+
+TEST_P(FileDecodeSyncTest, PicturesFollowTheSound) {
+  const SyncCase& c = GetParam();
   TestPlayer player;
   player.Configure(320, 240, 1);
-  ASSERT_TRUE(player.OpenAndStart("morlun_h264_aac.mp4"));
   AvFileDecodeEngine* engine = player.engine();
-  engine->SetSpeed(2.0);
-  engine->Seek(1);
+  engine->SetVideoOutput(0, 0, 0, c.output_rate);
+  engine->SetSpeed(c.speed_at_start);
+  ASSERT_TRUE(player.OpenAndStart("morlun_h264_aac.mp4"));
   std::atomic<int> worst_ms{0};
   std::atomic<int> checked{0};
+  std::atomic<bool> measuring{c.speed_later == 0};
   player.SetFrameHook([&](int number) {
+    if (!measuring.load()) return;
     const int picture_ms = number * 40;
     const int sound_ms = static_cast<int>(engine->GetStreamTime() * 1000);
     worst_ms = std::max(worst_ms.load(), std::abs(picture_ms - sound_ms));
     ++checked;
   });
-  ASSERT_TRUE(player.PumpUntil([&] { return engine->GetStreamTime() >= 0.9; }, 5000));
+  if (c.seek_seconds) {
+    engine->Seek(c.seek_seconds);
+    ASSERT_TRUE(
+        player.PumpUntil([&] { return engine->GetStreamTime() >= c.seek_seconds - 0.1; }, 5000));
+  }
   player.StartPulling(10);
+  if (c.speed_later != 0) {
+    ASSERT_TRUE(player.PumpUntil([&] { return player.FrameCount() >= 10; }, 10000));
+    engine->SetSpeed(c.speed_later);
+    player.PumpFor(300);  // The change is served as a seek to the current position.
+    measuring = true;
+  }
   EXPECT_EQ(player.WaitFinished(kPlayTimeoutMs), 10);
   player.StopPulling();
   EXPECT_GT(checked.load(), 10);
   EXPECT_LT(worst_ms.load(), 200);
-  // Every second frame at double speed, in order.
   const std::vector<int> frames = player.Frames();
-  for (size_t i = 1; i < frames.size(); ++i) EXPECT_GT(frames[i], frames[i - 1]);
+  for (size_t i = 1; i < frames.size(); ++i) EXPECT_GT(frames[i], frames[i - 1]) << i;
 }
+
+INSTANTIATE_TEST_SUITE_P(Filters, FileDecodeSyncTest,
+                         ::testing::Values(SyncCase{"double speed after a seek", 2.0, 0, 0, 1},
+                                           SyncCase{"speed changed while playing", 1.0, 1.5, 0, 0},
+                                           SyncCase{"output frame rate", 1.0, 0, 12.5, 0}),
+                         [](const ::testing::TestParamInfo<SyncCase>& info) {
+                           std::string name = info.param.what;
+                           for (char& ch : name) {
+                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                           }
+                           return name;
+                         });
 
 TEST(FileDecodeControlTest, PicturesAreFittedIntoTheBoxWithEvenSizes) {
   struct Case {
