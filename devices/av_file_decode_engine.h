@@ -158,6 +158,8 @@ extern "C" {
 // Builds an engine that hands its pictures to `receiver` (not owned; it must outlive the
 // engine). Call on a thread that pumps window messages. Returns null when out of memory.
 MORLUN_API AvFileDecodeEngine* __cdecl Av_CreateFileDecodeEngine(IAVFrame* receiver);
-// Stops and destroys `engine`; null is accepted. Call on the creating thread.
+// Stops and destroys `engine`; null is accepted. Call on the creating thread; called on another
+// thread it still stops and frees the engine at once, delivers nothing more, and the hidden
+// window closes itself on the creating thread. Never call it while PullAudio runs.
 MORLUN_API void __cdecl Av_DestroyFileDecodeEngine(AvFileDecodeEngine* engine);
 }

@@ -83,6 +83,21 @@ TEST(FileDecodeOpenTest, OpenReportsFormatsAndStates) {
   EXPECT_STREQ(player.engine()->GetFilePath(), L"");
 }
 
+TEST(FileDecodeOpenTest, ResetReportsAFileThatWentAway) {
+  const std::wstring copy = DataPath("morlun_gone.mp4");
+  ASSERT_TRUE(CopyFileW(DataPath("morlun_short.mp4").c_str(), copy.c_str(), FALSE));
+  TestPlayer player;
+  player.Configure(320, 240, 1);
+  ASSERT_EQ(player.engine()->OpenFile(copy.c_str(), false), 0);
+  player.engine()->Finish();  // Closes the file but keeps its path.
+  ASSERT_TRUE(DeleteFileW(copy.c_str()));
+  EXPECT_FALSE(player.engine()->Reset());
+  player.PumpUntil([&] { return player.States().size() >= 6; }, 2000);
+  const std::vector<std::pair<int, int>> expected = {{1, 0}, {2, 0}, {5, 0},
+                                                     {6, 0}, {3, 0}, {3, 4}};
+  EXPECT_EQ(player.States(), expected);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Playing every frame
 
@@ -203,6 +218,28 @@ TEST(FileDecodeSeekTest, SeekLandsWithinOneFrame) {
     const int expected_progress = c.percent ? c.target : static_cast<int>(seconds);
     EXPECT_NEAR(engine->GetProgress(), expected_progress, c.percent ? 3 : 0);
   }
+}
+
+TEST(FileDecodeSeekTest, PercentBeyondTheEndIsTakenAsTheEnd) {
+  TestPlayer player;
+  player.Configure(320, 240, 1);
+  ASSERT_TRUE(player.OpenAndStart("morlun_h264_aac.mp4"));
+  player.engine()->SetPercentMode(true);
+  player.engine()->Seek(150);
+  ASSERT_TRUE(player.PumpUntil([&] { return player.engine()->GetStreamTime() > 3.5; }, 5000));
+  player.StartPulling(0);
+  EXPECT_EQ(player.WaitFinished(kPlayTimeoutMs), 10);
+  player.StopPulling();
+  EXPECT_LE(player.FrameCount(), 2);
+  int last = -1;
+  for (const Notice& n : player.notices()) {
+    if (n.kind == 1) {
+      EXPECT_LE(n.b, 100);
+      last = n.b;
+    }
+  }
+  EXPECT_EQ(last, 100);
+  EXPECT_EQ(player.engine()->GetProgress(), 100);
 }
 
 TEST(FileDecodeSeekTest, StepBackwardNearTheStartGoesToZero) {

@@ -86,6 +86,10 @@ TEST(AvFormatsTest, NumbersIgnoreTheProcessLocale) {
   if (!std::setlocale(LC_NUMERIC, "French_France.1252") && !std::setlocale(LC_NUMERIC, "fr-FR")) {
     GTEST_SKIP() << "no locale with a decimal comma";
   }
+  if (std::string(std::localeconv()->decimal_point) != ",") {
+    std::setlocale(LC_NUMERIC, "C");
+    GTEST_SKIP() << "the locale has no decimal comma";
+  }
   EXPECT_EQ(morlun::FixedText(1.25, 3), "1.250");
   EXPECT_EQ(morlun::VideoFilterText(0.5, 0, 25), "setpts=PTS/0.500,fps=25.000000");
   {
