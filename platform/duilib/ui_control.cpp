@@ -11,6 +11,7 @@ namespace DuiLib {
 CControlUI::CControlUI() = default;
 
 CControlUI::~CControlUI() {
+  *m_pAlive = false;
   if (m_pManager) m_pManager->ReapObjects(this);
 }
 

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/duilib/ui_base.h"
@@ -133,6 +134,10 @@ class CControlUI {
   // The paint rectangle of the current paint pass, for DrawImage.
   const RECT& GetPaintRect() const { return m_rcPaint; }
 
+  // Becomes false when the control is destroyed: code that notifies (and so may see the
+  // control deleted by a handler) keeps a copy and checks it before touching the control again.
+  std::shared_ptr<const bool> GetAliveToken() const { return m_pAlive; }
+
  protected:
   friend class CPaintManagerUI;
   // Sends a notification through the manager (synchronously).
@@ -144,6 +149,7 @@ class CControlUI {
   static RECT ScaleRect(RECT rc);
   void LogBadAttribute(const wchar_t* name, const wchar_t* value) const;
 
+  std::shared_ptr<bool> m_pAlive = std::make_shared<bool>(true);
   CPaintManagerUI* m_pManager = nullptr;
   CControlUI* m_pParent = nullptr;
   CDuiString m_sName;

@@ -216,7 +216,9 @@ void COptionUI::Selected(bool bSelected, bool bTriggerEvent) {
 
 bool COptionUI::Activate() {
   if (!CControlUI::Activate()) return false;
+  std::shared_ptr<const bool> alive = GetAliveToken();
   Notify(L"click");
+  if (!*alive) return true;  // the click handler removed this option
   if (!m_sGroupName.empty()) {
     if (!m_bSelected) Selected(true);
   } else {

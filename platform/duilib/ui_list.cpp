@@ -375,9 +375,12 @@ void CComboWnd::Choose(int index) {
   CComboUI* owner = m_pOwner;
   CControlUI* item = owner ? owner->GetItemAt(index) : nullptr;
   if (!item || !item->IsEnabled()) return;
-  // Close first ("dropup"), then select ("itemselect"): the handler may rebuild the combo.
+  // Close first ("dropup"), then select ("itemselect"), unless the "dropup" handler removed
+  // the combo or its item.
+  std::shared_ptr<const bool> combo_alive = owner->GetAliveToken();
+  std::shared_ptr<const bool> item_alive = item->GetAliveToken();
   DestroyWindow(m_hWnd);
-  owner->SelectItem(index, false, true);
+  if (*combo_alive && *item_alive) owner->SelectItem(owner->GetItemIndex(item), false, true);
 }
 
 void CComboWnd::Paint(HDC hdc) {

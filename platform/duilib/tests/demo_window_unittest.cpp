@@ -457,6 +457,37 @@ TEST_P(DemoWindowTest, PostedNotificationsArriveLaterAndDieWithTheirSender) {
   EXPECT_EQ(frame_->Manager().FindControl(L"ok_btn"), nullptr);
 }
 
+TEST_P(DemoWindowTest, HandlersMayRemoveTheSender) {
+  // A click handler removes the option it came from.
+  frame_->on_notify = [](DemoFrame* self, TNotifyUI& msg) {
+    if (msg.sType == L"click" && msg.pSender->GetName() == L"opt_gallery") {
+      auto* nav = self->Find<CContainerUI>(L"nav");
+      nav->Remove(msg.pSender);
+    }
+  };
+  Click(hwnd_, 60, 136);
+  EXPECT_EQ(frame_->Manager().FindControl(L"opt_gallery"), nullptr);
+  EXPECT_EQ(frame_->Count(L"selectchanged"), 0);
+  EXPECT_EQ(frame_->Manager().GetOptionGroup(L"pages")->size(), 2u);
+
+  // A "dropup" handler empties the combo whose item was just chosen.
+  auto* combo = frame_->Find<CComboUI>(L"dev_combo");
+  for (int i = 0; i < 2; ++i) combo->Add(new CListLabelElementUI);
+  frame_->on_notify = [combo](DemoFrame*, TNotifyUI& msg) {
+    if (msg.sType == L"dropup") combo->RemoveAll();
+  };
+  frame_->Find<CTabLayoutUI>(L"main_tab")->SelectItem(1);
+  UpdateWindow(hwnd_);
+  POINT pt = Center(combo->GetPos());
+  Click(hwnd_, pt.x, pt.y);
+  HWND drop = combo->GetDropWindow();
+  ASSERT_NE(drop, nullptr);
+  SendMessageW(drop, WM_LBUTTONUP, 0, MAKELPARAM(10, 5));
+  EXPECT_EQ(frame_->Count(L"dropup"), 1);
+  EXPECT_EQ(frame_->Count(L"itemselect"), 0);
+  EXPECT_EQ(combo->GetCount(), 0);
+}
+
 TEST_P(DemoWindowTest, AnimationPlaysAndStops) {
   auto* anim = frame_->Find<CAnimationUI>(L"wait_anim");
   ASSERT_NE(anim, nullptr);

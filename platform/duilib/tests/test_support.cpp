@@ -73,6 +73,10 @@ HWND DemoFrame::CreateDemo(HWND owner) {
 void DemoFrame::Notify(TNotifyUI& msg) {
   events.push_back(
       NotifyRecord{msg.sType, msg.pSender ? msg.pSender->GetName() : L"", msg.wParam, msg.lParam});
+  if (on_notify) {
+    on_notify(this, msg);
+    return;
+  }
   if (msg.sType == L"selectchanged" && msg.pSender) {
     static const wchar_t* const kPages[] = {L"opt_general", L"opt_devices", L"opt_gallery"};
     for (int i = 0; i < 3; ++i) {

@@ -56,6 +56,7 @@ class DemoFrame : public DuiLib::WindowImplBase {
 
   std::vector<NotifyRecord> events;
   std::function<void(DemoFrame*, UINT_PTR)> on_timer;
+  std::function<void(DemoFrame*, DuiLib::TNotifyUI&)> on_notify;  // runs after recording
   bool final_message = false;
   int refuse_close = 0;  // WM_CLOSE messages to swallow
 
