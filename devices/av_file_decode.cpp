@@ -913,9 +913,12 @@ void AvFileDecode::DecodeLoop(Stream* stream, bool audio) {
       if (!demux_running_.load() && end_of_input_.load()) break;
       continue;
     }
-    {
+    try {
       CxAutoLock decoder(stream->decoder_lock);
       if (item.serial == serial_.load() && stream->codec) DecodeItem(stream, audio, item);
+    } catch (const std::bad_alloc&) {
+      // Out of memory for a record: this packet is lost, playback goes on.
+      AvLog("Could not allocate frame");
     }
     av_packet_free(&item.packet);
   }

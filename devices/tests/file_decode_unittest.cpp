@@ -371,6 +371,34 @@ TEST(FileDecodeControlTest, PauseStopsPicturesAndSound) {
   }
 }
 
+// Whole process processor time, in milliseconds.
+static double ProcessCpuMs() {
+  FILETIME created, exited, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  auto ms = [](const FILETIME& t) {
+    return ((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
+  };
+  return ms(kernel) + ms(user);
+}
+
+TEST(FileDecodeControlTest, AStalledPlaybackWaitsWithoutSpinning) {
+  // The whole file is demuxed at once, then nothing is pulled: the engine has reached the end
+  // of its input with everything still queued, and must wait quietly.
+  TestPlayer player;
+  player.Configure(320, 240, 1);
+  ASSERT_TRUE(player.OpenAndStart("morlun_short.mp4"));
+  player.engine()->Pause();
+  player.PumpFor(500);
+  const double before = ProcessCpuMs();
+  Sleep(1000);
+  EXPECT_LT(ProcessCpuMs() - before, 300.0);
+  EXPECT_TRUE(player.engine()->IsActive());
+  player.engine()->Resume();
+  player.StartPulling(0);
+  EXPECT_EQ(player.WaitFinished(kPlayTimeoutMs), 10);
+  EXPECT_EQ(player.FrameCount(), HostFrameCount("morlun_short.mp4"));
+}
+
 TEST(FileDecodeControlTest, SpeedOutsideAtempoRangeIsRefused) {
   TestPlayer player;
   for (double refused : {0.25, 0.49, 101.0, -1.0, std::nan("")}) {
