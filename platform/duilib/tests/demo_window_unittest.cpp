@@ -519,54 +519,100 @@ bool SavePng(HBITMAP bitmap, const std::wstring& path) {
 
 }  // namespace
 
+// The window as PrintWindow sees it (our WM_PRINTCLIENT painting), kept in a DIB section.
+class Screenshot {
+ public:
+  explicit Screenshot(HWND hwnd) {
+    BITMAPINFO bmi{};
+    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bmi.bmiHeader.biWidth = 480;
+    bmi.bmiHeader.biHeight = -320;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    dib_ = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits_, nullptr, 0);
+    HDC mem = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(mem, dib_);
+    printed_ = PrintWindow(hwnd, mem, 0) != FALSE;
+    GdiFlush();
+    SelectObject(mem, old);
+    DeleteDC(mem);
+  }
+  ~Screenshot() { DeleteObject(dib_); }
+  bool printed() const { return printed_ && dib_; }
+  DWORD Pixel(int x, int y) const {
+    return static_cast<const DWORD*>(bits_)[y * 480 + x] & 0xFFFFFF;
+  }
+  // Pixels of `rc` that differ from `background`.
+  int Ink(RECT rc, DWORD background) const {
+    int n = 0;
+    for (int y = rc.top; y < rc.bottom; ++y) {
+      for (int x = rc.left; x < rc.right; ++x) n += Pixel(x, y) != background;
+    }
+    return n;
+  }
+  bool Save(const std::wstring& name) const {
+    const char* dir = std::getenv("TARVO_TEST_DATA");
+    std::wstring path = dir ? std::wstring(dir, dir + strlen(dir)) : std::wstring(L".");
+    return SavePng(dib_, path + L"/" + name);
+  }
+
+ private:
+  HBITMAP dib_ = nullptr;
+  void* bits_ = nullptr;
+  bool printed_ = false;
+};
+
 TEST_P(DemoWindowTest, ScreenshotShowsTheSkin) {
-  // Something typed, a combo entry and a moved slider, so that the picture shows them.
+  // Something typed, a checked box, a moved slider and filled device lists.
   auto* combo = frame_->Find<CComboUI>(L"dev_combo");
-  auto* item = new CListLabelElementUI;
-  item->SetText(L"USB Camera");
-  combo->Add(item);
+  auto* list = frame_->Find<CListUI>(L"dev_list");
+  const wchar_t* devices[] = {L"USB Camera", L"麦克风 (Realtek Audio)", L"Line In"};
+  for (const wchar_t* name : devices) {
+    auto* entry = new CListLabelElementUI;
+    entry->SetText(name);
+    combo->Add(entry);
+    auto* row = new CListLabelElementUI;
+    row->SetText(name);
+    list->Add(row);
+  }
   combo->SelectItem(0, false, false);
+  list->SelectItem(1, false, false);
   frame_->Find<CSliderUI>(L"volume_slider")->SetValue(65);
   frame_->Find<CEditUI>(L"name_edit")->SetText(L"Tarvo");
   frame_->Find<CCheckBoxUI>(L"remember_check")->SetCheck(true, false);
-
-  HDC screen = GetDC(nullptr);
-  HDC mem = CreateCompatibleDC(screen);
-  BITMAPINFO bmi{};
-  bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bmi.bmiHeader.biWidth = 480;
-  bmi.bmiHeader.biHeight = -320;
-  bmi.bmiHeader.biPlanes = 1;
-  bmi.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HBITMAP dib = CreateDIBSection(screen, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  ReleaseDC(nullptr, screen);
-  ASSERT_NE(dib, nullptr);
-  HGDIOBJ old = SelectObject(mem, dib);
-  ASSERT_TRUE(PrintWindow(hwnd_, mem, 0));
-  GdiFlush();
-  auto pixel = [&](int x, int y) {
-    return static_cast<const DWORD*>(bits)[y * 480 + x] & 0xFFFFFF;
-  };
   const DWORD bar = IsOrange() ? 0xF4F4F4 : 0x252A33;
   const DWORD accent = IsOrange() ? 0xF89B33 : 0x2F9AFF;
-  EXPECT_EQ(pixel(300, 20), bar);      // title bar
-  EXPECT_EQ(pixel(60, 250), bar);      // navigation column
-  EXPECT_EQ(pixel(372, 289), accent);  // the button image
-  // The Chinese title is drawn: the mapped CJK font puts glyph pixels into the label.
-  int ink = 0;
-  for (int y = 0; y < 40; ++y) {
-    for (int x = 12; x < 212; ++x) ink += pixel(x, y) != bar;
-  }
-  EXPECT_GT(ink, 60);
+  auto* tab = frame_->Find<CTabLayoutUI>(L"main_tab");
 
-  const char* dir = std::getenv("TARVO_TEST_DATA");
-  std::wstring path = dir ? std::wstring(dir, dir + strlen(dir)) : std::wstring(L".");
-  path += L"/duilib_demo_" + GetParam() + L".png";
-  SelectObject(mem, old);
-  EXPECT_TRUE(SavePng(dib, path));
-  DeleteDC(mem);
-  DeleteObject(dib);
+  {
+    Screenshot shot(hwnd_);
+    ASSERT_TRUE(shot.printed());
+    EXPECT_EQ(shot.Pixel(300, 20), bar);      // title bar
+    EXPECT_EQ(shot.Pixel(60, 250), bar);      // navigation column
+    EXPECT_EQ(shot.Pixel(372, 289), accent);  // the button image
+    // The Chinese title is drawn: the mapped CJK font puts glyph pixels into the label.
+    EXPECT_GT(shot.Ink(RECT{12, 0, 212, 40}, bar), 60);
+    EXPECT_TRUE(shot.Save(L"duilib_demo_" + GetParam() + L".png"));
+  }
+  {
+    frame_->Find<COptionUI>(L"opt_devices")->Selected(true);  // switches the page
+    ASSERT_EQ(tab->GetCurSel(), 1);
+    Screenshot shot(hwnd_);
+    ASSERT_TRUE(shot.printed());
+    if (!IsOrange()) {
+      EXPECT_EQ(shot.Pixel(200, 136), accent);  // the selected list row
+    }
+    EXPECT_TRUE(shot.Save(L"duilib_demo_" + GetParam() + L"_devices.png"));
+  }
+  {
+    frame_->Find<COptionUI>(L"opt_gallery")->Selected(true);
+    ASSERT_EQ(tab->GetCurSel(), 2);
+    Screenshot shot(hwnd_);
+    ASSERT_TRUE(shot.printed());
+    EXPECT_EQ(shot.Pixel(150, 70), accent);   // the first tile
+    EXPECT_EQ(shot.Pixel(457, 180), accent);  // the scroll bar's thumb image
+    EXPECT_TRUE(shot.Save(L"duilib_demo_" + GetParam() + L"_gallery.png"));
+  }
 }
 
 TEST_P(DemoWindowTest, MissingImageAndMalformedAttributeStillLoad) {
