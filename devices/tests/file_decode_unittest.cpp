@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <thread>
 
@@ -38,15 +39,16 @@ constexpr int kPlayTimeoutMs = 30000;
 // Opening
 
 TEST(FileDecodeOpenTest, FailuresReportTheirCodeWithOpenTry) {
-  const std::string text = std::string(std::getenv("TARVO_TEST_DATA")) + "/morlun_text.txt";
-  std::ofstream(text) << "this is not a media file\n";
+  const std::string text_name = "morlun_text_" + std::to_string(GetCurrentProcessId()) + ".txt";
+  std::ofstream(std::string(std::getenv("TARVO_TEST_DATA")) + "/" + text_name)
+      << "this is not a media file\n";
   struct Case {
     std::wstring path;
     int code;
   } cases[] = {
       {L"", 1},
       {DataPath("morlun_missing.mp4"), 2},
-      {DataPath("morlun_text.txt"), 2},
+      {DataPath(text_name), 2},
       {DataPath("morlun_subtitle_only.mkv"), 3},
   };
   for (const Case& c : cases) {
@@ -60,6 +62,7 @@ TEST(FileDecodeOpenTest, FailuresReportTheirCodeWithOpenTry) {
     EXPECT_FALSE(player.engine()->HasAudio());
     EXPECT_FALSE(player.engine()->HasVideo());
   }
+  std::remove((std::string(std::getenv("TARVO_TEST_DATA")) + "/" + text_name).c_str());
 }
 
 TEST(FileDecodeOpenTest, OpenReportsFormatsAndStates) {
@@ -84,7 +87,8 @@ TEST(FileDecodeOpenTest, OpenReportsFormatsAndStates) {
 }
 
 TEST(FileDecodeOpenTest, ResetReportsAFileThatWentAway) {
-  const std::wstring copy = DataPath("morlun_gone.mp4");
+  const std::wstring copy =
+      DataPath("morlun_gone_" + std::to_string(GetCurrentProcessId()) + ".mp4");
   ASSERT_TRUE(CopyFileW(DataPath("morlun_short.mp4").c_str(), copy.c_str(), FALSE));
   TestPlayer player;
   player.Configure(320, 240, 1);
@@ -455,7 +459,7 @@ TEST_P(FileDecodeSyncTest, PicturesFollowTheSound) {
   EXPECT_EQ(player.WaitFinished(kPlayTimeoutMs), 10);
   player.StopPulling();
   EXPECT_GT(checked.load(), 10);
-  EXPECT_LT(worst_ms.load(), 200);
+  EXPECT_LT(worst_ms.load(), 300);  // A drift shows as 500 ms or more.
   const std::vector<int> frames = player.Frames();
   for (size_t i = 1; i < frames.size(); ++i) EXPECT_GT(frames[i], frames[i - 1]) << i;
 }
