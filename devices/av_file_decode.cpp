@@ -878,7 +878,12 @@ void AvFileDecode::DemuxLoop() {
                      : packet->stream_index == video_.index.load() ? &video_
                                                                    : nullptr;
     if (stream) {
-      stream->packets.Push(av_packet_clone(packet), serial, false);
+      AVPacket* copy = av_packet_clone(packet);
+      if (copy) {
+        stream->packets.Push(copy, serial, false);
+      } else {
+        AvLog("Could not allocate packet");
+      }
     }
     av_packet_unref(packet);
   }
