@@ -308,6 +308,7 @@ int AvFileDecode::OpenInput() {
     return kAvFileDecodeErrorOpenInput;
   }
   input_ = input;
+  input_at_start_ = true;
   origin_ms_ = input->start_time != AV_NOPTS_VALUE && input->start_time > 0
                    ? input->start_time / 1000.0
                    : 0.0;
@@ -315,6 +316,20 @@ int AvFileDecode::OpenInput() {
   duration_.store(
       input->duration != AV_NOPTS_VALUE && input->duration > 0 ? input->duration / 1000000.0 : 0.0);
   return 0;
+}
+
+bool AvFileDecode::ReopenInputAtStart() {
+  const std::string utf8 = WideToCodePage(path_, CP_UTF8);
+  AVFormatContext* input = nullptr;
+  if (avformat_open_input(&input, utf8.c_str(), nullptr, nullptr) < 0) return false;
+  if (avformat_find_stream_info(input, nullptr) < 0 || input->nb_streams != input_->nb_streams) {
+    avformat_close_input(&input);
+    return false;
+  }
+  avformat_close_input(&input_);
+  input_ = input;
+  input_at_start_ = true;
+  return true;
 }
 
 bool AvFileDecode::OpenStream(Stream* stream, int media_type) {
@@ -426,6 +441,7 @@ void AvFileDecode::MeasureRealDuration() {
   int audio_count = 0, video_count = 0, packets = 0, key_frames = 0;
   bool ran_out = false;
   AVPacket* packet = av_packet_alloc();
+  input_at_start_ = false;
   while (packet) {
     if (GetTickCount() - start > 500) break;
     if (av_read_frame(input_, packet) < 0) {
@@ -799,6 +815,10 @@ void AvFileDecode::SeekTo(int64_t target_ms) {
   if (BuildVideoGraphLocked() < 0) AvLog("FileDecode seek: video filter graph not rebuilt");
 
   if (!input_) return;
+  // Back to the start (reset, loops): a fresh input is already there; otherwise open the file
+  // again. A seek by one stream can skip what another stream stored before it (sound stored
+  // seconds ahead of the pictures).
+  if (target_ms <= 0 && (input_at_start_ || ReopenInputAtStart())) return;
   Stream* stream = video_.index.load() >= 0 ? &video_ : &audio_;
   const int index = stream->index.load();
   if (index < 0) return;
@@ -862,6 +882,7 @@ void AvFileDecode::DemuxLoop() {
       continue;
     }
     const int ret = av_read_frame(input_, packet);
+    input_at_start_ = false;
     if (ret == AVERROR(EAGAIN)) {
       Sleep(10);
       continue;

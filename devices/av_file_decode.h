@@ -120,6 +120,9 @@ class AvFileDecode final : public AvFileDecodeEngine, public AvMsgRecv {
   void StartThread(std::unique_ptr<CxTaskThread>* slot, void (AvFileDecode::*body)(),
                    const char* name);
   int OpenInput();
+  // Opens the file again in place of |input_| (which stays when that fails). Demux thread, or
+  // file_lock_ held while it is stopped.
+  bool ReopenInputAtStart();
   bool OpenStreams();
   bool OpenStream(Stream* stream, int media_type);
   void CloseDecodersAndInput();
@@ -175,7 +178,8 @@ class AvFileDecode final : public AvFileDecodeEngine, public AvMsgRecv {
   // Protected by |file_lock_|; the demux thread uses the input while it runs.
   std::wstring path_;
   AVFormatContext* input_ = nullptr;
-  double origin_ms_ = 0;  // File time 0 in the container's clock.
+  double origin_ms_ = 0;         // File time 0 in the container's clock.
+  bool input_at_start_ = false;  // Nothing has been read from |input_| since it was opened.
 
   std::unique_ptr<CxTaskThread> demux_thread_;
   std::unique_ptr<CxTaskThread> pacing_thread_;

@@ -14,6 +14,10 @@ head -c $((size * 6 / 10)) morlun_h264_aac.mkv > morlun_truncated.mkv
 # Matroska written to a pipe carries no duration.
 ff -i morlun_short.mp4 -c copy -f matroska - > morlun_no_duration.mkv
 
+# Badly interleaved: three seconds of sound come before the first picture.
+ff -i morlun_h264_aac.mp4 -c copy -audio_preload 3000000 -max_interleave_delta 0 \
+  morlun_audio_first.mkv
+
 # Only a subtitle stream.
 printf '1\n00:00:00,000 --> 00:00:01,000\nhello\n' > morlun_subtitle.srt
 ff -i morlun_subtitle.srt -c:s srt morlun_subtitle_only.mkv
