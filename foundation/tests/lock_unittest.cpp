@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "foundation/handle.h"
+#include "tests/support/test_process.h"
 
 namespace {
 
@@ -20,13 +21,6 @@ void AddUnderLock(CxLock& lock, volatile long& counter, int times) {
     if (i % 64 == 0) SwitchToThread();
     counter = value + 1;
   }
-}
-
-std::wstring ProgramBeside(const wchar_t* name) {
-  wchar_t path[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring dir(path, n);
-  return dir.substr(0, dir.find_last_of(L"\\/") + 1) + name;
 }
 
 }  // namespace
@@ -67,8 +61,8 @@ TEST(LockTest, NamedMutexIsSharedWithAnotherProcess) {
   *counter = 0;
 
   constexpr int kTimes = 20000;
-  std::wstring command = L"\"" + ProgramBeside(L"foundation_lock_peer.exe") + L"\" " + mutex_name +
-                         L" " + counter_name + L" " + std::to_wstring(kTimes);
+  std::wstring command = L"\"" + tarvo_test::ProgramBeside(L"foundation_lock_peer.exe") + L"\" " +
+                         mutex_name + L" " + counter_name + L" " + std::to_wstring(kTimes);
   STARTUPINFOW startup{sizeof(startup)};
   PROCESS_INFORMATION process{};
   ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,

@@ -9,15 +9,9 @@
 #include <vector>
 
 #include "foundation/handle.h"
+#include "tests/support/test_process.h"
 
 namespace {
-
-std::wstring ProgramBeside(const wchar_t* name) {
-  wchar_t path[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring dir(path, n);
-  return dir.substr(0, dir.find_last_of(L"\\/") + 1) + name;
-}
 
 std::vector<std::wstring> FilesIn(const std::wstring& folder, const std::wstring& pattern) {
   std::vector<std::wstring> names;
@@ -35,7 +29,8 @@ std::vector<std::wstring> FilesIn(const std::wstring& folder, const std::wstring
 // A process that logs and ends normally leaves one archive of its day's file and no log file.
 // LogExitArchiveCheck then opens the copy with the host's unzip and the archive password.
 TEST(LogExitTest, ProcessEndPacksTheDaysFileIntoAnArchive) {
-  std::wstring command = L"\"" + ProgramBeside(L"foundation_log_writer.exe") + L"\" 1000";
+  std::wstring command =
+      L"\"" + tarvo_test::ProgramBeside(L"foundation_log_writer.exe") + L"\" 1000";
   STARTUPINFOW startup{sizeof(startup)};
   PROCESS_INFORMATION process{};
   ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,

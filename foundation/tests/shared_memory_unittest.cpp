@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "foundation/handle.h"
+#include "tests/support/test_process.h"
 
 namespace {
 
@@ -15,19 +16,12 @@ std::wstring ChannelName(const wchar_t* what) {
   return std::wstring(L"TarvoChannelTest_") + what + L"_" + std::to_wstring(GetCurrentProcessId());
 }
 
-std::wstring ProgramBeside(const wchar_t* name) {
-  wchar_t path[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring dir(path, n);
-  return dir.substr(0, dir.find_last_of(L"\\/") + 1) + name;
-}
-
 // The peer program in a second process; its exit code is checked by Finish.
 class Peer {
  public:
   explicit Peer(const std::wstring& arguments) {
     std::wstring command =
-        L"\"" + ProgramBeside(L"foundation_channel_peer.exe") + L"\" " + arguments;
+        L"\"" + tarvo_test::ProgramBeside(L"foundation_channel_peer.exe") + L"\" " + arguments;
     STARTUPINFOW startup{sizeof(startup)};
     PROCESS_INFORMATION process{};
     if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,

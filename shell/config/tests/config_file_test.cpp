@@ -10,15 +10,9 @@
 #include <vector>
 
 #include "foundation/app_config.h"
+#include "tests/support/test_process.h"
 
 namespace {
-
-std::wstring TestFolder() {
-  wchar_t path[MAX_PATH];
-  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring p(path, n);
-  return p.substr(0, p.find_last_of(L"\\/") + 1);
-}
 
 std::string Narrow(const std::wstring& text) {
   return std::string(text.begin(), text.end());  // test paths are ASCII
@@ -28,7 +22,7 @@ std::string Narrow(const std::wstring& text) {
 class ConfigFixture {
  public:
   ConfigFixture(const wchar_t* name, const std::string& contents) {
-    path_ = TestFolder() + L"config_" + name + L".ini";
+    path_ = tarvo_test::ProgramFolder() + L"config_" + name + L".ini";
     DeleteFileW(path_.c_str());
     if (!contents.empty()) std::ofstream(path_.c_str(), std::ios::binary) << contents;
   }
@@ -46,7 +40,7 @@ class ConfigFixture {
 }  // namespace
 
 TEST(ConfigFile, LoadAppliesEachKeyByItsRule) {
-  const std::wstring picture = TestFolder() + L"config_picture.png";
+  const std::wstring picture = tarvo_test::ProgramFolder() + L"config_picture.png";
   std::ofstream(picture.c_str()) << "x";
   const std::string contents =
       "[LiveConfig]\r\nuse_mode=2\r\ncamera_dev_name=Cam One\r\n"

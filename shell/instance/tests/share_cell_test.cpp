@@ -7,6 +7,8 @@
 #include <string>
 #include <thread>
 
+#include "tests/support/test_process.h"
+
 namespace {
 
 std::wstring UniqueCellName(const wchar_t* tag) {
@@ -78,13 +80,6 @@ class FirstInstanceWindow {
   ULONG_PTR data_tag_ = 99;
 };
 
-std::wstring ProgramBeside(const wchar_t* name) {
-  wchar_t path[MAX_PATH];
-  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring dir(path, n);
-  return dir.substr(0, dir.find_last_of(L"\\/") + 1) + name;
-}
-
 DWORD RunSecondInstance(const std::wstring& cell, const std::string& command_line) {
   std::wstring hex;
   for (unsigned char c : command_line) {
@@ -92,16 +87,11 @@ DWORD RunSecondInstance(const std::wstring& cell, const std::string& command_lin
     swprintf(byte, 3, L"%02x", c);
     hex += byte;
   }
-  std::wstring cmd = L"\"" + ProgramBeside(L"second_instance.exe") + L"\" " + cell + L" " + hex;
-  STARTUPINFOW si{sizeof(si)};
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-    return 100;
-  WaitForSingleObject(pi.hProcess, 30000);
-  DWORD code = 101;
-  GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
+  DWORD code = 100;
+  if (!tarvo_test::RunProgram(tarvo_test::ProgramBeside(L"second_instance.exe"), cell + L" " + hex,
+                              30000, &code)) {
+    return 101;
+  }
   return code;
 }
 
@@ -175,8 +165,8 @@ TEST(SingleInstance, HungFirstInstanceDoesNotHangTheSecond) {
   const std::wstring cell_name = UniqueCellName(L"hung");
   const std::wstring ready_name = cell_name + L"_ready";
   HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, ready_name.c_str());
-  std::wstring cmd = L"\"" + ProgramBeside(L"second_instance.exe") + L"\" --hung-first " +
-                     cell_name + L" " + ready_name;
+  std::wstring cmd = L"\"" + tarvo_test::ProgramBeside(L"second_instance.exe") +
+                     L"\" --hung-first " + cell_name + L" " + ready_name;
   STARTUPINFOW si{sizeof(si)};
   PROCESS_INFORMATION pi{};
   ASSERT_TRUE(

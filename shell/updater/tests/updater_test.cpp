@@ -8,23 +8,18 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "tests/support/test_process.h"
 
-std::wstring ProgramFolder() {
-  wchar_t path[MAX_PATH];
-  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring p(path, n);
-  return p.substr(0, p.find_last_of(L"\\/") + 1);
-}
+namespace {
 
 // A folder of its own with the stand-in updater and the exit codes it should give.
 class UpdaterFolder {
  public:
   UpdaterFolder(const wchar_t* name, const std::vector<std::string>& codes) {
-    folder_ = ProgramFolder() + L"updater_case_" + name + L"\\";
+    folder_ = tarvo_test::ProgramFolder() + L"updater_case_" + name + L"\\";
     CreateDirectoryW(folder_.c_str(), nullptr);
     DeleteFileW((folder_ + L"updater_runs.txt").c_str());
-    CopyFileW((ProgramFolder() + L"updater_standin.exe").c_str(),
+    CopyFileW((tarvo_test::ProgramFolder() + L"updater_standin.exe").c_str(),
               (folder_ + L"TarvoUpDate.exe").c_str(), FALSE);
     std::ofstream out((folder_ + L"updater_codes.txt").c_str());
     for (const std::string& c : codes) out << c << "\n";
@@ -76,7 +71,8 @@ TEST(Updater, RunReturnsTheWhole32BitExitCodeOrMinusOne) {
   UpdaterFolder dir(L"code", {"0xF009"});
   EXPECT_EQ(RunUpdater(true, Launch(dir.folder())), kUpdateReplacesFiles);
   EXPECT_EQ(dir.Runs(), std::vector<std::string>{kCheckLine});
-  EXPECT_EQ(RunUpdater(true, Launch(ProgramFolder() + L"no_such_folder\\")), kUpdaterNoExitCode);
+  EXPECT_EQ(RunUpdater(true, Launch(tarvo_test::ProgramFolder() + L"no_such_folder\\")),
+            kUpdaterNoExitCode);
 }
 
 TEST(Updater, CheckThreadRunsTheDocumentedSequences) {
@@ -115,7 +111,8 @@ TEST(Updater, CheckThreadRunsTheDocumentedSequences) {
 TEST(Updater, MissingUpdaterEndsTheCheckQuietly) {
   std::atomic<bool> running{false};
   bool ended = false;
-  UpdateCheckThread(Launch(ProgramFolder() + L"no_such_folder\\"), running, [&] { ended = true; });
+  UpdateCheckThread(Launch(tarvo_test::ProgramFolder() + L"no_such_folder\\"), running,
+                    [&] { ended = true; });
   EXPECT_FALSE(running.load());
   EXPECT_FALSE(ended);
 }
@@ -125,5 +122,5 @@ TEST(Updater, StartWithoutWaitingRunsTheInstallForm) {
   ASSERT_TRUE(StartUpdater(Launch(dir.folder())));
   for (int i = 0; i < 200 && dir.Runs().empty(); ++i) Sleep(50);
   EXPECT_EQ(dir.Runs(), std::vector<std::string>{kInstallLine});
-  EXPECT_FALSE(StartUpdater(Launch(ProgramFolder() + L"no_such_folder\\")));
+  EXPECT_FALSE(StartUpdater(Launch(tarvo_test::ProgramFolder() + L"no_such_folder\\")));
 }
