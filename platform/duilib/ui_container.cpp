@@ -12,6 +12,23 @@ namespace {
 
 constexpr int kDefaultScrollBarWidth = 8;
 
+// Reads rectangles and sizes along the main axis of a box layout (y for a column, x for a row)
+// and across it, and builds a child's rectangle from both.
+struct BoxAxis {
+  bool vertical;
+
+  LONG Main(SIZE sz) const { return vertical ? sz.cy : sz.cx; }
+  LONG Cross(SIZE sz) const { return vertical ? sz.cx : sz.cy; }
+  LONG MainStart(const RECT& rc) const { return vertical ? rc.top : rc.left; }
+  LONG MainEnd(const RECT& rc) const { return vertical ? rc.bottom : rc.right; }
+  LONG CrossStart(const RECT& rc) const { return vertical ? rc.left : rc.top; }
+  LONG CrossEnd(const RECT& rc) const { return vertical ? rc.right : rc.bottom; }
+  RECT Place(int at, int length, int cross, int breadth) const {
+    return vertical ? RECT{cross, at, cross + breadth, at + length}
+                    : RECT{at, cross, at + length, cross + breadth};
+  }
+};
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -402,6 +419,57 @@ void CContainerUI::DoPaint(HDC hdc, const RECT& rcPaint) {
   }
 }
 
+void CContainerUI::SetBoxPos(RECT rc, bool bNeedInvalidate, bool vertical) {
+  CControlUI::SetPos(rc, bNeedInvalidate);
+  const BoxAxis axis{vertical};
+  RECT content = ContentRect();
+  SIZE available{content.right - content.left, content.bottom - content.top};
+  int fixed_total = 0;
+  int adjustable = 0;
+  int count = 0;
+  for (CControlUI* item : m_items) {
+    if (!item->IsVisible() || item->IsFloat()) continue;
+    SIZE sz = item->EstimateSize(available);
+    RECT pad = item->GetPadding();
+    if (axis.Main(sz) == 0) ++adjustable;
+    fixed_total += axis.Main(sz) + axis.MainStart(pad) + axis.MainEnd(pad);
+    ++count;
+  }
+  if (count > 1) fixed_total += (count - 1) * m_iChildPadding;
+  // Only a vertical box scrolls.
+  if (vertical && ProcessScrollBar(rc, fixed_total)) content = ContentRect();
+  const int cross_extent = axis.CrossEnd(content) - axis.CrossStart(content);
+  const int remain =
+      std::max(0, static_cast<int>(axis.MainEnd(content) - axis.MainStart(content)) - fixed_total);
+  const int share = adjustable > 0 ? remain / adjustable : 0;
+  int at = axis.MainStart(content) - (vertical ? GetScrollPos() : 0);
+  int adjusted = 0;
+  for (int i = 0; i < GetCount(); ++i) {
+    CControlUI* item = m_items[i];
+    if (!item->IsVisible()) continue;
+    if (item->IsFloat()) {
+      SetFloatPos(i);
+      continue;
+    }
+    SIZE sz = item->EstimateSize(available);
+    RECT pad = item->GetPadding();
+    int length = axis.Main(sz);
+    if (length == 0) {
+      ++adjusted;
+      length = adjusted == adjustable ? remain - share * (adjustable - 1) : share;
+    }
+    const int cross_room = cross_extent - axis.CrossStart(pad) - axis.CrossEnd(pad);
+    int breadth = cross_room;
+    if (axis.Cross(sz) > 0) breadth = std::min<int>(axis.Cross(sz), breadth);
+    int cross = axis.CrossStart(content) + axis.CrossStart(pad);
+    // In a row, a child shorter than the row is centred vertically in it.
+    if (!vertical) cross += (cross_room - breadth) / 2;
+    at += axis.MainStart(pad);
+    item->SetPos(axis.Place(at, length, cross, breadth), false);
+    at += length + axis.MainEnd(pad) + m_iChildPadding;
+  }
+}
+
 // ---------------------------------------------------------------------------------------------
 // CVerticalLayoutUI / CHorizontalLayoutUI
 
@@ -411,47 +479,7 @@ void* CVerticalLayoutUI::GetInterface(const wchar_t* name) {
 }
 
 void CVerticalLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) {
-  CControlUI::SetPos(rc, bNeedInvalidate);
-  RECT content = ContentRect();
-  SIZE available{content.right - content.left, content.bottom - content.top};
-  int fixed_total = 0;
-  int adjustable = 0;
-  int count = 0;
-  for (CControlUI* item : m_items) {
-    if (!item->IsVisible() || item->IsFloat()) continue;
-    SIZE sz = item->EstimateSize(available);
-    RECT pad = item->GetPadding();
-    if (sz.cy == 0) ++adjustable;
-    fixed_total += sz.cy + pad.top + pad.bottom;
-    ++count;
-  }
-  if (count > 1) fixed_total += (count - 1) * m_iChildPadding;
-  if (ProcessScrollBar(rc, fixed_total)) content = ContentRect();
-  const int width = content.right - content.left;
-  const int remain = std::max(0, static_cast<int>(content.bottom - content.top) - fixed_total);
-  const int share = adjustable > 0 ? remain / adjustable : 0;
-  int y = content.top - GetScrollPos();
-  int adjusted = 0;
-  for (int i = 0; i < GetCount(); ++i) {
-    CControlUI* item = m_items[i];
-    if (!item->IsVisible()) continue;
-    if (item->IsFloat()) {
-      SetFloatPos(i);
-      continue;
-    }
-    SIZE sz = item->EstimateSize(available);
-    RECT pad = item->GetPadding();
-    int h = sz.cy;
-    if (h == 0) {
-      ++adjusted;
-      h = adjusted == adjustable ? remain - share * (adjustable - 1) : share;
-    }
-    int w = width - pad.left - pad.right;
-    if (sz.cx > 0) w = std::min<int>(sz.cx, w);
-    y += pad.top;
-    item->SetPos(RECT{content.left + pad.left, y, content.left + pad.left + w, y + h}, false);
-    y += h + pad.bottom + m_iChildPadding;
-  }
+  SetBoxPos(rc, bNeedInvalidate, true);
 }
 
 void* CHorizontalLayoutUI::GetInterface(const wchar_t* name) {
@@ -460,48 +488,7 @@ void* CHorizontalLayoutUI::GetInterface(const wchar_t* name) {
 }
 
 void CHorizontalLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) {
-  CControlUI::SetPos(rc, bNeedInvalidate);
-  RECT content = ContentRect();
-  SIZE available{content.right - content.left, content.bottom - content.top};
-  int fixed_total = 0;
-  int adjustable = 0;
-  int count = 0;
-  for (CControlUI* item : m_items) {
-    if (!item->IsVisible() || item->IsFloat()) continue;
-    SIZE sz = item->EstimateSize(available);
-    RECT pad = item->GetPadding();
-    if (sz.cx == 0) ++adjustable;
-    fixed_total += sz.cx + pad.left + pad.right;
-    ++count;
-  }
-  if (count > 1) fixed_total += (count - 1) * m_iChildPadding;
-  const int height = content.bottom - content.top;
-  const int remain = std::max(0, static_cast<int>(content.right - content.left) - fixed_total);
-  const int share = adjustable > 0 ? remain / adjustable : 0;
-  int x = content.left;
-  int adjusted = 0;
-  for (int i = 0; i < GetCount(); ++i) {
-    CControlUI* item = m_items[i];
-    if (!item->IsVisible()) continue;
-    if (item->IsFloat()) {
-      SetFloatPos(i);
-      continue;
-    }
-    SIZE sz = item->EstimateSize(available);
-    RECT pad = item->GetPadding();
-    int w = sz.cx;
-    if (w == 0) {
-      ++adjusted;
-      w = adjusted == adjustable ? remain - share * (adjustable - 1) : share;
-    }
-    int h = height - pad.top - pad.bottom;
-    if (sz.cy > 0) h = std::min<int>(sz.cy, h);
-    // A child shorter than the row is centred vertically in it.
-    int top = content.top + pad.top + (height - pad.top - pad.bottom - h) / 2;
-    x += pad.left;
-    item->SetPos(RECT{x, top, x + w, top + h}, false);
-    x += w + pad.right + m_iChildPadding;
-  }
+  SetBoxPos(rc, bNeedInvalidate, false);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -117,6 +117,10 @@ class CContainerUI : public CControlUI {
   RECT ContentRect() const;
   // Shows or hides the scroll bar for a content height; returns true when it is shown.
   bool ProcessScrollBar(RECT rc, int cyRequired);
+  // The box layout of the vertical and horizontal layouts: children follow one another along
+  // one axis; those without a size on it share the room the others leave, the last one taking
+  // what the even split leaves over.
+  void SetBoxPos(RECT rc, bool bNeedInvalidate, bool vertical);
 
   std::vector<CControlUI*> m_items;
   RECT m_rcInset{};
