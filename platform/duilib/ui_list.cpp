@@ -75,6 +75,15 @@ bool SetListInfoAttribute(TListInfoUI* info, const wchar_t* name, const wchar_t*
   return false;
 }
 
+void ReindexListItems(const std::vector<CControlUI*>& items, IListOwnerUI* owner) {
+  for (int i = 0; i < static_cast<int>(items.size()); ++i) {
+    if (IListItemUI* item = AsListItem(items[i])) {
+      item->SetOwner(owner);
+      item->SetIndex(i);
+    }
+  }
+}
+
 // ---------------------------------------------------------------------------------------------
 // CListLabelElementUI
 
@@ -220,33 +229,18 @@ CListUI::CListUI() { EnableScrollBar(true); }
 
 void* CListUI::GetInterface(const wchar_t* name) {
   if (EqualsNoCase(name, L"List")) return this;
-  if (EqualsNoCase(name, L"IListOwner")) return static_cast<IListOwnerUI*>(this);
-  return CVerticalLayoutUI::GetInterface(name);
-}
-
-void CListUI::Reindex() {
-  for (int i = 0; i < GetCount(); ++i) {
-    if (IListItemUI* item = AsListItem(m_items[i])) {
-      item->SetOwner(this);
-      item->SetIndex(i);
-    }
-  }
+  return CListOwnerBaseUI::GetInterface(name);
 }
 
 bool CListUI::AddAt(CControlUI* control, int index) {
   if (!CVerticalLayoutUI::AddAt(control, index)) return false;
-  Reindex();
-  if (m_iCurSel >= index) ++m_iCurSel;
+  OnItemInserted(index);
   return true;
 }
 
 bool CListUI::RemoveAt(int index) {
   if (!CVerticalLayoutUI::RemoveAt(index)) return false;
-  Reindex();
-  if (index == m_iCurSel)
-    m_iCurSel = -1;
-  else if (index < m_iCurSel)
-    --m_iCurSel;
+  OnItemRemoved(index);
   return true;
 }
 
@@ -270,13 +264,7 @@ bool CListUI::SelectItem(int index, bool bTakeFocus, bool bTriggerEvent) {
 }
 
 void CListUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
-  bool malformed = false;
-  if (SetListInfoAttribute(&m_ListInfo, name, value, &malformed)) {
-    if (malformed) LogBadAttribute(name, value);
-    Invalidate();
-    return;
-  }
-  CVerticalLayoutUI::SetAttribute(name, value);
+  if (!ApplyListInfoAttribute(name, value)) CVerticalLayoutUI::SetAttribute(name, value);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -480,34 +468,19 @@ CComboUI::~CComboUI() {
 
 void* CComboUI::GetInterface(const wchar_t* name) {
   if (EqualsNoCase(name, L"Combo")) return this;
-  if (EqualsNoCase(name, L"IListOwner")) return static_cast<IListOwnerUI*>(this);
-  return CContainerUI::GetInterface(name);
-}
-
-void CComboUI::Reindex() {
-  for (int i = 0; i < GetCount(); ++i) {
-    if (IListItemUI* item = AsListItem(m_items[i])) {
-      item->SetOwner(this);
-      item->SetIndex(i);
-    }
-  }
+  return CListOwnerBaseUI::GetInterface(name);
 }
 
 bool CComboUI::AddAt(CControlUI* control, int index) {
   if (!CContainerUI::AddAt(control, index)) return false;
-  Reindex();
-  if (m_iCurSel >= index) ++m_iCurSel;
+  OnItemInserted(index);
   if (m_pWindow) InvalidateRect(m_pWindow->m_hWnd, nullptr, FALSE);
   return true;
 }
 
 bool CComboUI::RemoveAt(int index) {
   if (!CContainerUI::RemoveAt(index)) return false;
-  Reindex();
-  if (index == m_iCurSel)
-    m_iCurSel = -1;
-  else if (index < m_iCurSel)
-    --m_iCurSel;
+  OnItemRemoved(index);
   if (m_pWindow) InvalidateRect(m_pWindow->m_hWnd, nullptr, FALSE);
   Invalidate();
   return true;
@@ -575,11 +548,8 @@ void CComboUI::SetEnabled(bool enabled) {
 }
 
 void CComboUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
-  bool malformed = false;
-  if (SetListInfoAttribute(&m_ListInfo, name, value, &malformed)) {
-    if (malformed) LogBadAttribute(name, value);
-    Invalidate();
-  } else if (wcscmp(name, L"normalimage") == 0) {
+  if (ApplyListInfoAttribute(name, value)) return;
+  if (wcscmp(name, L"normalimage") == 0) {
     SetNormalImage(value);
   } else if (wcscmp(name, L"hotimage") == 0) {
     SetHotImage(value);

@@ -5,6 +5,8 @@
 // CComboUI, whose items open in a drop-down window. Selections send "itemselect" with the new
 // index in wParam and the previous one in lParam. UI thread only.
 
+#include <vector>
+
 #include "platform/duilib/ui_container.h"
 
 namespace DuiLib {
@@ -96,45 +98,74 @@ class CListContainerElementUI : public CHorizontalLayoutUI, public IListItemUI {
 // Attributes shared by CListUI and CComboUI for their items' colours.
 bool SetListInfoAttribute(TListInfoUI* info, const wchar_t* name, const wchar_t* value,
                           bool* malformed);
+// Tells each list element among `items` its owner and its index.
+void ReindexListItems(const std::vector<CControlUI*>& items, IListOwnerUI* owner);
 
-class CListUI : public CVerticalLayoutUI, public IListOwnerUI {
+// What CListUI and CComboUI share as owners of list elements: the items' look and the current
+// selection, which follows its item as items come and go.
+template <class TContainer>
+class CListOwnerBaseUI : public TContainer, public IListOwnerUI {
  public:
-  CListUI();
-  const wchar_t* GetClass() const override { return L"ListUI"; }
-  void* GetInterface(const wchar_t* name) override;
+  void* GetInterface(const wchar_t* name) override {
+    if (EqualsNoCase(name, L"IListOwner")) return static_cast<IListOwnerUI*>(this);
+    return TContainer::GetInterface(name);
+  }
   TListInfoUI* GetListInfo() override { return &m_ListInfo; }
   int GetCurSel() const override { return m_iCurSel; }
-  bool SelectItem(int index, bool bTakeFocus = false, bool bTriggerEvent = true) override;
-  bool AddAt(CControlUI* control, int index) override;
-  bool Add(CControlUI* control) override { return AddAt(control, GetCount()); }
-  bool RemoveAt(int index) override;
-  bool Remove(CControlUI* control) override { return RemoveAt(GetItemIndex(control)); }
-  void RemoveAll() override;
-  void SetAttribute(const wchar_t* name, const wchar_t* value) override;
+  bool Add(CControlUI* control) override { return this->AddAt(control, this->GetCount()); }
+  bool Remove(CControlUI* control) override { return this->RemoveAt(this->GetItemIndex(control)); }
 
- private:
-  void Reindex();
+ protected:
+  // After the container inserted the item now at `index`.
+  void OnItemInserted(int index) {
+    ReindexListItems(this->m_items, this);
+    if (m_iCurSel >= index) ++m_iCurSel;
+  }
+  // After the container removed the item that was at `index`.
+  void OnItemRemoved(int index) {
+    ReindexListItems(this->m_items, this);
+    if (index == m_iCurSel)
+      m_iCurSel = -1;
+    else if (index < m_iCurSel)
+      --m_iCurSel;
+  }
+  // Applies an item-colour attribute (a malformed value is logged); false for other names.
+  bool ApplyListInfoAttribute(const wchar_t* name, const wchar_t* value) {
+    bool malformed = false;
+    if (!SetListInfoAttribute(&m_ListInfo, name, value, &malformed)) return false;
+    if (malformed) this->LogBadAttribute(name, value);
+    this->Invalidate();
+    return true;
+  }
 
   TListInfoUI m_ListInfo;
   int m_iCurSel = -1;
 };
 
+class CListUI : public CListOwnerBaseUI<CVerticalLayoutUI> {
+ public:
+  CListUI();
+  const wchar_t* GetClass() const override { return L"ListUI"; }
+  void* GetInterface(const wchar_t* name) override;
+  bool SelectItem(int index, bool bTakeFocus = false, bool bTriggerEvent = true) override;
+  bool AddAt(CControlUI* control, int index) override;
+  bool RemoveAt(int index) override;
+  void RemoveAll() override;
+  void SetAttribute(const wchar_t* name, const wchar_t* value) override;
+};
+
 class CComboWnd;
 
-class CComboUI : public CContainerUI, public IListOwnerUI {
+class CComboUI : public CListOwnerBaseUI<CContainerUI> {
  public:
   CComboUI();
   ~CComboUI() override;
   const wchar_t* GetClass() const override { return L"ComboUI"; }
   void* GetInterface(const wchar_t* name) override;
-  TListInfoUI* GetListInfo() override { return &m_ListInfo; }
-  int GetCurSel() const override { return m_iCurSel; }
   // Selects item `index` (enabled items only); false for a bad index or a disabled item.
   bool SelectItem(int index, bool bTakeFocus = false, bool bTriggerEvent = true) override;
   bool AddAt(CControlUI* control, int index) override;
-  bool Add(CControlUI* control) override { return AddAt(control, GetCount()); }
   bool RemoveAt(int index) override;
-  bool Remove(CControlUI* control) override { return RemoveAt(GetItemIndex(control)); }
   void RemoveAll() override;
   CDuiString GetText() const override;
 
@@ -190,11 +221,8 @@ class CComboUI : public CContainerUI, public IListOwnerUI {
 
  private:
   friend class CComboWnd;
-  void Reindex();
   void OnDropClosed();
 
-  TListInfoUI m_ListInfo;
-  int m_iCurSel = -1;
   SIZE m_szDropBox{0, 150};
   bool m_bHot = false;
   bool m_bPushed = false;
