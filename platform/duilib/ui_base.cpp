@@ -16,6 +16,23 @@ const wchar_t* SkipSpaces(const wchar_t* p) {
   return p;
 }
 
+struct AlignName {
+  const wchar_t* name;
+  UINT flag;
+};
+
+// Replaces the flags of one axis in *style by the flag named by `text` among `names`.
+bool ParseAlign(const wchar_t* text, const AlignName (&names)[3], UINT* style) {
+  if (!text) return false;
+  for (const AlignName& align : names) {
+    if (wcscmp(text, align.name) == 0) {
+      *style = (*style & ~(names[0].flag | names[1].flag | names[2].flag)) | align.flag;
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 void SetUiLogHandler(UiLogHandler handler) { g_log_handler.store(handler); }
@@ -107,6 +124,18 @@ bool ParseBool(const wchar_t* text, bool* value) {
     return true;
   }
   return false;
+}
+
+bool ParseHorizontalAlign(const wchar_t* text, UINT* style) {
+  static const AlignName kNames[3] = {
+      {L"left", DT_LEFT}, {L"center", DT_CENTER}, {L"right", DT_RIGHT}};
+  return ParseAlign(text, kNames, style);
+}
+
+bool ParseVerticalAlign(const wchar_t* text, UINT* style) {
+  static const AlignName kNames[3] = {
+      {L"top", DT_TOP}, {L"vcenter", DT_VCENTER}, {L"bottom", DT_BOTTOM}};
+  return ParseAlign(text, kNames, style);
 }
 
 bool ParseImageDesc(const wchar_t* text, TImageDesc* desc) {

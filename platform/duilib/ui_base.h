@@ -105,6 +105,10 @@ bool ParseSize(const wchar_t* text, SIZE* size);
 bool ParseColor(const wchar_t* text, DWORD* argb);
 bool ParseBool(const wchar_t* text, bool* value);
 bool ParseInt(const wchar_t* text, int* value);
+// Text alignment: "left", "center" or "right" replaces the DT_LEFT / DT_CENTER / DT_RIGHT flag
+// of *style; "top", "vcenter" or "bottom" the DT_TOP / DT_VCENTER / DT_BOTTOM flag.
+bool ParseHorizontalAlign(const wchar_t* text, UINT* style);
+bool ParseVerticalAlign(const wchar_t* text, UINT* style);
 
 // A parsed image description: a bare file name, or
 // "file='a.png' source='l,t,r,b' corner='l,t,r,b' dest='l,t,r,b' fade='0..255' hole='true'".

@@ -89,6 +89,7 @@ void CScrollBarUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
 }
 
 void CScrollBarUI::DoEvent(TEventUI& event) {
+  if (TrackHot(event, &m_bHot)) return;
   switch (event.Type) {
     case UIEVENT_BUTTONDOWN:
     case UIEVENT_DBLCLICK:
@@ -113,14 +114,6 @@ void CScrollBarUI::DoEvent(TEventUI& event) {
       return;
     case UIEVENT_BUTTONUP:
       m_bDragging = false;
-      Invalidate();
-      return;
-    case UIEVENT_MOUSEENTER:
-      m_bHot = true;
-      Invalidate();
-      return;
-    case UIEVENT_MOUSELEAVE:
-      m_bHot = false;
       Invalidate();
       return;
     case UIEVENT_SCROLLWHEEL:

@@ -229,26 +229,12 @@ void CControlUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
     if (!ParseInt(value, &number)) return LogBadAttribute(name, value);
     SetFont(number);
   } else if (wcscmp(name, L"align") == 0) {
-    UINT style = m_uTextStyle & ~(DT_LEFT | DT_CENTER | DT_RIGHT);
-    if (wcscmp(value, L"left") == 0)
-      style |= DT_LEFT;
-    else if (wcscmp(value, L"center") == 0)
-      style |= DT_CENTER;
-    else if (wcscmp(value, L"right") == 0)
-      style |= DT_RIGHT;
-    else
-      return LogBadAttribute(name, value);
+    UINT style = m_uTextStyle;
+    if (!ParseHorizontalAlign(value, &style)) return LogBadAttribute(name, value);
     SetTextStyle(style);
   } else if (wcscmp(name, L"valign") == 0) {
-    UINT style = m_uTextStyle & ~(DT_TOP | DT_VCENTER | DT_BOTTOM);
-    if (wcscmp(value, L"top") == 0)
-      style |= DT_TOP;
-    else if (wcscmp(value, L"vcenter") == 0)
-      style |= DT_VCENTER;
-    else if (wcscmp(value, L"bottom") == 0)
-      style |= DT_BOTTOM;
-    else
-      return LogBadAttribute(name, value);
+    UINT style = m_uTextStyle;
+    if (!ParseVerticalAlign(value, &style)) return LogBadAttribute(name, value);
     SetTextStyle(style);
   } else if (wcscmp(name, L"endellipsis") == 0) {
     if (!ParseBool(value, &flag)) return LogBadAttribute(name, value);
@@ -330,6 +316,13 @@ void CControlUI::Notify(const wchar_t* type, WPARAM wParam, LPARAM lParam) {
 
 DWORD CControlUI::CurrentTextColor() const {
   return IsEnabled() ? m_dwTextColor : m_dwDisabledTextColor;
+}
+
+bool CControlUI::TrackHot(const TEventUI& event, bool* hot) {
+  if (event.Type != UIEVENT_MOUSEENTER && event.Type != UIEVENT_MOUSELEAVE) return false;
+  *hot = event.Type == UIEVENT_MOUSEENTER;
+  Invalidate();
+  return true;
 }
 
 void CControlUI::DoEvent(TEventUI& event) {

@@ -148,6 +148,9 @@ class CControlUI {
   static int Scale(int value);
   static RECT ScaleRect(RECT rc);
   void LogBadAttribute(const wchar_t* name, const wchar_t* value) const;
+  // Follows the mouse into and out of the control: sets *hot and repaints. False for any other
+  // event.
+  bool TrackHot(const TEventUI& event, bool* hot);
 
   std::shared_ptr<bool> m_pAlive = std::make_shared<bool>(true);
   CPaintManagerUI* m_pManager = nullptr;

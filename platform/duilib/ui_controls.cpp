@@ -87,6 +87,7 @@ void CButtonUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
 
 void CButtonUI::DoEvent(TEventUI& event) {
   if (!IsEnabled() && event.Type != UIEVENT_SCROLLWHEEL) return;
+  if (TrackHot(event, &m_bHot)) return;
   switch (event.Type) {
     case UIEVENT_BUTTONDOWN:
     case UIEVENT_DBLCLICK:
@@ -112,14 +113,6 @@ void CButtonUI::DoEvent(TEventUI& event) {
       return;
     case UIEVENT_KEYDOWN:
       if (event.chKey == VK_SPACE || event.chKey == VK_RETURN) Activate();
-      return;
-    case UIEVENT_MOUSEENTER:
-      m_bHot = true;
-      Invalidate();
-      return;
-    case UIEVENT_MOUSELEAVE:
-      m_bHot = false;
-      Invalidate();
       return;
     default:
       CLabelUI::DoEvent(event);
@@ -393,6 +386,7 @@ void CSliderUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
 
 void CSliderUI::DoEvent(TEventUI& event) {
   if (!IsEnabled()) return;
+  if (TrackHot(event, &m_bHot)) return;
   switch (event.Type) {
     case UIEVENT_BUTTONDOWN:
     case UIEVENT_DBLCLICK:
@@ -413,14 +407,6 @@ void CSliderUI::DoEvent(TEventUI& event) {
         SetValue(ValueAt(event.ptMouse.x));
         if (m_nValue != m_nValueAtPress) Notify(L"valuechanged");
       }
-      return;
-    case UIEVENT_MOUSEENTER:
-      m_bHot = true;
-      Invalidate();
-      return;
-    case UIEVENT_MOUSELEAVE:
-      m_bHot = false;
-      Invalidate();
       return;
     default:
       CProgressUI::DoEvent(event);

@@ -60,16 +60,7 @@ bool SetListInfoAttribute(TListInfoUI* info, const wchar_t* name, const wchar_t*
     return true;
   }
   if (wcscmp(name, L"itemalign") == 0) {
-    UINT style = info->uTextStyle & ~(DT_LEFT | DT_CENTER | DT_RIGHT);
-    if (wcscmp(value, L"left") == 0)
-      style |= DT_LEFT;
-    else if (wcscmp(value, L"center") == 0)
-      style |= DT_CENTER;
-    else if (wcscmp(value, L"right") == 0)
-      style |= DT_RIGHT;
-    else
-      *malformed = true;
-    if (!*malformed) info->uTextStyle = style;
+    *malformed = !ParseHorizontalAlign(value, &info->uTextStyle);
     return true;
   }
   return false;
@@ -195,17 +186,10 @@ SIZE CListContainerElementUI::EstimateSize(SIZE /*available*/) {
 }
 
 void CListContainerElementUI::DoEvent(TEventUI& event) {
+  if (TrackHot(event, &m_bHot)) return;
   switch (event.Type) {
     case UIEVENT_BUTTONDOWN:
       if (IsEnabled() && m_pOwner) m_pOwner->SelectItem(m_iIndex, true, true);
-      return;
-    case UIEVENT_MOUSEENTER:
-      m_bHot = true;
-      Invalidate();
-      return;
-    case UIEVENT_MOUSELEAVE:
-      m_bHot = false;
-      Invalidate();
       return;
     default:
       CHorizontalLayoutUI::DoEvent(event);
@@ -574,6 +558,7 @@ CControlUI* CComboUI::FindControlAt(POINT pt) {
 
 void CComboUI::DoEvent(TEventUI& event) {
   if (!IsEnabled() && event.Type != UIEVENT_SCROLLWHEEL) return;
+  if (TrackHot(event, &m_bHot)) return;
   switch (event.Type) {
     case UIEVENT_BUTTONDOWN:
     case UIEVENT_DBLCLICK:
@@ -583,14 +568,6 @@ void CComboUI::DoEvent(TEventUI& event) {
       return;
     case UIEVENT_BUTTONUP:
       if (!m_pWindow) m_bPushed = false;
-      Invalidate();
-      return;
-    case UIEVENT_MOUSEENTER:
-      m_bHot = true;
-      Invalidate();
-      return;
-    case UIEVENT_MOUSELEAVE:
-      m_bHot = false;
       Invalidate();
       return;
     case UIEVENT_KEYDOWN:

@@ -57,6 +57,36 @@ TEST(UiBaseTest, ParsesRectsAndImageDescriptions) {
   EXPECT_FALSE(ParseImageDesc(L"file='a.png", &desc));
 }
 
+TEST(UiBaseTest, ParsesTextAlignmentKeepingTheOtherFlags) {
+  const UINT base = DT_SINGLELINE | DT_END_ELLIPSIS;
+  struct Case {
+    const wchar_t* text;
+    bool horizontal;
+    bool ok;
+    UINT style;  // from base | DT_RIGHT | DT_BOTTOM
+  } cases[] = {
+      {L"left", true, true, base | DT_LEFT | DT_BOTTOM},
+      {L"center", true, true, base | DT_CENTER | DT_BOTTOM},
+      {L"right", true, true, base | DT_RIGHT | DT_BOTTOM},
+      {L"top", false, true, base | DT_RIGHT | DT_TOP},
+      {L"vcenter", false, true, base | DT_RIGHT | DT_VCENTER},
+      {L"bottom", false, true, base | DT_RIGHT | DT_BOTTOM},
+      {L"top", true, false, 0},
+      {L"center", false, false, 0},
+      {L"Left", true, false, 0},
+      {L"", true, false, 0},
+  };
+  for (const Case& c : cases) {
+    const UINT before = base | DT_RIGHT | DT_BOTTOM;
+    UINT style = before;
+    EXPECT_EQ(
+        c.horizontal ? ParseHorizontalAlign(c.text, &style) : ParseVerticalAlign(c.text, &style),
+        c.ok)
+        << c.text;
+    EXPECT_EQ(style, c.ok ? c.style : before) << c.text;
+  }
+}
+
 TEST(UiBaseTest, SkinArchiveAcceptsBothSeparatorsAndDecodesPng) {
   std::string bytes;
   HMODULE self = GetModuleHandleW(nullptr);
