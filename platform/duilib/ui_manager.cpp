@@ -527,14 +527,8 @@ bool CPaintManagerUI::EnsureBuffer(int cx, int cy) {
   cy = std::max(1, cy);
   if (m_hdcBuffer && m_szBuffer.cx == cx && m_szBuffer.cy == cy) return true;
   FreeBuffer();
-  BITMAPINFO bmi{};
-  bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bmi.bmiHeader.biWidth = cx;
-  bmi.bmiHeader.biHeight = -cy;
-  bmi.bmiHeader.biPlanes = 1;
-  bmi.bmiHeader.biBitCount = 32;
   void* bits = nullptr;
-  m_hbmpBuffer = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  m_hbmpBuffer = CRenderEngine::CreateDib32(cx, cy, &bits);
   if (!m_hbmpBuffer) return false;
   m_pBufferBits = static_cast<DWORD*>(bits);
   m_hdcBuffer = CreateCompatibleDC(nullptr);

@@ -53,14 +53,8 @@ ImagePtr DecodeImage(const std::string& bytes) {
     if (bitmap.GetLastStatus() == Gdiplus::Ok && bitmap.GetWidth() > 0 && bitmap.GetHeight() > 0) {
       const int cx = static_cast<int>(bitmap.GetWidth());
       const int cy = static_cast<int>(bitmap.GetHeight());
-      BITMAPINFO bmi{};
-      bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-      bmi.bmiHeader.biWidth = cx;
-      bmi.bmiHeader.biHeight = -cy;
-      bmi.bmiHeader.biPlanes = 1;
-      bmi.bmiHeader.biBitCount = 32;
       void* bits = nullptr;
-      HBITMAP dib = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+      HBITMAP dib = CRenderEngine::CreateDib32(cx, cy, &bits);
       Gdiplus::BitmapData data{};
       Gdiplus::Rect rect(0, 0, cx, cy);
       if (dib && bitmap.LockBits(&rect, Gdiplus::ImageLockModeRead, PixelFormat32bppPARGB, &data) ==
@@ -117,6 +111,16 @@ const TImageInfo* CRenderEngine::GetImage(const std::wstring& name) {
 void CRenderEngine::FreeImageCache() {
   ImageCache().clear();
   ReportedMissing().clear();
+}
+
+HBITMAP CRenderEngine::CreateDib32(int cx, int cy, void** bits) {
+  BITMAPINFO bmi{};
+  bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bmi.bmiHeader.biWidth = cx;
+  bmi.bmiHeader.biHeight = -cy;
+  bmi.bmiHeader.biPlanes = 1;
+  bmi.bmiHeader.biBitCount = 32;
+  return CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, bits, nullptr, 0);
 }
 
 void CRenderEngine::DrawColor(HDC hdc, const RECT& rc, DWORD argb) {

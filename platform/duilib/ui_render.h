@@ -24,6 +24,9 @@ class CRenderEngine {
   // per name) when it is missing or not an image.
   static const TImageInfo* GetImage(const std::wstring& name);
   static void FreeImageCache();
+  // A 32-bit top-down DIB section of cx by cy pixels; *bits receives its first row. Null on
+  // failure.
+  static HBITMAP CreateDib32(int cx, int cy, void** bits);
 
   static void DrawColor(HDC hdc, const RECT& rc, DWORD argb);
   static void DrawBorder(HDC hdc, const RECT& rc, int size, DWORD argb);

@@ -94,14 +94,8 @@ void CWndShadow::Repaint() {
   const int cx = m_lastSize.cx;
   const int cy = m_lastSize.cy;
   if (cx <= 0 || cy <= 0) return;
-  BITMAPINFO bmi{};
-  bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bmi.bmiHeader.biWidth = cx;
-  bmi.bmiHeader.biHeight = -cy;
-  bmi.bmiHeader.biPlanes = 1;
-  bmi.bmiHeader.biBitCount = 32;
   void* bits = nullptr;
-  HBITMAP dib = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HBITMAP dib = CRenderEngine::CreateDib32(cx, cy, &bits);
   if (!dib) return;
   HDC mem = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(mem, dib);
