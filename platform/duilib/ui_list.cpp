@@ -80,14 +80,7 @@ void ReindexListItems(const std::vector<CControlUI*>& items, IListOwnerUI* owner
 
 void* CListLabelElementUI::GetInterface(const wchar_t* name) {
   if (EqualsNoCase(name, L"ListLabelElement")) return this;
-  if (EqualsNoCase(name, L"ListItem")) return static_cast<IListItemUI*>(this);
-  return CControlUI::GetInterface(name);
-}
-
-void CListLabelElementUI::Select(bool selected) {
-  if (m_bSelected == selected) return;
-  m_bSelected = selected;
-  Invalidate();
+  return CListElementBaseUI::GetInterface(name);
 }
 
 void CListLabelElementUI::SetHot(bool hot) {
@@ -100,12 +93,6 @@ bool CListLabelElementUI::Activate() {
   if (!CControlUI::Activate()) return false;
   Notify(L"itemactivate");
   return true;
-}
-
-SIZE CListLabelElementUI::EstimateSize(SIZE /*available*/) {
-  SIZE size = m_cxyFixed;
-  if (size.cy == 0 && m_pOwner) size.cy = m_pOwner->GetListInfo()->nItemHeight;
-  return size;
 }
 
 void CListLabelElementUI::DoEvent(TEventUI& event) {
@@ -169,20 +156,7 @@ void CListLabelElementUI::DrawItem(HDC hdc, const RECT& rc) {
 
 void* CListContainerElementUI::GetInterface(const wchar_t* name) {
   if (EqualsNoCase(name, L"ListContainerElement")) return this;
-  if (EqualsNoCase(name, L"ListItem")) return static_cast<IListItemUI*>(this);
-  return CHorizontalLayoutUI::GetInterface(name);
-}
-
-void CListContainerElementUI::Select(bool selected) {
-  if (m_bSelected == selected) return;
-  m_bSelected = selected;
-  Invalidate();
-}
-
-SIZE CListContainerElementUI::EstimateSize(SIZE /*available*/) {
-  SIZE size = m_cxyFixed;
-  if (size.cy == 0 && m_pOwner) size.cy = m_pOwner->GetListInfo()->nItemHeight;
-  return size;
+  return CListElementBaseUI::GetInterface(name);
 }
 
 void CListContainerElementUI::DoEvent(TEventUI& event) {

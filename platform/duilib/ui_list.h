@@ -48,51 +48,58 @@ class IListItemUI {
   ~IListItemUI() = default;
 };
 
-class CListLabelElementUI : public CControlUI, public IListItemUI {
+// What list elements share, whatever control they are built on: their owner and index, the
+// selected and hot states, and a height that defaults to the owner's item height.
+template <class TControl>
+class CListElementBaseUI : public TControl, public IListItemUI {
  public:
-  const wchar_t* GetClass() const override { return L"ListLabelElementUI"; }
-  void* GetInterface(const wchar_t* name) override;
+  void* GetInterface(const wchar_t* name) override {
+    if (EqualsNoCase(name, L"ListItem")) return static_cast<IListItemUI*>(this);
+    return TControl::GetInterface(name);
+  }
   void SetOwner(IListOwnerUI* owner) override { m_pOwner = owner; }
   IListOwnerUI* GetOwner() const { return m_pOwner; }
   void SetIndex(int index) override { m_iIndex = index; }
   int GetIndex() const { return m_iIndex; }
   bool IsSelected() const override { return m_bSelected; }
-  void Select(bool selected) override;
-  bool IsHot() const { return m_bHot; }
-  void SetHot(bool hot);
-  bool Activate() override;
-  SIZE EstimateSize(SIZE available) override;
-  void DoEvent(TEventUI& event) override;
-  void PaintBkColor(HDC hdc) override;
-  void PaintText(HDC hdc) override;
-  // Draws the element into any rectangle (the combo's drop-down window uses this).
-  void DrawItem(HDC hdc, const RECT& rc);
+  void Select(bool selected) override {
+    if (m_bSelected == selected) return;
+    m_bSelected = selected;
+    this->Invalidate();
+  }
+  SIZE EstimateSize(SIZE /*available*/) override {
+    SIZE size = this->m_cxyFixed;
+    if (size.cy == 0 && m_pOwner) size.cy = m_pOwner->GetListInfo()->nItemHeight;
+    return size;
+  }
 
- private:
+ protected:
   IListOwnerUI* m_pOwner = nullptr;
   int m_iIndex = -1;
   bool m_bSelected = false;
   bool m_bHot = false;
 };
 
-class CListContainerElementUI : public CHorizontalLayoutUI, public IListItemUI {
+class CListLabelElementUI : public CListElementBaseUI<CControlUI> {
+ public:
+  const wchar_t* GetClass() const override { return L"ListLabelElementUI"; }
+  void* GetInterface(const wchar_t* name) override;
+  bool IsHot() const { return m_bHot; }
+  void SetHot(bool hot);
+  bool Activate() override;
+  void DoEvent(TEventUI& event) override;
+  void PaintBkColor(HDC hdc) override;
+  void PaintText(HDC hdc) override;
+  // Draws the element into any rectangle (the combo's drop-down window uses this).
+  void DrawItem(HDC hdc, const RECT& rc);
+};
+
+class CListContainerElementUI : public CListElementBaseUI<CHorizontalLayoutUI> {
  public:
   const wchar_t* GetClass() const override { return L"ListContainerElementUI"; }
   void* GetInterface(const wchar_t* name) override;
-  void SetOwner(IListOwnerUI* owner) override { m_pOwner = owner; }
-  void SetIndex(int index) override { m_iIndex = index; }
-  int GetIndex() const { return m_iIndex; }
-  bool IsSelected() const override { return m_bSelected; }
-  void Select(bool selected) override;
-  SIZE EstimateSize(SIZE available) override;
   void DoEvent(TEventUI& event) override;
   void PaintBkColor(HDC hdc) override;
-
- private:
-  IListOwnerUI* m_pOwner = nullptr;
-  int m_iIndex = -1;
-  bool m_bSelected = false;
-  bool m_bHot = false;
 };
 
 // Attributes shared by CListUI and CComboUI for their items' colours.
