@@ -28,6 +28,27 @@ GlobalState& Global() {
   return state;
 }
 
+template <class T>
+bool Contains(const std::vector<T*>& list, const T* item) {
+  return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+// Appends `item` unless it is null or listed already.
+template <class T>
+bool AddOnce(std::vector<T*>* list, T* item) {
+  if (!item || Contains(*list, item)) return false;
+  list->push_back(item);
+  return true;
+}
+
+template <class T>
+bool RemoveFrom(std::vector<T*>* list, T* item) {
+  auto it = std::find(list->begin(), list->end(), item);
+  if (it == list->end()) return false;
+  list->erase(it);
+  return true;
+}
+
 UINT AsyncNotifyMessage() {
   static const UINT message = RegisterWindowMessageW(L"DuiLib.AsyncNotify");
   return message;
@@ -197,18 +218,20 @@ void CPaintManagerUI::ReapObjects(CControlUI* control) {
 
 // ---- notifications ---------------------------------------------------------------------------
 
-bool CPaintManagerUI::AddNotifier(INotifyUI* notifier) {
-  if (!notifier || std::find(m_notifiers.begin(), m_notifiers.end(), notifier) != m_notifiers.end())
-    return false;
-  m_notifiers.push_back(notifier);
-  return true;
-}
+bool CPaintManagerUI::AddNotifier(INotifyUI* notifier) { return AddOnce(&m_notifiers, notifier); }
 
 bool CPaintManagerUI::RemoveNotifier(INotifyUI* notifier) {
-  auto it = std::find(m_notifiers.begin(), m_notifiers.end(), notifier);
-  if (it == m_notifiers.end()) return false;
-  m_notifiers.erase(it);
-  return true;
+  return RemoveFrom(&m_notifiers, notifier);
+}
+
+bool CPaintManagerUI::NotifyAll(TNotifyUI& msg) {
+  std::shared_ptr<bool> alive = m_alive;
+  std::vector<INotifyUI*> notifiers = m_notifiers;
+  for (INotifyUI* notifier : notifiers) {
+    if (!*alive) return false;
+    if (Contains(m_notifiers, notifier)) notifier->Notify(msg);
+  }
+  return *alive;
 }
 
 void CPaintManagerUI::SendNotify(TNotifyUI& msg, bool bAsync) {
@@ -219,13 +242,7 @@ void CPaintManagerUI::SendNotify(TNotifyUI& msg, bool bAsync) {
     if (m_hWnd) PostMessageW(m_hWnd, AsyncNotifyMessage(), 0, 0);
     return;
   }
-  std::shared_ptr<bool> alive = m_alive;
-  std::vector<INotifyUI*> notifiers = m_notifiers;
-  for (INotifyUI* notifier : notifiers) {
-    if (!*alive) return;
-    if (std::find(m_notifiers.begin(), m_notifiers.end(), notifier) == m_notifiers.end()) continue;
-    notifier->Notify(msg);
-  }
+  NotifyAll(msg);
 }
 
 void CPaintManagerUI::SendNotify(CControlUI* control, const wchar_t* type, WPARAM wParam,
@@ -243,28 +260,16 @@ void CPaintManagerUI::DeliverAsyncNotifications() {
   while (*alive && !m_asyncNotify.empty()) {
     TNotifyUI msg = m_asyncNotify.front();
     m_asyncNotify.pop_front();
-    std::vector<INotifyUI*> notifiers = m_notifiers;
-    for (INotifyUI* notifier : notifiers) {
-      if (!*alive) return;
-      if (std::find(m_notifiers.begin(), m_notifiers.end(), notifier) == m_notifiers.end())
-        continue;
-      notifier->Notify(msg);
-    }
+    if (!NotifyAll(msg)) return;
   }
 }
 
 bool CPaintManagerUI::AddMessageFilter(IMessageFilterUI* filter) {
-  if (!filter || std::find(m_filters.begin(), m_filters.end(), filter) != m_filters.end())
-    return false;
-  m_filters.push_back(filter);
-  return true;
+  return AddOnce(&m_filters, filter);
 }
 
 bool CPaintManagerUI::RemoveMessageFilter(IMessageFilterUI* filter) {
-  auto it = std::find(m_filters.begin(), m_filters.end(), filter);
-  if (it == m_filters.end()) return false;
-  m_filters.erase(it);
-  return true;
+  return RemoveFrom(&m_filters, filter);
 }
 
 bool CPaintManagerUI::PreMessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
@@ -284,10 +289,7 @@ bool CPaintManagerUI::PreMessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam,
 
 bool CPaintManagerUI::AddOptionGroup(const wchar_t* group, CControlUI* control) {
   if (!group || !*group || !control) return false;
-  auto& members = m_optionGroups[group];
-  if (std::find(members.begin(), members.end(), control) != members.end()) return false;
-  members.push_back(control);
-  return true;
+  return AddOnce(&m_optionGroups[group], control);
 }
 
 const std::vector<CControlUI*>* CPaintManagerUI::GetOptionGroup(const wchar_t* group) const {

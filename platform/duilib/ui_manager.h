@@ -151,6 +151,9 @@ class CPaintManagerUI {
   void FreeBuffer();
   void SetHot(CControlUI* control, POINT pt);
   void DispatchEvent(CControlUI* control, int type, POINT pt, WPARAM wParam, LPARAM lParam);
+  // Hands `msg` to each notifier still registered; false when one of them destroyed this
+  // manager (nothing of it may be touched then).
+  bool NotifyAll(TNotifyUI& msg);
   void DeliverAsyncNotifications();
   void ApplyRoundCorner();
   void PresentLayered();
