@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <exception>
 
 #include "platform/duilib/ui_manager.h"
 #include "platform/duilib/ui_render.h"
@@ -296,13 +297,22 @@ LRESULT CALLBACK CComboWnd::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     self = reinterpret_cast<CComboWnd*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   }
   if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-  if (msg == WM_NCDESTROY) {
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    if (self->m_pOwner) self->m_pOwner->OnDropClosed();
-    delete self;
-    return DefWindowProcW(hwnd, msg, wp, lp);
+  // No exception may leave a window procedure: the owner's handlers run from here.
+  try {
+    if (msg == WM_NCDESTROY) {
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+      if (self->m_pOwner) self->m_pOwner->OnDropClosed();
+      delete self;
+      return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+    return self->Handle(msg, wp, lp);
+  } catch (const std::exception& e) {
+    UiLog(UiLogLevel::kError, L"exception in the drop-down window (message 0x%x): %hs", msg,
+          e.what());
+  } catch (...) {
+    UiLog(UiLogLevel::kError, L"exception in the drop-down window (message 0x%x)", msg);
   }
-  return self->Handle(msg, wp, lp);
+  return 0;
 }
 
 int CComboWnd::ItemAt(int y) const {
