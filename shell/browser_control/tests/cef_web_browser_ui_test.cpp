@@ -13,29 +13,15 @@
 
 #include "foundation/hub.h"
 #include "platform/browser/web_run.h"
+#include "platform/browser/tests/loop_pump.h"
 #include "shell/browser_control/cef_web_browser_ui.h"
 #include "shell/jsevents/js_event_sender.h"
 
 namespace {
 
-CWebRun* Lib() { return CWebRun::Instace(); }
-
-bool PumpUntil(const std::function<bool()>& done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    Lib()->run_message_loop(true);
-    Sleep(1);
-  }
-  return true;
-}
-
-void PumpAWhile() {
-  for (int i = 0; i < 20; ++i) {
-    Lib()->run_message_loop(true);
-    Sleep(1);
-  }
-}
+using browser_test::Lib;
+using browser_test::PumpAWhile;
+using browser_test::PumpUntil;
 
 RECT ChildRect(HWND child) {
   RECT rc;
