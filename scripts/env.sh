@@ -1,6 +1,8 @@
 # Shared environment for running Windows programs under Wine (sourced, not run).
 #
-#   tarvo_wine_env      exports WINEPREFIX, HOME, WINEDEBUG, WINEDLLOVERRIDES, LANG
+#   tarvo_arch          prints the Windows target this machine runs under Wine (i686 or x86_64)
+#   tarvo_wine_env      exports WINEPREFIX, HOME, WINEDEBUG, WINEDLLOVERRIDES, LANG, WINEARCH and
+#                       TARVO_WINE (the Wine loader for the target: run programs with "$TARVO_WINE")
 #   tarvo_wine_start    creates the prefix if needed, starts a persistent wineserver and warms it
 #   tarvo_display_start starts Xvfb on a free display unless DISPLAY is set
 #   tarvo_sound_start   starts a PulseAudio null sink reachable through PULSE_SERVER
@@ -9,6 +11,19 @@
 # TARVO_SCRATCH is the scratch folder of one run (prefix, home, sockets); it defaults to a
 # per-user folder under /tmp.
 
+# The product is 32-bit Windows (i686). Some kernels cannot run 32-bit programs at all, and so
+# cannot run 32-bit Wine: there everything is built and run as 64-bit Windows (x86_64) instead.
+# TARVO_ARCH overrides the choice.
+tarvo_arch() {
+  if [ -n "${TARVO_ARCH:-}" ]; then
+    echo "$TARVO_ARCH"
+  elif /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo i686
+  else
+    echo x86_64
+  fi
+}
+
 tarvo_wine_env() {
   export TARVO_SCRATCH="${TARVO_SCRATCH:-${TMPDIR:-/tmp}/tarvolive-$(id -u)}"
   export WINEPREFIX="${TARVO_WINEPREFIX:-$TARVO_SCRATCH/wineprefix}"
@@ -16,7 +31,14 @@ tarvo_wine_env() {
   export WINEDEBUG="${TARVO_WINEDEBUG:--all}"
   export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
   export LANG="${TARVO_LANG:-C.UTF-8}"
-  export WINEARCH=win32
+  TARVO_ARCH="$(tarvo_arch)"
+  export TARVO_ARCH
+  if [ "$TARVO_ARCH" = x86_64 ]; then
+    # /usr/bin/wine prefers the 32-bit loader whenever it is installed, even where it cannot run.
+    export WINEARCH=win64 TARVO_WINE=/usr/lib/wine/wine64 WINELOADER=/usr/lib/wine/wine64
+  else
+    export WINEARCH=win32 TARVO_WINE=wine
+  fi
   mkdir -p "$HOME"
   if [ -S "$TARVO_SCRATCH/pulse/native" ] && [ -z "${PULSE_SERVER:-}" ]; then
     export PULSE_SERVER="unix:$TARVO_SCRATCH/pulse/native"
@@ -32,28 +54,28 @@ tarvo_wine_start() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     local t0=$SECONDS
     mkdir -p "$(dirname "$WINEPREFIX")"
-    wineboot -i >/dev/null 2>&1
+    "$TARVO_WINE" wineboot -i >/dev/null 2>&1
     wineserver -w
     # The skins name Chinese fonts that Wine lacks: draw them with WenQuanYi Micro Hei.
     local font
     for font in "Microsoft YaHei" "微软雅黑"; do
-      wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /t REG_SZ \
+      "$TARVO_WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /t REG_SZ \
         /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1 || true
     done
     # Xvfb runs no window manager: with managed windows Wine waits about 2 s on every hide for
     # a manager that never answers.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
+    "$TARVO_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
     wineserver -w
     echo "wine: prefix created in $((SECONDS - t0)) s" >&2
   fi
   wineserver -p
   # One warm-up process: a cold start costs over a second, a warm one tens of milliseconds.
-  wine cmd /c exit >/dev/null 2>&1 || true
+  "$TARVO_WINE" cmd /c exit >/dev/null 2>&1 || true
   # Start the desktop process now. Otherwise the first program that opens a window starts it,
   # it inherits that program's output, and CTest waits for it to end (until the last window
   # of the whole run has gone) before it counts that test as finished.
   if [ -n "${DISPLAY:-}" ]; then
-    wine rundll32.exe user32.dll,GetDesktopWindow >/dev/null 2>&1 || true
+    "$TARVO_WINE" rundll32.exe user32.dll,GetDesktopWindow >/dev/null 2>&1 || true
   fi
 }
 

@@ -1,10 +1,26 @@
-# Cross toolchain: 32-bit Windows through mingw-w64 with the posix thread model, so that
-# std::thread, std::mutex and std::condition_variable work. Runtimes are linked statically
-# into every program and library.
+# Cross toolchain: Windows through mingw-w64 with the posix thread model, so that std::thread,
+# std::mutex and std::condition_variable work. Runtimes are linked statically into every program
+# and library.
+#
+# TARVO_ARCH picks the target: i686 (the product, 32-bit Windows) or x86_64 (64-bit Windows, for
+# machines whose kernel cannot run 32-bit programs and so cannot run 32-bit Wine).
+if(NOT TARVO_ARCH AND DEFINED ENV{TARVO_ARCH})
+  set(TARVO_ARCH "$ENV{TARVO_ARCH}")
+endif()
+if(NOT TARVO_ARCH)
+  set(TARVO_ARCH i686)
+endif()
+if(TARVO_ARCH STREQUAL "i686")
+  set(CMAKE_SYSTEM_PROCESSOR x86)
+elseif(TARVO_ARCH STREQUAL "x86_64")
+  set(CMAKE_SYSTEM_PROCESSOR AMD64)
+else()
+  message(FATAL_ERROR "TARVO_ARCH must be i686 or x86_64, not '${TARVO_ARCH}'")
+endif()
+set(TARVO_ARCH "${TARVO_ARCH}" CACHE STRING "Windows target: i686 or x86_64")
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86)
 
-set(TARVO_CROSS_TRIPLE i686-w64-mingw32)
+set(TARVO_CROSS_TRIPLE ${TARVO_ARCH}-w64-mingw32)
 set(CMAKE_C_COMPILER ${TARVO_CROSS_TRIPLE}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${TARVO_CROSS_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER ${TARVO_CROSS_TRIPLE}-windres)
@@ -29,7 +45,7 @@ if(TARVO_DEPS_PREFIX)
   list(APPEND CMAKE_FIND_ROOT_PATH "${TARVO_DEPS_PREFIX}")
   list(APPEND CMAKE_PREFIX_PATH "${TARVO_DEPS_PREFIX}")
 endif()
-list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TARVO_DEPS_PREFIX)
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TARVO_DEPS_PREFIX TARVO_ARCH)
 
 # Our own programs run under Wine (tests, try_run); the dependency build turns this off.
 if(NOT TARVO_NO_EMULATOR)
