@@ -34,7 +34,22 @@ bool CWndShadow::Initialize(HINSTANCE instance) {
 
 CWndShadow::CWndShadow() = default;
 
-CWndShadow::~CWndShadow() { Detach(); }
+CWndShadow::~CWndShadow() {
+  Detach();
+  FreePicture();
+}
+
+const DWORD* CWndShadow::GetPictureBits(SIZE* size) const {
+  if (size) *size = m_szPicture;
+  return m_pPictureBits;
+}
+
+void CWndShadow::FreePicture() {
+  if (m_hbmpPicture) DeleteObject(m_hbmpPicture);
+  m_hbmpPicture = nullptr;
+  m_pPictureBits = nullptr;
+  m_szPicture = SIZE{};
+}
 
 bool CWndShadow::SetImage(const wchar_t* image, RECT corner, RECT hole) {
   m_image = image ? image : L"";
@@ -97,6 +112,10 @@ void CWndShadow::Repaint() {
   void* bits = nullptr;
   HBITMAP dib = CRenderEngine::CreateDib32(cx, cy, &bits);
   if (!dib) return;
+  FreePicture();
+  m_hbmpPicture = dib;
+  m_pPictureBits = static_cast<DWORD*>(bits);
+  m_szPicture = SIZE{cx, cy};
   HDC mem = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(mem, dib);
   // The nine-slice image without its centre: the window itself covers the hole.
@@ -112,7 +131,6 @@ void CWndShadow::Repaint() {
   UpdateLayeredWindow(m_hWnd, nullptr, nullptr, &size, mem, &src, 0, &blend, ULW_ALPHA);
   SelectObject(mem, old);
   DeleteDC(mem);
-  DeleteObject(dib);
 }
 
 LRESULT CALLBACK CWndShadow::ParentProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,

@@ -30,6 +30,10 @@ class CWndShadow {
 
   HWND GetHWND() const { return m_hWnd; }
   HWND GetParentWindow() const { return m_hParent; }
+  // The picture handed to the shadow window by its last repaint: top-down 32-bit premultiplied
+  // BGRA pixels of the shadow's size (null before the first repaint). Layered windows are not
+  // always blended on screen (no compositor), so this is what shows what the shadow draws.
+  const DWORD* GetPictureBits(SIZE* size) const;
 
  private:
   static LRESULT CALLBACK ParentProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
@@ -37,6 +41,7 @@ class CWndShadow {
   void Follow();
   void Repaint();
   void Detach();
+  void FreePicture();
 
   HWND m_hWnd = nullptr;
   HWND m_hParent = nullptr;
@@ -44,6 +49,9 @@ class CWndShadow {
   RECT m_corner{};
   RECT m_hole{};
   SIZE m_lastSize{};
+  HBITMAP m_hbmpPicture = nullptr;  // owned; the last repaint's picture
+  DWORD* m_pPictureBits = nullptr;  // pixels of m_hbmpPicture
+  SIZE m_szPicture{};
 };
 
 }  // namespace DuiLib

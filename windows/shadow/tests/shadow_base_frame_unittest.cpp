@@ -129,4 +129,48 @@ TEST_P(ShadowBaseFrameTest, ShadowSurroundsFollowsAndGoesWithTheDialog) {
   EXPECT_FALSE(IsWindow(hwnd2));
 }
 
+// The shadow's picture is the skin's shadow image in nine slices: a dark band just outside the
+// window that fades outwards, and nothing over the window itself.
+TEST_P(ShadowBaseFrameTest, SkinShadowImageIsDrawnBesideTheWindow) {
+  g_skin_index = GetParam();
+  auto* dialog = new ShadowedDialog;
+  HWND hwnd = dialog->Create(nullptr, L"ShadowedDialog", 0x96C80000, 0, 200, 150, 0, 0);
+  ASSERT_NE(hwnd, nullptr);
+  UpdateWindow(hwnd);  // the first paint attaches the shadow
+  ASSERT_NE(dialog->GetShadow(), nullptr);
+  SetWindowPos(hwnd, nullptr, 0, 0, 240, 180, SWP_NOMOVE | SWP_NOZORDER);
+  SIZE size{};
+  const DWORD* bits = dialog->GetShadow()->GetPictureBits(&size);
+  ASSERT_NE(bits, nullptr);
+  ASSERT_EQ(size.cx, 240 + 16);
+  ASSERT_EQ(size.cy, 180 + 16);
+  auto alpha_at = [&](int x, int y) { return static_cast<int>(bits[y * size.cx + x] >> 24); };
+  const int mid_x = size.cx / 2;
+  const int mid_y = size.cy / 2;
+  struct Side {
+    const char* name;
+    int x_in, y_in;    // the pixel just outside the window
+    int x_out, y_out;  // the shadow's outer edge
+  };
+  const Side sides[] = {
+      {"left", 7, mid_y, 0, mid_y},
+      {"right", size.cx - 8, mid_y, size.cx - 1, mid_y},
+      {"top", mid_x, 7, mid_x, 0},
+      {"bottom", mid_x, size.cy - 8, mid_x, size.cy - 1},
+  };
+  for (const Side& side : sides) {
+    EXPECT_GE(alpha_at(side.x_in, side.y_in), 80) << side.name;
+    EXPECT_LE(alpha_at(side.x_in, side.y_in), 120) << side.name;
+    EXPECT_LT(alpha_at(side.x_out, side.y_out), 16) << side.name;
+    EXPECT_LT(alpha_at(side.x_out, side.y_out), alpha_at(side.x_in, side.y_in)) << side.name;
+    // Premultiplied black: no colour above the alpha.
+    EXPECT_EQ(bits[side.y_in * size.cx + side.x_in] & 0x00FFFFFF, 0u) << side.name;
+  }
+  EXPECT_EQ(bits[mid_y * size.cx + mid_x], 0u) << "the window's own area stays clear";
+  EXPECT_EQ(bits[20 * size.cx + 20], 0u) << "inside the window, near its corner";
+  DestroyWindow(hwnd);
+  delete dialog;
+  Pump(20);
+}
+
 INSTANTIATE_TEST_SUITE_P(Skins, ShadowBaseFrameTest, ::testing::Values(0, 1));
