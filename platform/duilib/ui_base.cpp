@@ -1,6 +1,8 @@
 #include "platform/duilib/ui_base.h"
 
 #include <atomic>
+#include <cerrno>
+#include <climits>
 #include <cstdarg>
 #include <cwchar>
 #include <cwctype>
@@ -39,10 +41,12 @@ void SetUiLogHandler(UiLogHandler handler) { g_log_handler.store(handler); }
 
 void UiLog(UiLogLevel level, const wchar_t* format, ...) {
   wchar_t line[1024];
+  line[0] = L'\0';
   va_list args;
   va_start(args, format);
   vswprintf(line, sizeof(line) / sizeof(line[0]), format, args);
   va_end(args);
+  line[sizeof(line) / sizeof(line[0]) - 1] = L'\0';  // a cut line is not always terminated
   UiLogHandler handler = g_log_handler.load();
   if (handler) {
     handler(level, line);
@@ -62,8 +66,10 @@ bool ParseIntList(const wchar_t* text, int* values, int count) {
   for (int i = 0; i < count; ++i) {
     p = SkipSpaces(p);
     wchar_t* end = nullptr;
-    long v = wcstol(p, &end, 10);
-    if (end == p) return false;
+    errno = 0;
+    const long long v = wcstoll(p, &end, 10);
+    // Out of range is malformed, not the nearest value.
+    if (end == p || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
     parsed[i] = static_cast<int>(v);
     p = SkipSpaces(end);
     if (i + 1 < count) {
@@ -105,8 +111,9 @@ bool ParseColor(const wchar_t* text, DWORD* argb) {
   }
   if (*p == 0) return false;
   wchar_t* end = nullptr;
+  errno = 0;
   unsigned long v = wcstoul(p, &end, base);
-  if (end == p || *SkipSpaces(end) != 0) return false;
+  if (end == p || errno == ERANGE || *SkipSpaces(end) != 0) return false;
   // Six hex digits name an opaque colour.
   if (base == 16 && end - p == 6) v |= 0xFF000000UL;
   *argb = static_cast<DWORD>(v);

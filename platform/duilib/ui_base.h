@@ -96,7 +96,8 @@ enum UILIB_RESOURCETYPE {
 };
 
 // ---------------------------------------------------------------------------------------------
-// Attribute value parsers. Each returns false, leaving the output untouched, for malformed text.
+// Attribute value parsers. Each returns false, leaving the output untouched, for malformed text;
+// a number outside the range of int is malformed.
 
 bool ParseIntList(const wchar_t* text, int* values, int count);
 bool ParseRect(const wchar_t* text, RECT* rc);

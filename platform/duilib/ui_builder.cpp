@@ -14,13 +14,22 @@ namespace DuiLib {
 
 namespace {
 
+// Controls nest at most this deep. Building, layout and painting recurse once per level, so a
+// deeper layout is refused before it can exhaust the stack.
+constexpr int kMaxLayoutDepth = 256;
+
 struct BuildContext {
   IDialogBuilderCallback* callback;
   CPaintManagerUI* manager;
   std::wstring source;
+  bool too_deep = false;
 };
 
-CControlUI* BuildControl(const pugi::xml_node& node, BuildContext& ctx) {
+CControlUI* BuildControl(const pugi::xml_node& node, BuildContext& ctx, int depth) {
+  if (depth > kMaxLayoutDepth) {
+    ctx.too_deep = true;
+    return nullptr;
+  }
   const std::wstring tag = Utf8ToWide(node.name());
   CControlUI* control = CDialogBuilder::CreateBuiltinControl(tag.c_str());
   if (!control && ctx.callback) control = ctx.callback->CreateControl(tag.c_str());
@@ -45,7 +54,8 @@ CControlUI* BuildControl(const pugi::xml_node& node, BuildContext& ctx) {
             tag.c_str(), child.name());
       continue;
     }
-    if (CControlUI* item = BuildControl(child, ctx)) container->Add(item);
+    if (CControlUI* item = BuildControl(child, ctx, depth + 1)) container->Add(item);
+    if (ctx.too_deep) break;
   }
   return control;
 }
@@ -141,11 +151,17 @@ CControlUI* CDialogBuilder::Create(const wchar_t* xml, const wchar_t* /*type*/,
           strcmp(child.name(), "Default") == 0) {
         continue;
       }
-      control = BuildControl(child, ctx);
+      control = BuildControl(child, ctx, 1);
       break;
     }
   } else {
-    control = BuildControl(root, ctx);
+    control = BuildControl(root, ctx, 1);
+  }
+  if (ctx.too_deep) {
+    UiLog(UiLogLevel::kError, L"layout '%ls' nests controls deeper than %d levels",
+          ctx.source.c_str(), kMaxLayoutDepth);
+    delete control;
+    return nullptr;
   }
   if (!control) {
     UiLog(UiLogLevel::kError, L"layout '%ls' has no usable root control", ctx.source.c_str());

@@ -4,7 +4,8 @@
 // (<Window size=".." caption=".." ...> with <Font>, <Default> and one root control) or a
 // sub-layout whose root element is a control. Element names are control classes ("Button",
 // "VerticalLayout", ...); other names go to the window's control factory. Unknown elements and
-// malformed attributes are logged and skipped; a malformed file builds nothing. UI thread only.
+// malformed attributes are logged and skipped; a malformed file, or one that nests controls
+// deeper than 256 levels, builds nothing. UI thread only.
 
 #include <string>
 

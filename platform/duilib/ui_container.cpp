@@ -1,6 +1,7 @@
 #include "platform/duilib/ui_container.h"
 
 #include <algorithm>
+#include <climits>
 #include <cwchar>
 
 #include "platform/duilib/ui_manager.h"
@@ -11,6 +12,10 @@ namespace DuiLib {
 namespace {
 
 constexpr int kDefaultScrollBarWidth = 8;
+
+int ClampToInt(long long value) {
+  return static_cast<int>(std::max<long long>(INT_MIN, std::min<long long>(INT_MAX, value)));
+}
 
 // Reads rectangles and sizes along the main axis of a box layout (y for a column, x for a row)
 // and across it, and builds a child's rectangle from both.
@@ -574,22 +579,22 @@ void CTileLayoutUI::SetItemSize(SIZE size) {
 void CTileLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) {
   CControlUI::SetPos(rc, bNeedInvalidate);
   RECT content = ContentRect();
+  // Sums are taken in 64 bits and positions kept within int: no layout value divides by zero
+  // or wraps. A negative padding set in code counts as none.
+  const long long padding = std::max(0, m_iChildPadding);
   auto layout = [&](const RECT& area, bool place) -> int {
-    const int width = area.right - area.left;
-    int columns = m_nColumnsSet;
+    const long long width = area.right - area.left;
+    long long columns = m_nColumnsSet;
     if (columns <= 0) {
-      columns = m_szItem.cx > 0
-                    ? std::max<int>(1, (width + m_iChildPadding) / (m_szItem.cx + m_iChildPadding))
-                    : 1;
+      columns = m_szItem.cx > 0 ? std::max(1LL, (width + padding) / (m_szItem.cx + padding)) : 1;
     }
-    m_nColumns = columns;
-    const int item_w = m_szItem.cx > 0
-                           ? m_szItem.cx
-                           : std::max(0, (width - (columns - 1) * m_iChildPadding) / columns);
-    int x_index = 0;
-    int y = area.top - (place ? GetScrollPos() : 0);
-    int row_h = 0;
-    int total = 0;
+    m_nColumns = ClampToInt(columns);
+    const long long item_w =
+        m_szItem.cx > 0 ? m_szItem.cx : std::max(0LL, (width - (columns - 1) * padding) / columns);
+    long long x_index = 0;
+    long long y = area.top - (place ? GetScrollPos() : 0);
+    long long row_h = 0;
+    long long total = 0;
     int placed = 0;
     for (int i = 0; i < GetCount(); ++i) {
       CControlUI* item = m_items[i];
@@ -598,28 +603,29 @@ void CTileLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) {
         if (place) SetFloatPos(i);
         continue;
       }
-      SIZE sz = item->EstimateSize(SIZE{item_w, area.bottom - area.top});
-      int h = m_szItem.cy > 0 ? m_szItem.cy : (sz.cy > 0 ? sz.cy : item_w);
+      SIZE sz = item->EstimateSize(SIZE{ClampToInt(item_w), area.bottom - area.top});
+      const long long h = m_szItem.cy > 0 ? m_szItem.cy : (sz.cy > 0 ? sz.cy : item_w);
       row_h = std::max(row_h, h);
       if (place) {
         RECT pad = item->GetPadding();
-        int x = area.left + x_index * (item_w + m_iChildPadding);
-        item->SetPos(RECT{x + pad.left, y + pad.top, x + item_w - pad.right, y + h - pad.bottom},
+        const long long x = area.left + x_index * (item_w + padding);
+        item->SetPos(RECT{ClampToInt(x + pad.left), ClampToInt(y + pad.top),
+                          ClampToInt(x + item_w - pad.right), ClampToInt(y + h - pad.bottom)},
                      false);
       }
       ++placed;
       if (++x_index == columns) {
         x_index = 0;
-        y += row_h + m_iChildPadding;
-        total += row_h + m_iChildPadding;
+        y += row_h + padding;
+        total += row_h + padding;
         row_h = 0;
       }
     }
     if (x_index > 0)
       total += row_h;
     else if (placed > 0)
-      total -= m_iChildPadding;
-    return total;
+      total -= padding;
+    return ClampToInt(total);
   };
   int required = layout(content, false);
   if (ProcessScrollBar(rc, required)) content = ContentRect();
@@ -635,6 +641,11 @@ void CTileLayoutUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
     SIZE size{};
     if (!ParseSize(value, &size) || size.cx < 0 || size.cy < 0) return LogBadAttribute(name, value);
     SetItemSize(SIZE{Scale(size.cx), Scale(size.cy)});
+  } else if (wcscmp(name, L"childpadding") == 0) {
+    // Tiles cannot overlap: a negative padding is refused.
+    int padding = 0;
+    if (!ParseInt(value, &padding) || padding < 0) return LogBadAttribute(name, value);
+    SetChildPadding(Scale(padding));
   } else {
     CContainerUI::SetAttribute(name, value);
   }

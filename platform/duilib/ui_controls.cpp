@@ -321,11 +321,17 @@ void CProgressUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
   }
 }
 
+int CProgressUI::PartOf(int length, int value) const {
+  // In 64 bits: a range may span the whole of int.
+  if (m_nMax <= m_nMin || length <= 0) return 0;
+  const long long range = static_cast<long long>(m_nMax) - m_nMin;
+  const long long offset = static_cast<long long>(value) - m_nMin;
+  return static_cast<int>(length * offset / range);
+}
+
 RECT CProgressUI::ForeRect() const {
   RECT rc = m_rcItem;
-  if (m_nMax > m_nMin) {
-    rc.right = rc.left + (m_rcItem.right - m_rcItem.left) * (m_nValue - m_nMin) / (m_nMax - m_nMin);
-  }
+  if (m_nMax > m_nMin) rc.right = rc.left + PartOf(GetWidth(), m_nValue);
   return rc;
 }
 
@@ -348,8 +354,7 @@ void* CSliderUI::GetInterface(const wchar_t* name) {
 
 RECT CSliderUI::GetThumbRect() const {
   const int free = GetWidth() - m_szThumb.cx;
-  int x = m_rcItem.left;
-  if (m_nMax > m_nMin && free > 0) x += free * (m_nValue - m_nMin) / (m_nMax - m_nMin);
+  const int x = m_rcItem.left + PartOf(free, m_nValue);
   int top = m_rcItem.top + (GetHeight() - m_szThumb.cy) / 2;
   return RECT{x, top, x + m_szThumb.cx, top + m_szThumb.cy};
 }
@@ -359,9 +364,11 @@ int CSliderUI::ValueAt(int x) const {
   if (free <= 0 || m_nMax <= m_nMin) return m_nMin;
   int offset = x - m_rcItem.left - m_szThumb.cx / 2;
   offset = std::max(0, std::min(offset, free));
-  int value = m_nMin + (offset * (m_nMax - m_nMin) + free / 2) / free;
-  if (m_nStep > 1) value = m_nMin + (value - m_nMin + m_nStep / 2) / m_nStep * m_nStep;
-  return std::max(m_nMin, std::min(value, m_nMax));
+  // In 64 bits: a range may span the whole of int.
+  const long long range = static_cast<long long>(m_nMax) - m_nMin;
+  long long value = (offset * range + free / 2) / free;
+  if (m_nStep > 1) value = (value + m_nStep / 2) / m_nStep * m_nStep;
+  return static_cast<int>(std::min(m_nMin + value, static_cast<long long>(m_nMax)));
 }
 
 void CSliderUI::SetAttribute(const wchar_t* name, const wchar_t* value) {

@@ -166,6 +166,8 @@ class CProgressUI : public CLabelUI {
  protected:
   // The filled part of the bar.
   RECT ForeRect() const;
+  // The share of `length` that `value` stands for in [min, max]; 0 for an empty range.
+  int PartOf(int length, int value) const;
 
   int m_nMin = 0;
   int m_nMax = 100;

@@ -9,6 +9,13 @@
 
 namespace DuiLib {
 
+namespace {
+
+// A language table file larger than this is not read.
+constexpr size_t kMaxTableBytes = 16u << 20;
+
+}  // namespace
+
 CMutiLanSupport* CMutiLanSupport::Instance() {
   static CMutiLanSupport instance;
   return &instance;
@@ -29,20 +36,7 @@ bool CMutiLanSupport::LoadFromResFile(UINT resourceId, const wchar_t* file, bool
       name = std::wstring(folder) + L"\\" +
              (slash == std::wstring::npos ? name : name.substr(slash + 1));
     }
-    std::wstring path = CPaintManagerUI::GetResourcePath();
-    if (!path.empty() && path.back() != L'\\' && path.back() != L'/') path += L'\\';
-    path += name;
-    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                0, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
-      DWORD size = GetFileSize(handle, nullptr);
-      if (size != INVALID_FILE_SIZE && size < (16u << 20)) {
-        bytes.resize(size);
-        DWORD got = 0;
-        read = size == 0 || (ReadFile(handle, &bytes[0], size, &got, nullptr) && got == size);
-      }
-      CloseHandle(handle);
-    }
+    read = ReadWholeFile(ResourceFilePath(name), kMaxTableBytes, &bytes);
   }
   if (!read) {
     UiLog(UiLogLevel::kError, L"language table '%ls' not found", file);

@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cwchar>
 
@@ -132,7 +133,10 @@ void CPaintManagerUI::SetDpiScale(double scale) {
 double CPaintManagerUI::GetDpiScale() { return Global().dpi_scale; }
 
 int CPaintManagerUI::ScaleValue(int value) {
-  return static_cast<int>(std::lround(value * Global().dpi_scale));
+  // Large values stay within int rather than wrapping.
+  const double scaled =
+      std::min<double>(INT_MAX, std::max<double>(INT_MIN, value * Global().dpi_scale));
+  return static_cast<int>(std::lround(scaled));
 }
 
 void CPaintManagerUI::InvalidateAll() {

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
+#include <vector>
 
 #include "platform/duilib/ui_base.h"
 #include "platform/duilib/ui_manager.h"
@@ -11,6 +13,9 @@
 namespace DuiLib {
 
 namespace {
+
+// The largest entry a skin may hold, as for files read from disk.
+constexpr uLong kMaxEntryBytes = 64u << 20;
 
 // minizip reads through these callbacks from a buffer in memory.
 struct MemoryStream {
@@ -26,7 +31,7 @@ voidpf ZCALLBACK MemOpen(voidpf opaque, const char*, int) {
 }
 uLong ZCALLBACK MemRead(voidpf, voidpf s, void* buf, uLong size) {
   auto* stream = static_cast<MemoryStream*>(s);
-  uLong n = std::min(size, stream->size - stream->pos);
+  uLong n = stream->pos < stream->size ? std::min(size, stream->size - stream->pos) : 0;
   memcpy(buf, stream->data + stream->pos, n);
   stream->pos += n;
   return n;
@@ -42,7 +47,7 @@ long ZCALLBACK MemSeek(voidpf, voidpf s, uLong offset, int origin) {
     base = stream->pos;
   else if (origin == ZLIB_FILEFUNC_SEEK_END)
     base = stream->size;
-  if (base + offset > stream->size) return -1;
+  if (offset > stream->size - base) return -1;  // also an offset that would wrap
   stream->pos = base + offset;
   return 0;
 }
@@ -57,6 +62,47 @@ struct StoreState {
 StoreState& State() {
   static StoreState state;
   return state;
+}
+
+// Reads the entry the archive stands at: its name (terminated, any length) and its bytes,
+// refusing (with a log line) a size above the limit, a short read and a check value mismatch.
+bool ReadCurrentEntry(unzFile zip, std::string* name, std::string* bytes) {
+  unz_file_info info{};
+  if (unzGetCurrentFileInfo(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
+    UiLog(UiLogLevel::kError, L"skin archive has an unreadable entry");
+    return false;
+  }
+  // The name in a buffer of its own length, terminated here (minizip does not when it fills
+  // the buffer).
+  std::vector<char> text(info.size_filename + 1, '\0');
+  if (unzGetCurrentFileInfo(zip, &info, text.data(), static_cast<uLong>(text.size()), nullptr, 0,
+                            nullptr, 0) != UNZ_OK) {
+    UiLog(UiLogLevel::kError, L"skin archive has an unreadable entry name");
+    return false;
+  }
+  text[info.size_filename] = '\0';
+  name->assign(text.data(), info.size_filename);
+  if (info.uncompressed_size > kMaxEntryBytes) {
+    UiLog(UiLogLevel::kError, L"skin archive entry %hs declares %lu bytes", name->c_str(),
+          info.uncompressed_size);
+    return false;
+  }
+  bytes->assign(info.uncompressed_size, '\0');
+  if (unzOpenCurrentFile(zip) != UNZ_OK) {
+    UiLog(UiLogLevel::kError, L"skin archive entry %hs cannot be opened", name->c_str());
+    return false;
+  }
+  const int read =
+      bytes->empty() ? 0
+                     : unzReadCurrentFile(zip, &(*bytes)[0], static_cast<unsigned>(bytes->size()));
+  // Closing compares the check value of what was read: it catches an entry longer than its
+  // declared size.
+  const int close_rc = unzCloseCurrentFile(zip);
+  if (read != static_cast<int>(bytes->size()) || close_rc != UNZ_OK) {
+    UiLog(UiLogLevel::kError, L"skin archive entry %hs is damaged", name->c_str());
+    return false;
+  }
+  return true;
 }
 
 std::shared_ptr<CZipArchive> LoadResourceArchive(HMODULE module, UINT id) {
@@ -80,43 +126,81 @@ std::shared_ptr<CZipArchive> LoadResourceArchive(HMODULE module, UINT id) {
 }  // namespace
 
 std::unique_ptr<CZipArchive> CZipArchive::FromMemory(const void* data, size_t size) {
+  // Every field of the archive is checked before it is used: a damaged skin is refused as a
+  // whole, never read past its end, never taken for a smaller archive.
+  try {
+    return Parse(data, size);
+  } catch (const std::exception& e) {
+    UiLog(UiLogLevel::kError, L"skin archive cannot be read: %hs", e.what());
+    return nullptr;
+  }
+}
+
+std::unique_ptr<CZipArchive> CZipArchive::Parse(const void* data, size_t size) {
   MemoryStream stream{static_cast<const unsigned char*>(data), static_cast<uLong>(size), 0};
   zlib_filefunc_def funcs{MemOpen, MemRead,  MemWrite, MemTell,
                           MemSeek, MemClose, MemError, &stream};
   unzFile zip = unzOpen2("memory", &funcs);
-  if (!zip) {
+  unz_global_info global{};
+  if (!zip || unzGetGlobalInfo(zip, &global) != UNZ_OK) {
     UiLog(UiLogLevel::kError, L"skin archive is not a readable ZIP (%u bytes)",
           static_cast<unsigned>(size));
+    if (zip) unzClose(zip);
     return nullptr;
   }
   auto archive = std::unique_ptr<CZipArchive>(new CZipArchive);
-  bool ok = true;
-  for (int rc = unzGoToFirstFile(zip); rc == UNZ_OK; rc = unzGoToNextFile(zip)) {
-    char name[512];
-    unz_file_info info{};
-    if (unzGetCurrentFileInfo(zip, &info, name, sizeof(name), nullptr, 0, nullptr, 0) != UNZ_OK) {
-      ok = false;
-      break;
-    }
-    std::string bytes(info.uncompressed_size, '\0');
-    if (unzOpenCurrentFile(zip) != UNZ_OK) {
-      ok = false;
-      break;
-    }
-    int read =
-        bytes.empty() ? 0 : unzReadCurrentFile(zip, &bytes[0], static_cast<unsigned>(bytes.size()));
-    int close_rc = unzCloseCurrentFile(zip);  // reports a CRC mismatch
-    if (read != static_cast<int>(bytes.size()) || close_rc != UNZ_OK) {
-      UiLog(UiLogLevel::kError, L"skin archive entry %hs is damaged", name);
-      ok = false;
-      break;
-    }
+  uLong listed = 0;
+  int rc = unzGoToFirstFile(zip);
+  for (; rc == UNZ_OK; rc = unzGoToNextFile(zip)) {
+    std::string name;
+    std::string bytes;
+    if (!ReadCurrentEntry(zip, &name, &bytes)) break;
+    ++listed;
     std::wstring key = NormalizeResourceName(Utf8ToWide(name));
     if (!key.empty() && key.back() != L'/') archive->entries_[key] = std::move(bytes);
   }
   unzClose(zip);
-  if (!ok) return nullptr;
+  if (rc == UNZ_OK) return nullptr;  // an entry was refused (and logged)
+  if (rc != UNZ_END_OF_LIST_OF_FILE || listed != global.number_entry) {
+    UiLog(UiLogLevel::kError,
+          L"skin archive's central directory is damaged after %lu of %lu entries", listed,
+          global.number_entry);
+    return nullptr;
+  }
   return archive;
+}
+
+std::wstring ResourceFilePath(const std::wstring& name) {
+  std::wstring path = CPaintManagerUI::GetResourcePath();
+  if (!path.empty() && path.back() != L'\\' && path.back() != L'/') path += L'\\';
+  return path + name;
+}
+
+bool ReadWholeFile(const std::wstring& path, size_t limit, std::string* bytes) {
+  HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  // Closed on every way out, exceptions included.
+  std::unique_ptr<void, decltype(&CloseHandle)> owner(file, &CloseHandle);
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file, &size) || size.QuadPart < 0 ||
+      static_cast<unsigned long long>(size.QuadPart) > limit) {
+    return false;
+  }
+  std::string data;
+  try {
+    data.resize(static_cast<size_t>(size.QuadPart));
+  } catch (const std::exception&) {
+    return false;  // no memory for it
+  }
+  DWORD read = 0;
+  if (!data.empty() &&
+      (!ReadFile(file, &data[0], static_cast<DWORD>(data.size()), &read, nullptr) ||
+       read != data.size())) {
+    return false;
+  }
+  bytes->swap(data);
+  return true;
 }
 
 bool CZipArchive::Read(const std::wstring& name, std::string* bytes) const {
@@ -146,23 +230,7 @@ bool CResourceStore::HasArchive() { return State().current != nullptr; }
 
 bool CResourceStore::Read(const std::wstring& name, std::string* bytes) {
   if (State().current) return State().current->Read(name, bytes);
-  std::wstring path = CPaintManagerUI::GetResourcePath();
-  if (!path.empty() && path.back() != L'\\' && path.back() != L'/') path += L'\\';
-  path += name;
-  HANDLE file =
-      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  LARGE_INTEGER size{};
-  bool ok = GetFileSizeEx(file, &size) && size.QuadPart < (64 << 20);
-  if (ok) {
-    bytes->assign(static_cast<size_t>(size.QuadPart), '\0');
-    DWORD read = 0;
-    ok = bytes->empty() ||
-         (ReadFile(file, &(*bytes)[0], static_cast<DWORD>(bytes->size()), &read, nullptr) &&
-          read == bytes->size());
-  }
-  CloseHandle(file);
-  return ok;
+  return ReadWholeFile(ResourceFilePath(name), kMaxEntryBytes, bytes);
 }
 
 bool CResourceStore::ReadFromZipResource(HMODULE module, UINT id, const std::wstring& name,

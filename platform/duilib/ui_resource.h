@@ -15,14 +15,24 @@ namespace DuiLib {
 // to case or to "\" and "/".
 class CZipArchive {
  public:
-  // Returns null (and logs) when the data is not a readable ZIP.
+  // Returns null (and logs) when the data is not a readable ZIP, when its central directory is
+  // damaged or when any entry is: a size above 64 MiB or not matching its data, a check value
+  // mismatch. Never throws.
   static std::unique_ptr<CZipArchive> FromMemory(const void* data, size_t size);
   bool Read(const std::wstring& name, std::string* bytes) const;
   size_t GetEntryCount() const { return entries_.size(); }
 
  private:
+  static std::unique_ptr<CZipArchive> Parse(const void* data, size_t size);
+
   std::map<std::wstring, std::string> entries_;
 };
+
+// `name` under the resource path (CPaintManagerUI::GetResourcePath).
+std::wstring ResourceFilePath(const std::wstring& name);
+// Reads the whole file at `path` into *bytes; false when it is missing, unreadable or larger
+// than `limit` bytes. The file is closed on return; never throws.
+bool ReadWholeFile(const std::wstring& path, size_t limit, std::string* bytes);
 
 class CResourceStore {
  public:

@@ -5,8 +5,19 @@
 #include <exception>
 
 #include "platform/duilib/ui_control.h"
+#include "platform/duilib/ui_resource.h"
 
 namespace DuiLib {
+
+namespace {
+
+// A skin archive file larger than this is not read.
+constexpr size_t kMaxSkinArchiveBytes = 256u << 20;
+
+// What a message handler that failed answers: creation fails, anything else is handled.
+LRESULT FailedResult(UINT msg) { return msg == WM_CREATE ? -1 : 0; }
+
+}  // namespace
 
 // ---------------------------------------------------------------------------------------------
 // CWindowWnd
@@ -156,10 +167,10 @@ LRESULT CALLBACK CWindowWnd::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
     result = self->HandleMessage(msg, wp, lp);
   } catch (const std::exception& e) {
     UiLog(UiLogLevel::kError, L"exception in window procedure (message 0x%x): %hs", msg, e.what());
-    result = 0;
+    result = FailedResult(msg);
   } catch (...) {
     UiLog(UiLogLevel::kError, L"exception in window procedure (message 0x%x)", msg);
-    result = 0;
+    result = FailedResult(msg);
   }
   return result;
 }
@@ -223,23 +234,10 @@ LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, BOOL& bHandled) {
       if (!CPaintManagerUI::SetResourceZipResource(GetResourceID())) return -1;
       break;
     case UILIB_ZIP: {
-      std::wstring path = CPaintManagerUI::GetResourcePath();
-      if (!path.empty() && path.back() != L'\\' && path.back() != L'/') path += L'\\';
-      path += GetZIPFileName();
-      HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                0, nullptr);
-      bool ok = false;
-      if (file != INVALID_HANDLE_VALUE) {
-        DWORD size = GetFileSize(file, nullptr);
-        if (size != INVALID_FILE_SIZE && size > 0) {
-          std::string bytes(size, '\0');
-          DWORD got = 0;
-          ok = ReadFile(file, &bytes[0], size, &got, nullptr) && got == size &&
-               CPaintManagerUI::SetResourceZip(bytes.data(), size);
-        }
-        CloseHandle(file);
-      }
-      if (!ok) {
+      const std::wstring path = ResourceFilePath(GetZIPFileName());
+      std::string bytes;
+      if (!ReadWholeFile(path, kMaxSkinArchiveBytes, &bytes) || bytes.empty() ||
+          !CPaintManagerUI::SetResourceZip(bytes.data(), static_cast<unsigned>(bytes.size()))) {
         UiLog(UiLogLevel::kError, L"skin archive '%ls' cannot be read", path.c_str());
         return -1;
       }

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/duilib/tests/test_support.h"
 
@@ -122,6 +124,163 @@ TEST(DialogBuilderTest, MalformedInputIsLoggedAndBuildsNothing) {
   EXPECT_EQ(label->GetPadding().left, 0);
   EXPECT_TRUE(log.Contains(L"bkcolor"));
   EXPECT_TRUE(log.Contains(L"padding"));
+}
+
+namespace {
+
+// Lays `control` out in `rc` (at 0,0) and paints it into a DIB of that size; returns the
+// pixels, top-down.
+std::vector<DWORD> LayOutAndPaint(CControlUI* control, RECT rc) {
+  control->SetPos(rc, false);
+  HDC dc = CreateCompatibleDC(nullptr);
+  void* bits = nullptr;
+  HBITMAP bmp = CRenderEngine::CreateDib32(rc.right, rc.bottom, &bits);
+  HGDIOBJ old = SelectObject(dc, bmp);
+  control->DoPaint(dc, rc);
+  GdiFlush();
+  const DWORD* pixels = static_cast<const DWORD*>(bits);
+  std::vector<DWORD> copy(pixels, pixels + rc.right * rc.bottom);
+  SelectObject(dc, old);
+  DeleteObject(bmp);
+  DeleteDC(dc);
+  return copy;
+}
+
+TEventUI MouseAt(int type, int x, int y) {
+  TEventUI event;
+  event.Type = type;
+  event.ptMouse = POINT{x, y};
+  return event;
+}
+
+}  // namespace
+
+// Values at and beyond the ends of int: refused with a log line where they make no sense,
+// otherwise laid out and painted without dividing by zero or wrapping.
+TEST(DialogBuilderTest, ExtremeLayoutValuesAreRefusedOrHandled) {
+  const RECT area{0, 0, 200, 40};
+  struct Case {
+    const wchar_t* xml;
+    const wchar_t* logged;  // null: nothing is refused
+    void (*check)(CControlUI* control, const std::vector<DWORD>& pixels);
+  } cases[] = {
+      {L"<TileLayout itemsize=\"10,10\" childpadding=\"-10\">"
+       L"<Control/><Control/><Control/></TileLayout>",
+       L"childpadding",
+       [](CControlUI* control, const std::vector<DWORD>&) {
+         auto* tile = static_cast<CTileLayoutUI*>(control);
+         EXPECT_EQ(tile->GetChildPadding(), 0);
+         EXPECT_EQ(tile->GetColumns(), 20);
+         EXPECT_EQ(tile->GetItemAt(2)->GetPos().left, 20);
+       }},
+      {L"<TileLayout itemsize=\"10,10\" childpadding=\"99999999999\"><Control/></TileLayout>",
+       L"childpadding",
+       [](CControlUI* control, const std::vector<DWORD>&) {
+         EXPECT_EQ(static_cast<CTileLayoutUI*>(control)->GetChildPadding(), 0);
+       }},
+      {L"<TileLayout itemsize=\"10,10\" childpadding=\"2147483647\">"
+       L"<Control/><Control/><Control/></TileLayout>",
+       nullptr,
+       [](CControlUI* control, const std::vector<DWORD>&) {
+         auto* tile = static_cast<CTileLayoutUI*>(control);
+         EXPECT_EQ(tile->GetColumns(), 1);
+         EXPECT_EQ(tile->GetItemAt(0)->GetPos().top, 0);
+         EXPECT_GT(tile->GetItemAt(1)->GetPos().top, 40);  // far below, not wrapped above
+         EXPECT_GE(tile->GetItemAt(2)->GetPos().top, tile->GetItemAt(1)->GetPos().top);
+       }},
+      {L"<TileLayout columns=\"3\" childpadding=\"2147483647\"><Control/><Control/></TileLayout>",
+       nullptr,
+       [](CControlUI* control, const std::vector<DWORD>&) {
+         auto* tile = static_cast<CTileLayoutUI*>(control);
+         EXPECT_EQ(tile->GetItemAt(0)->GetPos().left, 0);
+         EXPECT_GE(tile->GetItemAt(1)->GetPos().left, 200);
+       }},
+      {L"<Progress min=\"-2147483648\" max=\"2147483647\" value=\"0\" forecolor=\"#FF00FF00\"/>",
+       nullptr,
+       [](CControlUI* control, const std::vector<DWORD>& pixels) {
+         auto* progress = static_cast<CProgressUI*>(control);
+         EXPECT_EQ(progress->GetMinValue(), -2147483647 - 1);
+         EXPECT_EQ(progress->GetMaxValue(), 2147483647);
+         // 0 is the middle of the range: the bar is half filled.
+         EXPECT_EQ(pixels[20 * 200 + 98] & 0xFFFFFF, 0x00FF00u);
+         EXPECT_NE(pixels[20 * 200 + 102] & 0xFFFFFF, 0x00FF00u);
+       }},
+      {L"<Progress max=\"99999999999\" value=\"50\"/>", L"max",
+       [](CControlUI* control, const std::vector<DWORD>&) {
+         EXPECT_EQ(static_cast<CProgressUI*>(control)->GetMaxValue(), 100);
+       }},
+      {L"<Slider min=\"-2147483648\" max=\"2147483647\" value=\"2147483647\" "
+       L"thumbsize=\"10,10\"/>",
+       nullptr,
+       [](CControlUI* control, const std::vector<DWORD>&) {
+         auto* slider = static_cast<CSliderUI*>(control);
+         EXPECT_EQ(slider->GetThumbRect().right, 200);
+         TEventUI press = MouseAt(UIEVENT_BUTTONDOWN, 0, 20);
+         slider->DoEvent(press);
+         EXPECT_EQ(slider->GetValue(), -2147483647 - 1);
+         TEventUI drag = MouseAt(UIEVENT_MOUSEMOVE, 199, 20);
+         slider->DoEvent(drag);
+         EXPECT_EQ(slider->GetValue(), 2147483647);
+         TEventUI release = MouseAt(UIEVENT_BUTTONUP, 100, 20);
+         slider->DoEvent(release);
+         EXPECT_EQ(slider->GetValue(), 0);
+         EXPECT_EQ(slider->GetThumbRect().left, 95);
+       }},
+      {L"<Slider min=\"-2147483648\" max=\"2147483647\" thumbsize=\"10,10\" "
+       L"step=\"1000000000\"/>",
+       nullptr,
+       [](CControlUI* control, const std::vector<DWORD>&) {
+         auto* slider = static_cast<CSliderUI*>(control);
+         TEventUI press = MouseAt(UIEVENT_BUTTONDOWN, 100, 20);
+         slider->DoEvent(press);
+         EXPECT_EQ(slider->GetValue(), -2147483647 - 1 + 2000000000);  // whole steps from min
+       }},
+  };
+  for (const Case& c : cases) {
+    LogCapture log;
+    CDialogBuilder builder;
+    std::unique_ptr<CControlUI> control(builder.Create(c.xml));
+    ASSERT_NE(control, nullptr) << c.xml;
+    if (c.logged) {
+      EXPECT_TRUE(log.Contains(c.logged)) << c.xml;
+    } else {
+      EXPECT_TRUE(LogCapture::Lines().empty()) << c.xml;
+    }
+    c.check(control.get(), LayOutAndPaint(control.get(), area));
+  }
+}
+
+TEST(DialogBuilderTest, LayoutsNestedBeyondTheLimitAreRefused) {
+  auto nested = [](int depth) {
+    std::wstring xml;
+    for (int i = 0; i < depth; ++i) xml += L"<VerticalLayout>";
+    xml += L"<Label name=\"deepest\"/>";
+    for (int i = 0; i < depth; ++i) xml += L"</VerticalLayout>";
+    return xml;
+  };
+  {
+    LogCapture log;
+    CDialogBuilder builder;
+    std::unique_ptr<CControlUI> root(builder.Create(nested(255).c_str()));
+    ASSERT_NE(root, nullptr);
+    EXPECT_NE(root->FindControlByName(L"deepest"), nullptr);
+    LayOutAndPaint(root.get(), RECT{0, 0, 100, 100});
+    EXPECT_TRUE(LogCapture::Lines().empty());
+  }
+  for (int depth : {256, 10000}) {
+    LogCapture log;
+    CDialogBuilder builder;
+    EXPECT_EQ(builder.Create(nested(depth).c_str()), nullptr) << depth;
+    EXPECT_TRUE(log.Contains(L"deeper than 256 levels")) << depth;
+  }
+  // Within a window layout too.
+  LogCapture log;
+  CDialogBuilder builder;
+  CPaintManagerUI manager;
+  EXPECT_EQ(builder.Create((L"<Window size=\"10,10\">" + nested(300) + L"</Window>").c_str(),
+                           nullptr, nullptr, &manager),
+            nullptr);
+  EXPECT_TRUE(log.Contains(L"deeper than 256 levels"));
 }
 
 TEST(DialogBuilderTest, BrokenImageIsReportedOnceAndNothingIsDrawn) {

@@ -667,6 +667,36 @@ TEST_P(DemoWindowTest, MalformedOrMissingLayoutFailsCleanly) {
   DestroyWindow(hwnd);
 }
 
+// A skin archive file with a lying entry: the window is not created, the reason is logged and
+// the file is closed again.
+TEST_P(DemoWindowTest, DamagedSkinArchiveFileFailsCleanlyAndIsClosed) {
+  duilib_test::StoredZip zip = duilib_test::MakeStoredZip(
+      {{"xml/" + std::string(GetParam().begin(), GetParam().end()) + "/demo_frame.xml",
+        "<Window size=\"100,100\"><Label/></Window>"}});
+  zip.Put32(zip.central_headers[0] + duilib_test::StoredZip::kCentralSize, 0xFFFFFFFFu);
+  wchar_t dir[MAX_PATH];
+  GetTempPathW(MAX_PATH, dir);
+  const std::wstring file = std::wstring(dir) + L"duilib_damaged_skin.zip";
+  HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(handle, zip.bytes.data(), static_cast<DWORD>(zip.bytes.size()), &written, nullptr);
+  CloseHandle(handle);
+
+  LogCapture log;
+  const std::wstring old_path = CPaintManagerUI::GetResourcePath();
+  CPaintManagerUI::SetResourcePath(dir);
+  DemoFrame damaged(GetParam());
+  damaged.resource_type_ = UILIB_ZIP;
+  damaged.zip_file_ = L"duilib_damaged_skin.zip";
+  EXPECT_EQ(damaged.CreateDemo(), nullptr);
+  CPaintManagerUI::SetResourcePath(old_path.c_str());
+  EXPECT_TRUE(log.Contains(L"declares"));
+  EXPECT_TRUE(log.Contains(L"duilib_damaged_skin.zip"));
+  EXPECT_FALSE(log.Contains(L"exception"));
+  EXPECT_TRUE(DeleteFileW(file.c_str())) << "the skin file is still open";
+}
+
 TEST_P(DemoWindowTest, LayeredWindowKeepsPerPixelAlpha) {
   DemoFrame layer(GetParam(), L"demo_layer.xml");
   HWND hwnd = layer.CreateDemo();

@@ -48,6 +48,87 @@ bool LogCapture::Contains(const std::wstring& part) const {
   return false;
 }
 
+namespace {
+
+uint32_t Crc32(const std::string& data) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (unsigned char byte : data) {
+    crc ^= byte;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+void Append16(std::string* out, uint32_t value) {
+  out->push_back(static_cast<char>(value & 0xFF));
+  out->push_back(static_cast<char>((value >> 8) & 0xFF));
+}
+
+void Append32(std::string* out, uint32_t value) {
+  Append16(out, value & 0xFFFF);
+  Append16(out, value >> 16);
+}
+
+}  // namespace
+
+void StoredZip::Put32(size_t offset, uint32_t value) {
+  std::string field;
+  Append32(&field, value);
+  bytes.replace(offset, 4, field);
+}
+
+StoredZip MakeStoredZip(const std::vector<std::pair<std::string, std::string>>& entries) {
+  StoredZip zip;
+  std::string central;
+  for (const auto& entry : entries) {
+    const std::string& name = entry.first;
+    const std::string& data = entry.second;
+    const uint32_t crc = Crc32(data);
+    const uint32_t local_offset = static_cast<uint32_t>(zip.bytes.size());
+    zip.local_headers.push_back(local_offset);
+    Append32(&zip.bytes, 0x04034B50);  // local header
+    Append16(&zip.bytes, 20);          // version needed
+    Append16(&zip.bytes, 0);           // flags
+    Append16(&zip.bytes, 0);           // stored
+    Append32(&zip.bytes, 0);           // time and date
+    Append32(&zip.bytes, crc);
+    Append32(&zip.bytes, static_cast<uint32_t>(data.size()));
+    Append32(&zip.bytes, static_cast<uint32_t>(data.size()));
+    Append16(&zip.bytes, static_cast<uint32_t>(name.size()));
+    Append16(&zip.bytes, 0);  // extra field
+    zip.bytes += name;
+    zip.bytes += data;
+
+    zip.central_headers.push_back(central.size());
+    Append32(&central, 0x02014B50);  // central header
+    Append16(&central, 20);          // made by
+    Append16(&central, 20);          // version needed
+    Append16(&central, 0);           // flags
+    Append16(&central, 0);           // stored
+    Append32(&central, 0);           // time and date
+    Append32(&central, crc);
+    Append32(&central, static_cast<uint32_t>(data.size()));
+    Append32(&central, static_cast<uint32_t>(data.size()));
+    Append16(&central, static_cast<uint32_t>(name.size()));
+    Append32(&central, 0);  // extra field and comment lengths
+    Append32(&central, 0);  // disk, internal attributes
+    Append32(&central, 0);  // external attributes
+    Append32(&central, local_offset);
+    central += name;
+  }
+  const uint32_t central_offset = static_cast<uint32_t>(zip.bytes.size());
+  for (size_t& offset : zip.central_headers) offset += central_offset;
+  zip.bytes += central;
+  Append32(&zip.bytes, 0x06054B50);  // end of central directory
+  Append32(&zip.bytes, 0);           // disk numbers
+  Append16(&zip.bytes, static_cast<uint32_t>(entries.size()));
+  Append16(&zip.bytes, static_cast<uint32_t>(entries.size()));
+  Append32(&zip.bytes, static_cast<uint32_t>(central.size()));
+  Append32(&zip.bytes, central_offset);
+  Append16(&zip.bytes, 0);  // comment
+  return zip;
+}
+
 void Click(HWND hwnd, int x, int y) {
   SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
   SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));

@@ -3,8 +3,10 @@
 // Helpers for the UI library's tests: message pumping, log capture, mouse input and the
 // demonstration window over the skin's "demo_frame.xml".
 
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/duilib/UIlib.h"
@@ -23,6 +25,19 @@ class LogCapture {
   bool Contains(const std::wstring& part) const;
   static std::vector<std::wstring>& Lines();
 };
+
+// A ZIP archive of stored (uncompressed) entries, with the offsets of each entry's local and
+// central headers so that a test can damage chosen fields.
+struct StoredZip {
+  std::string bytes;
+  std::vector<size_t> local_headers;
+  std::vector<size_t> central_headers;
+  // Header field offsets.
+  static constexpr size_t kLocalSize = 22;    // uncompressed size in a local header
+  static constexpr size_t kCentralSize = 24;  // uncompressed size in a central header
+  void Put32(size_t offset, uint32_t value);
+};
+StoredZip MakeStoredZip(const std::vector<std::pair<std::string, std::string>>& entries);
 
 // A left click at client point (x, y), sent as button down and up.
 void Click(HWND hwnd, int x, int y);
@@ -65,10 +80,12 @@ class DemoFrame : public DuiLib::WindowImplBase {
   DuiLib::CDuiString GetSkinFile() override { return L"xml/" + skin_ + L"/" + file_; }
   DuiLib::UILIB_RESOURCETYPE GetResourceType() const override { return resource_type_; }
   UINT GetResourceID() const override { return 130; }
+  DuiLib::CDuiString GetZIPFileName() const override { return zip_file_; }
   LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
 
  public:
   DuiLib::UILIB_RESOURCETYPE resource_type_ = DuiLib::UILIB_ZIPRESOURCE;
+  std::wstring zip_file_;  // under the resource path, for UILIB_ZIP
 
  private:
   std::wstring skin_;

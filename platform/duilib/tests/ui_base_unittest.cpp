@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "platform/duilib/ui_language.h"
 #include "platform/duilib/ui_manager.h"
 #include "platform/duilib/ui_render.h"
@@ -29,6 +35,34 @@ TEST(UiBaseTest, ParsesColours) {
     EXPECT_EQ(ParseColor(c.text, &argb), c.ok) << c.text;
     EXPECT_EQ(argb, c.ok ? c.argb : 0x12345678u) << c.text;
   }
+}
+
+TEST(UiBaseTest, NumbersOutsideIntAreMalformedNotSaturated) {
+  struct Case {
+    const wchar_t* text;
+    bool ok;
+    int value;
+  } cases[] = {
+      {L"2147483647", true, 2147483647},
+      {L"-2147483648", true, -2147483647 - 1},
+      {L" 17 ", true, 17},
+      {L"2147483648", false, 0},
+      {L"-2147483649", false, 0},
+      {L"99999999999", false, 0},
+      {L"-99999999999999999999999", false, 0},
+  };
+  for (const Case& c : cases) {
+    int value = 42;
+    EXPECT_EQ(ParseInt(c.text, &value), c.ok) << c.text;
+    EXPECT_EQ(value, c.ok ? c.value : 42) << c.text;
+  }
+  SIZE size{1, 2};
+  EXPECT_FALSE(ParseSize(L"10,99999999999", &size));
+  EXPECT_EQ(size.cx, 1);
+  DWORD argb = 7;
+  EXPECT_FALSE(ParseColor(L"#1FFFFFFFF", &argb));
+  EXPECT_FALSE(ParseColor(L"99999999999", &argb));
+  EXPECT_EQ(argb, 7u);
 }
 
 TEST(UiBaseTest, ParsesRectsAndImageDescriptions) {
@@ -110,6 +144,75 @@ TEST(UiBaseTest, DamagedArchiveIsRefused) {
   const char junk[] = "PK\x03\x04 this is not really an archive";
   EXPECT_FALSE(CPaintManagerUI::SetResourceZip(junk, sizeof(junk)));
   EXPECT_TRUE(log.Contains(L"ZIP"));
+}
+
+TEST(UiBaseTest, ArchiveWithLyingOrDamagedFieldsIsRefusedWhole) {
+  using duilib_test::StoredZip;
+  const std::vector<std::pair<std::string, std::string>> entries = {
+      {"xml/a.xml", "<Label/>"}, {"img/b.png", "12345"}, {"xml/c.xml", "<Button/>"}};
+  struct Case {
+    const char* what;
+    void (*damage)(StoredZip*);
+    const wchar_t* logged;
+  } cases[] = {
+      {"a central size of 4 GiB",
+       [](StoredZip* zip) {
+         zip->Put32(zip->central_headers[1] + StoredZip::kCentralSize, 0xFFFFFFFFu);
+       },
+       L"img/b.png declares"},
+      {"a size smaller than the data",
+       [](StoredZip* zip) {
+         zip->Put32(zip->local_headers[1] + StoredZip::kLocalSize, 3);
+         zip->Put32(zip->central_headers[1] + StoredZip::kCentralSize, 3);
+       },
+       L"img/b.png is damaged"},
+      {"a size larger than the data",
+       [](StoredZip* zip) {
+         zip->Put32(zip->local_headers[1] + StoredZip::kLocalSize, 4000);
+         zip->Put32(zip->central_headers[1] + StoredZip::kCentralSize, 4000);
+       },
+       L"img/b.png is damaged"},
+      {"a damaged central header after the first",
+       [](StoredZip* zip) { zip->bytes[zip->central_headers[1]] = 'X'; }, L"central directory"},
+      {"a damaged last central header",
+       [](StoredZip* zip) { zip->bytes[zip->central_headers[2] + 1] = 'X'; }, L"central directory"},
+  };
+  for (const Case& c : cases) {
+    StoredZip zip = duilib_test::MakeStoredZip(entries);
+    ASSERT_NE(CZipArchive::FromMemory(zip.bytes.data(), zip.bytes.size()), nullptr) << c.what;
+    c.damage(&zip);
+    duilib_test::LogCapture log;
+    EXPECT_EQ(CZipArchive::FromMemory(zip.bytes.data(), zip.bytes.size()), nullptr) << c.what;
+    EXPECT_TRUE(log.Contains(c.logged)) << c.what;
+    // Through the resource source: false with a log line, the previous source kept.
+    ASSERT_TRUE(CPaintManagerUI::SetResourceZipResource(130));
+    EXPECT_FALSE(
+        CPaintManagerUI::SetResourceZip(zip.bytes.data(), static_cast<unsigned>(zip.bytes.size())))
+        << c.what;
+    std::string bytes;
+    EXPECT_TRUE(CResourceStore::Read(L"xml/blue/demo_frame.xml", &bytes)) << c.what;
+  }
+}
+
+TEST(UiBaseTest, ArchiveEntryNamesOfAnyLengthAreReadWhole) {
+  for (size_t length : {511, 512, 513, 600, 4000}) {
+    const std::string name = "xml/" + std::string(length - 8, 'n') + ".xml";
+    const std::string last = "xml/" + std::string(length - 8, 'n') + ".png";
+    duilib_test::StoredZip zip =
+        duilib_test::MakeStoredZip({{name, "<Label/>"}, {last, "picture"}});
+    std::unique_ptr<CZipArchive> archive =
+        CZipArchive::FromMemory(zip.bytes.data(), zip.bytes.size());
+    ASSERT_NE(archive, nullptr) << length;
+    EXPECT_EQ(archive->GetEntryCount(), 2u) << length;
+    std::string bytes;
+    EXPECT_TRUE(archive->Read(Utf8ToWide(name), &bytes)) << length;
+    EXPECT_EQ(bytes, "<Label/>") << length;
+    EXPECT_TRUE(archive->Read(Utf8ToWide(last), &bytes)) << length;
+    EXPECT_EQ(bytes, "picture") << length;
+    // A name cut where a fixed buffer would have cut it names nothing.
+    EXPECT_FALSE(archive->Read(Utf8ToWide(name.substr(0, std::min<size_t>(511, length - 1))), &bytes))
+        << length;
+  }
 }
 
 TEST(UiLanguageTest, LoadsEachLanguageAndKeepsTheTableOnFailure) {
