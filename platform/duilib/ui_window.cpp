@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include <exception>
+#include <utility>
 
 #include "platform/duilib/ui_control.h"
 #include "platform/duilib/ui_resource.h"
@@ -16,6 +17,20 @@ constexpr size_t kMaxSkinArchiveBytes = 256u << 20;
 
 // What a message handler that failed answers: creation fails, anything else is handled.
 LRESULT FailedResult(UINT msg) { return msg == WM_CREATE ? -1 : 0; }
+
+// The longest a modal loop waits before it runs the idle hook again, as the main loop does.
+constexpr DWORD kIdleWaitMs = 15;
+
+// The idle hook of the modal loops (UI thread only).
+struct IdleHook {
+  std::function<void()> run;
+  HANDLE wake = nullptr;
+};
+
+IdleHook& TheIdleHook() {
+  static IdleHook hook;
+  return hook;
+}
 
 }  // namespace
 
@@ -80,9 +95,12 @@ UINT CWindowWnd::ShowModal() {
   MSG msg{};
   bool quit = false;
   while (IsWindow(hwnd)) {
-    BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-    if (got == 0 || got == -1) {
-      quit = got == 0;
+    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      IdleAndWait();
+      continue;
+    }
+    if (msg.message == WM_QUIT) {
+      quit = true;
       break;
     }
     if (msg.message == WM_CLOSE && msg.hwnd == hwnd) {
@@ -103,6 +121,30 @@ UINT CWindowWnd::ShowModal() {
   }
   if (quit) PostQuitMessage(static_cast<int>(msg.wParam));
   return result;
+}
+
+void CWindowWnd::SetIdleHook(std::function<void()> hook, HANDLE wake) {
+  IdleHook& idle = TheIdleHook();
+  idle.run = std::move(hook);
+  idle.wake = idle.run ? wake : nullptr;
+}
+
+void CWindowWnd::IdleAndWait() {
+  // A copy: the hook may replace itself, or open a modal window whose loop runs it again.
+  const IdleHook idle = TheIdleHook();
+  if (idle.run) {
+    try {
+      idle.run();
+    } catch (const std::exception& e) {
+      UiLog(UiLogLevel::kError, L"idle hook failed: %hs", e.what());
+    } catch (...) {
+      UiLog(UiLogLevel::kError, L"idle hook failed");
+    }
+  }
+  // Without a hook there is nothing to come back for but messages.
+  HANDLE wake = idle.wake;
+  MsgWaitForMultipleObjectsEx(wake ? 1 : 0, wake ? &wake : nullptr,
+                              idle.run ? kIdleWaitMs : INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }
 
 void CWindowWnd::Close(UINT nRet) {

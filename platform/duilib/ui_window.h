@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 #include "platform/duilib/ui_base.h"
 #include "platform/duilib/ui_builder.h"
 #include "platform/duilib/ui_manager.h"
@@ -35,8 +37,15 @@ class CWindowWnd {
   void ShowWindow(bool bShow = true, bool bTakeFocus = true);
   // Shows the window and runs a message loop until it is destroyed, with its owner disabled
   // meanwhile. Returns the value passed to Close. Loops nest: a modal window opened from a
-  // modal window returns to the outer loop. A WM_QUIT ends the loop and is posted again.
+  // modal window returns to the outer loop. A WM_QUIT ends the loop and is posted again. The
+  // loop runs the idle hook as the program's main loop does.
   UINT ShowModal();
+  // The program's idle work (for the client: the queued tasks of its UI task hub), which modal
+  // loops run whenever the message queue has run dry, and at least every 15 ms while they wait.
+  // `wake` (may be null) is a waitable handle, signalled while idle work waits; a waiting loop
+  // then runs the hook at once. An empty hook removes it. UI thread only; what the hook throws
+  // is logged and dropped.
+  static void SetIdleHook(std::function<void()> hook, HANDLE wake = nullptr);
   // Asks the window to close (posted WM_CLOSE) with `nRet` as the modal result.
   void Close(UINT nRet = IDOK);
   // Centres the window over its owner (or parent), else over the work area, kept on screen.
@@ -54,6 +63,9 @@ class CWindowWnd {
  private:
   bool RegisterWindowClass();
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  // Runs the idle hook, then waits for a message, for the hook's wake handle or for 15 ms (for
+  // a message only, without a hook).
+  static void IdleAndWait();
 };
 
 // Base of classes that receive notifications.

@@ -8,10 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 
+#include "foundation/hub.h"
 #include "platform/duilib/tests/test_support.h"
 
 using namespace DuiLib;
@@ -304,6 +307,50 @@ TEST_P(DemoWindowTest, ModalLoopsNestAndReturnTheClosingResult) {
   EXPECT_EQ(outer_result, 3u);
   EXPECT_TRUE(inner->final_message);
   EXPECT_TRUE(outer->final_message);
+}
+
+// Tasks posted to the client's UI task hub from another thread while a dialog is modal run on
+// the UI thread during the dialog, whether the loop is woken by the hub's task event or comes
+// back on its own; no window message is needed to get them going.
+TEST_P(DemoWindowTest, HubTasksPostedDuringAModalLoopRunInIt) {
+  constexpr UINT kClosedByTask = 7;
+  constexpr UINT kClosedByTimeOut = 99;
+  CxAdapter& hub = CxAdapter::Instance();
+  for (bool woken : {true, false}) {
+    CWindowWnd::SetIdleHook([&hub] { hub.OnIdle(); },
+                            woken ? hub.GetUiThread().GetTaskEvent() : nullptr);
+    DemoFrame dialog(GetParam());
+    HWND hwnd = dialog.CreateDemo(hwnd_);
+    ASSERT_NE(hwnd, nullptr);
+    const DWORD ui_thread = GetCurrentThreadId();
+    std::atomic<int> ran_in_dialog{0};
+    HANDLE closed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread poster([&] {
+      // The owner is disabled once the modal loop runs.
+      for (int waited = 0; IsWindowEnabled(hwnd_) && waited < 5000; ++waited) Sleep(1);
+      for (int i = 0; i < 10; ++i) {
+        hub.GetUiThread().PostTask([&] {
+          if (GetCurrentThreadId() == ui_thread && IsWindow(hwnd)) ++ran_in_dialog;
+        });
+        Sleep(2);
+      }
+      hub.GetUiThread().PostTask([&] {
+        dialog.Close(kClosedByTask);
+        SetEvent(closed);
+      });
+      // Tasks that never run within the dialog must not leave the test hanging.
+      if (WaitForSingleObject(closed, 5000) != WAIT_OBJECT_0) {
+        PostMessageW(hwnd, WM_CLOSE, kClosedByTimeOut, 0);
+      }
+    });
+    const UINT result = dialog.ShowModal();
+    poster.join();
+    hub.OnIdle();  // what did not run in the dialog runs now, while its captures live
+    CloseHandle(closed);
+    EXPECT_EQ(result, kClosedByTask) << (woken ? "woken" : "polling");
+    EXPECT_EQ(ran_in_dialog.load(), 10) << (woken ? "woken" : "polling");
+  }
+  CWindowWnd::SetIdleHook(nullptr);
 }
 
 TEST_P(DemoWindowTest, SwitchingLanguageChangesBoundTexts) {
