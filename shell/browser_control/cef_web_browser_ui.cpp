@@ -54,15 +54,25 @@ void CCefWebBrowserUI::SetBrowserCreated(bool created) {
   if (HWND host = HostWindow()) PlaceHost(host);
 }
 
+void CCefWebBrowserUI::SetClosing(bool closing) {
+  std::lock_guard<std::mutex> hold(m_stateLock);
+  m_bClosing = closing;
+}
+
 void CCefWebBrowserUI::CloseBrowser() {
-  m_bClosing = true;
+  SetClosing(true);
   if (m_nBrowserId != 0) CWebRun::Instace()->close_browser(m_nBrowserId);
 }
 
 void CCefWebBrowserUI::CloseHostWindow() {
-  m_bClosing = false;
-  if (HWND host = HostWindow()) PostMessageW(host, WM_CLOSE, 0, 0);
-  m_bClosed = true;
+  HWND host = HostWindow();
+  {
+    // Closed before no longer closing: the control is never usable in between.
+    std::lock_guard<std::mutex> hold(m_stateLock);
+    m_bClosed = true;
+    m_bClosing = false;
+  }
+  if (host) PostMessageW(host, WM_CLOSE, 0, 0);
 }
 
 HWND CCefWebBrowserUI::GetHostWnd() const { return m_bCreated ? HostWindow() : nullptr; }
@@ -73,6 +83,7 @@ void CCefWebBrowserUI::ShowBrowser(bool show) {
 }
 
 void CCefWebBrowserUI::ExecJs(const std::string& script) {
+  std::lock_guard<std::mutex> hold(m_stateLock);
   if (IsUsable()) CWebRun::Instace()->exec_js(m_nBrowserId, script.c_str());
 }
 

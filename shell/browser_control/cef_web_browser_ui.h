@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <mutex>
 #include <string>
 
 #include "platform/browser/browser_delegate.h"
@@ -19,9 +20,11 @@
 // OnBrowserClosing through SetClosing) -> closed (CloseHostWindow). Page operations reach the
 // library only while usable: created, not closing, not closed; otherwise they are dropped.
 //
-// Threads: UI thread, except ExecJs, which any thread may call: it reads only the control's
-// atomic state and queues the script through CWebRun::exec_js, which runs it on the UI thread
-// in the order scripts were queued.
+// Threads: UI thread, except ExecJs, which any thread may call: it checks the control's state
+// and queues the script through CWebRun::exec_js (which runs it on the UI thread in the order
+// scripts were queued) under the state lock, which every change that ends usability takes too.
+// So a script from any thread is either queued before the closing begins, and runs before the
+// library reports it, or dropped: none reaches a closing page.
 class CCefWebBrowserUI : public DuiLib::CControlUI {
  public:
   explicit CCefWebBrowserUI(Browser_UI_Delegate* delegate);
@@ -34,7 +37,7 @@ class CCefWebBrowserUI : public DuiLib::CControlUI {
   void InitBrowser();
 
   void SetBrowserCreated(bool created);
-  void SetClosing(bool closing) { m_bClosing = closing; }
+  void SetClosing(bool closing);
   bool IsClosing() const { return m_bClosing; }
   bool IsClosed() const { return m_bClosed; }
   unsigned GetBrowserId() const { return m_nBrowserId; }
@@ -69,6 +72,9 @@ class CCefWebBrowserUI : public DuiLib::CControlUI {
   void PlaceHost(HWND host);
 
   std::string m_strUrl;
+  // Held by ExecJs from its check to the queued script, and by every change that ends
+  // usability (closing set, closed set). Never held while calling into the control.
+  std::mutex m_stateLock;
   std::atomic<bool> m_bCreated{false};
   std::atomic<bool> m_bClosing{false};
   std::atomic<bool> m_bClosed{false};

@@ -4,6 +4,7 @@
 
 #include <cjson/cJSON.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -62,6 +63,7 @@ class BrowserWindow : public Browser_UI_Delegate {
   void OnBrowserCreated(int, int) override { control->SetBrowserCreated(true); }
   void OnBrowserClosing(int id) override {
     if (static_cast<unsigned>(id) == control->GetBrowserId()) control->SetClosing(true);
+    if (on_closing) on_closing();
   }
   void OnBrowserClosed(int) override {
     may_end = Lib()->check_terminate();
@@ -87,6 +89,7 @@ class BrowserWindow : public Browser_UI_Delegate {
   CCefWebBrowserUI* control = nullptr;
   bool may_end = false;
   bool destroyed = false;
+  std::function<void()> on_closing;  // runs after the control has been told
 
  private:
   static LRESULT CALLBACK Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -216,6 +219,53 @@ TEST(CCefWebBrowserUITest, ScriptsAreDroppedBeforeCreationAndAfterClosing) {
   EXPECT_TRUE(window.may_end);
   EXPECT_EQ(control->GetHostWnd(), nullptr);
   EXPECT_TRUE(late.empty());
+}
+
+// Another thread sends scripts without pause while the control closes (as page events do).
+// Once the library has reported the browser closing, no script may reach the page: each one
+// was either queued before the closing began or dropped by the control.
+TEST(CCefWebBrowserUITest, ScriptsFromAnotherThreadNeverReachAClosingPage) {
+  constexpr int kRounds = 50;
+  constexpr long kMostInFlight = 64;  // keeps the UI thread's queue short
+  int late = 0;
+  long delivered = 0;
+  for (int round = 0; round < kRounds; ++round) {
+    BrowserWindow window;
+    CCefWebBrowserUI* control = window.control;
+    control->LoadUrl("https://page/");
+    ASSERT_TRUE(PumpUntil([&] { return control->IsUsable(); }));
+    bool closing_reported = false;  // UI thread
+    std::atomic<long> received{0};
+    window.on_closing = [&] { closing_reported = true; };
+    window.Page()->set_invoke_listener([&](const std::string&) {
+      ++received;
+      if (closing_reported) ++late;
+    });
+    std::atomic<bool> stop{false};
+    std::thread sender([&] {
+      long queued = 0;
+      while (!stop.load()) {
+        if (queued - received.load() >= kMostInFlight) {
+          SwitchToThread();
+          continue;
+        }
+        const bool usable = control->IsUsable();
+        control->ExecJs("nativeInvokeJS(1); ");
+        if (usable) ++queued;
+      }
+    });
+    PumpAWhile();
+    control->CloseBrowser();
+    const bool closed = PumpUntil([&] { return control->IsClosed(); });
+    PumpAWhile();
+    stop = true;
+    sender.join();
+    ASSERT_TRUE(closed) << round;
+    ASSERT_TRUE(PumpUntil([&] { return window.destroyed; })) << round;
+    delivered += received.load();
+  }
+  EXPECT_GT(delivered, kRounds);  // the sender was running during the rounds
+  EXPECT_EQ(late, 0);
 }
 
 // The main window's part of page events: the event's script goes to the control from
