@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -72,8 +71,7 @@ void CxBus::Send(const std::string& topic, const std::shared_ptr<ClsParamBase>& 
       subscribers = FindTopic(topic);
       if (!subscribers) return;
     }
-    // Skip every subscription that was removed (or removed and replaced under the same
-    // identifier) since the snapshot was taken.
+    // Skip every subscription that was removed since the snapshot was taken.
     auto it = subscribers->find(pending.id);
     if (it == subscribers->end() || it->second.handler != pending.handler) continue;
     (*pending.handler)(pack.get(), result, param);
@@ -106,19 +104,18 @@ void CxBus::SignalCompletion(void* event) {
   if (event) SetEvent(event);
 }
 
-void CxBus::RemoveSubscription(const std::string& topic, int id, int check) {
+void CxBus::RemoveSubscription(const std::string& topic, int id) {
   CxBusAutoLock guard(this);
   CxBusSubscriberMap* subscribers = FindTopic(topic);
-  if (!subscribers) return;
-  auto it = subscribers->find(id);
-  if (it != subscribers->end() && it->second.check == check) subscribers->erase(it);
+  if (subscribers) subscribers->erase(id);
 }
 
-int CxBus::DrawIdentifier(const CxBusSubscriberMap& subscribers) {
-  // rand() gives 0..RAND_MAX; a topic never comes near that many subscriptions.
-  int id = std::rand();
-  while (subscribers.count(id) != 0) id = std::rand();
-  return id;
+CxUnsubscribe CxBus::OneShot(std::function<void()> remove) {
+  // Copies of a handle share the flag: whichever is called first removes, the others do nothing.
+  auto used = std::make_shared<std::atomic<bool>>(false);
+  return [used, remove = std::move(remove)] {
+    if (!used->exchange(true)) remove();
+  };
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -130,22 +127,19 @@ CxBusCast::~CxBusCast() { Clear(); }
 
 CxUnsubscribe CxBusCast::Subscribe(const std::string& topic, CxBusHandler handler) {
   int id;
-  int check;
   {
     CxAutoLock guard(lock_);
-    CxBusSubscriberMap& subscribers = topics_[topic];
-    id = DrawIdentifier(subscribers);
-    check = std::rand();
-    subscribers.emplace(
-        id, CxBusSubscription{std::make_shared<const CxBusHandler>(std::move(handler)), check});
+    id = NextIdentifier();
+    topics_[topic].emplace(
+        id, CxBusSubscription{std::make_shared<const CxBusHandler>(std::move(handler))});
   }
   // The subscription is removed under the bus lock from whatever thread calls the handle: the
   // subscriber may have ended, and its object must not be called any more.
   std::weak_ptr<void> alive = AliveToken();
-  return [this, alive, topic, id, check] {
+  return OneShot([this, alive, topic, id] {
     if (alive.expired()) return;
-    RemoveSubscription(topic, id, check);
-  };
+    RemoveSubscription(topic, id);
+  });
 }
 
 void CxBusCast::Post(CxBusTask task) {

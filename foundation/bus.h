@@ -20,8 +20,8 @@
 //
 // The client reaches the bus only through GetMessageBus() (foundation/hub.h), a CxBusCast:
 // - handlers run on the publishing thread, during the call, under the bus lock held for the
-//   whole delivery, in ascending order of their subscription identifiers (random numbers drawn
-//   at subscription time, so not in subscription order);
+//   whole delivery, in ascending order of their subscription identifiers, which a bus hands out
+//   from its own counter: in subscription order;
 // - a handler may publish again, subscribe or unsubscribe on the same thread (the lock is
 //   re-entrant); a subscription removed during a delivery is not called by it any more, one
 //   added during a delivery is not called by it;
@@ -62,13 +62,12 @@ class CxNoCopy {
 using CxBusHandler = std::function<void(ClsParamBase* pack, void* result, const StBusParam& param)>;
 // A task: something to run later or elsewhere.
 using CxBusTask = std::function<void()>;
-// Removes one subscription when called; later calls do nothing.
+// Removes one subscription when called; later calls (also of copies) do nothing.
 using CxUnsubscribe = std::function<void()>;
 
 // One subscription of a topic.
 struct CxBusSubscription {
   std::shared_ptr<const CxBusHandler> handler;
-  int check = 0;  // Random value bound into the unsubscribe handle as well.
 };
 
 // A topic's subscriptions by identifier, ascending.
@@ -139,15 +138,19 @@ class CxBus : public CxNoCopy {
   static void SignalCompletion(void* event);
 
  protected:
-  // Removes subscription |id| of |topic| when it still carries |check|. Takes the bus lock.
-  void RemoveSubscription(const std::string& topic, int id, int check);
+  // Removes subscription |id| of |topic| if it is still there. Takes the bus lock.
+  void RemoveSubscription(const std::string& topic, int id);
+  // Wraps |remove| into a handle that runs it on its first call only, also across copies.
+  static CxUnsubscribe OneShot(std::function<void()> remove);
   // Call (with the bus locked) whenever topic maps are destroyed, so that a delivery in
   // progress looks its topic up again.
   void NoteTopicMapsDropped() { ++topic_maps_generation_; }
   // Expires when the bus is destroyed; handles check it before they touch the bus.
   std::weak_ptr<void> AliveToken() const { return alive_; }
-  // Draws a subscription identifier not yet used in |subscribers|.
-  static int DrawIdentifier(const CxBusSubscriberMap& subscribers);
+  // The next subscription identifier of this bus: unique among its subscriptions of every topic
+  // and thread, so that a stale handle can never match a newer subscription. Call with the lock
+  // that guards the calling bus's topic maps held.
+  int NextIdentifier() { return ++last_identifier_; }
 
  private:
   template <class R, class... P, class Owner, class Member, size_t... I>
@@ -159,6 +162,7 @@ class CxBus : public CxNoCopy {
 
   std::atomic<uint32_t> topic_maps_generation_{0};
   std::shared_ptr<void> alive_;
+  int last_identifier_ = 0;  // Guarded by the subclass's lock (see NextIdentifier).
 };
 
 // CxBusCast: the bus the client uses. One re-entrant lock guards every subscription change and

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 
 #include "foundation/handle.h"
 #include "foundation/task_thread.h"
@@ -39,24 +38,25 @@ CxSBus::TopicMap* CxSBus::ThreadTopics(bool create) {
 CxUnsubscribe CxSBus::Subscribe(const std::string& topic, CxBusHandler handler) {
   TopicMap* topics = ThreadTopics(true);
   if (!topics) return [] {};
-  CxBusSubscriberMap& subscribers = (*topics)[topic];
-  const int id = DrawIdentifier(subscribers);
-  const int check = std::rand();
-  subscribers.emplace(
-      id, CxBusSubscription{std::make_shared<const CxBusHandler>(std::move(handler)), check});
+  int id;
+  {
+    CxAutoLock guard(lock_);
+    id = NextIdentifier();
+  }
+  (*topics)[topic].emplace(
+      id, CxBusSubscription{std::make_shared<const CxBusHandler>(std::move(handler))});
 
   const unsigned long subscriber_thread = GetCurrentThreadId();
   std::weak_ptr<void> alive = AliveToken();
-  return [this, alive, subscriber_thread, topic, id, check] {
+  return OneShot([this, alive, subscriber_thread, topic, id] {
     if (alive.expired()) return;
-    Unsubscribe(subscriber_thread, topic, id, check);
-  };
+    Unsubscribe(subscriber_thread, topic, id);
+  });
 }
 
-void CxSBus::Unsubscribe(unsigned long subscriber_thread, const std::string& topic, int id,
-                         int check) {
+void CxSBus::Unsubscribe(unsigned long subscriber_thread, const std::string& topic, int id) {
   if (GetCurrentThreadId() == subscriber_thread) {
-    RemoveSubscription(topic, id, check);
+    RemoveSubscription(topic, id);
     return;
   }
   CxHandle thread(OpenThread(THREAD_QUERY_INFORMATION, FALSE, subscriber_thread));
@@ -67,8 +67,8 @@ void CxSBus::Unsubscribe(unsigned long subscriber_thread, const std::string& top
   // The event is shared with the queued task, which may run after this wait gave up.
   auto done = std::make_shared<CxHandle>(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (!*done) return;
-  const bool queued = PostTo(subscriber_thread, [this, topic, id, check, done] {
-    RemoveSubscription(topic, id, check);
+  const bool queued = PostTo(subscriber_thread, [this, topic, id, done] {
+    RemoveSubscription(topic, id);
     SetEvent(done->Get());
   });
   if (queued && WaitForSingleObject(done->Get(), kRemoteRemoveWaitMs) == WAIT_TIMEOUT) {

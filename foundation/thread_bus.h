@@ -42,10 +42,10 @@ class CxSBus : public CxBus {
 
   // The calling thread's map; created when |create| is set and none exists yet.
   TopicMap* ThreadTopics(bool create);
-  void Unsubscribe(unsigned long subscriber_thread, const std::string& topic, int id, int check);
+  void Unsubscribe(unsigned long subscriber_thread, const std::string& topic, int id);
 
   unsigned long tls_slot_;  // Holds the calling thread's TopicMap*.
-  CxLock lock_;             // Protects |threads_| and |maps_|.
+  CxLock lock_;             // Protects |threads_|, |maps_| and the identifier counter.
   std::vector<CxSbThread*> threads_;
   // Every thread's map, owned here so that a thread that never detaches leaks nothing.
   std::vector<std::unique_ptr<TopicMap>> maps_;
