@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <cstdlib>
 #include <new>
 
 #include "foundation/log.h"
@@ -24,6 +25,22 @@ void CALLBACK OnInternetStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOI
   } catch (...) {
     // Nothing may leave a WinINet callback.
   }
+}
+
+// The body length the answer announces, or -1 when it announces none: a chunked body, an answer
+// without body by its status, or no usable Content-Length. WinINet decodes chunked bodies
+// itself; one that ends before its last chunk fails only where WinINet reports the cut (Wine's
+// takes the closed connection for the end of the body).
+long long AnnouncedBodyLength(HINTERNET request, DWORD status) {
+  if (status < 200 || status == 204 || status == 304) return -1;
+  char text[64] = {};
+  DWORD size = sizeof(text) - 1;
+  if (HttpQueryInfoA(request, HTTP_QUERY_TRANSFER_ENCODING, text, &size, nullptr)) return -1;
+  size = sizeof(text) - 1;
+  if (!HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return -1;
+  char* end = nullptr;
+  const long long length = std::strtoll(text, &end, 10);
+  return end != text && *end == '\0' && length >= 0 ? length : -1;
 }
 
 void SetTimeouts(HINTERNET handle, DWORD ms) {
@@ -151,6 +168,7 @@ void CSysHttpClient::OnRequestComplete(bool async_ok, unsigned long error) {
       // The body (an error page) is still read and handed over, as a failure.
       TVLOG_ERROR_THIS() << "answer status=" << static_cast<unsigned long>(status);
     }
+    announced_length_ = AnnouncedBodyLength(request_, status);
     read_buffer_ = new (std::nothrow) char[kReadSize]();
     if (!read_buffer_) {
       Finish(false);
@@ -180,7 +198,15 @@ void CSysHttpClient::ReadBody() {
     if (InternetReadFile(request_, read_buffer_, kReadSize, &bytes_read_)) {
       read_pending_ = false;
       if (bytes_read_ == 0) {
-        Finish(status_ok_);
+        // WinINet takes a closed connection for the end of the body: a body shorter than its
+        // Content-Length was cut off.
+        const bool whole =
+            announced_length_ < 0 || static_cast<long long>(response_.size()) == announced_length_;
+        if (!whole) {
+          TVLOG_ERROR_THIS() << "answer cut off: read " << static_cast<unsigned>(response_.size())
+                             << " of " << announced_length_ << " bytes";
+        }
+        Finish(status_ok_ && whole);
         return;
       }
       if (!AppendRead()) {

@@ -8,8 +8,9 @@ class CSysHttpClient;
 // Receives the end of a request. Called on WinINet's callback thread.
 class CSysHttpClientSink {
  public:
-  // `ok` is true when the whole body of a 2xx answer arrived; otherwise `response` holds what
-  // was read before the failure (possibly an error page). The sink may delete `client` during
+  // `ok` is true when the whole body of a 2xx answer arrived (as long as its Content-Length
+  // says, when it has one); otherwise `response` holds what was read before the failure
+  // (possibly an error page, or a body cut off). The sink may delete `client` during
   // the call; the client touches nothing of itself afterwards.
   virtual void OnFinish(bool ok, const std::string& response, CSysHttpClient* client) = 0;
 
@@ -80,6 +81,7 @@ class CSysHttpClient {
   unsigned long bytes_read_ = 0;
   bool read_pending_ = false;
   bool status_ok_ = false;
+  long long announced_length_ = -1;  // Content-Length of the answer; -1 when it has none.
 
   std::string response_;
   CSysHttpClientSink* sink_ = nullptr;

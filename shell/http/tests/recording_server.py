@@ -15,6 +15,10 @@ The query string chooses the answer:
     reply=TEXT        body text; default "stored:<file name>" for an upload, else "ok"
     size=N            a body of N bytes: numbered lines "%07d\n"
     chunk=N,pause=MS  send the body in pieces of N bytes with a pause between them
+    chunked=1         send the body with chunked transfer encoding (chunks of `chunk` bytes,
+                      4096 by default) instead of a Content-Length
+    cut=N             send only the first N bytes of the body, then close the connection (with
+                      chunked=1: inside the chunk that holds byte N, without the last chunk)
     delay=MS          wait before answering
     delay_file=TEXT   ... only for an upload whose file name contains TEXT
     fail_file=TEXT    answer 500 "rejected" to an upload whose file name contains TEXT
@@ -131,14 +135,23 @@ class Handler(BaseHTTPRequestHandler):
             text = b"stored:" + part[0]
         else:
             text = b"ok"
-        self.answer(int(query.get("status", "200")), text, int(query.get("chunk", "0")),
-                    int(query.get("pause", "0")))
+        status = int(query.get("status", "200"))
+        chunk = int(query.get("chunk", "0"))
+        pause_ms = int(query.get("pause", "0"))
+        cut = int(query["cut"]) if "cut" in query else None
+        if query.get("chunked") == "1":
+            self.answer_chunked(status, text, chunk or 4096, cut)
+        else:
+            self.answer(status, text, chunk, pause_ms, cut)
 
-    def answer(self, status, text, chunk=0, pause_ms=0):
+    def answer(self, status, text, chunk=0, pause_ms=0, cut=None):
         self.send_response(status)
         self.send_header("Content-Type", "text/plain")
         self.send_header("Content-Length", str(len(text)))
         self.end_headers()
+        if cut is not None:
+            text = text[:cut]
+            self.close_connection = True
         if chunk <= 0:
             self.wfile.write(text)
             return
@@ -146,6 +159,24 @@ class Handler(BaseHTTPRequestHandler):
             self.wfile.write(text[i:i + chunk])
             self.wfile.flush()
             time.sleep(pause_ms / 1000.0)
+
+    def answer_chunked(self, status, text, chunk, cut=None):
+        self.send_response(status)
+        self.send_header("Content-Type", "text/plain")
+        self.send_header("Transfer-Encoding", "chunked")
+        self.end_headers()
+        for i in range(0, len(text), chunk):
+            piece = text[i:i + chunk]
+            if cut is not None and i + len(piece) > cut:
+                # The chunk announces its whole size, but the connection ends inside it.
+                self.wfile.write(b"%x\r\n" % len(piece) + piece[:max(cut - i, 0)])
+                break
+            self.wfile.write(b"%x\r\n" % len(piece) + piece + b"\r\n")
+        if cut is None or cut >= len(text):
+            self.wfile.write(b"0\r\n\r\n")
+        if cut is not None:
+            self.close_connection = True
+        self.wfile.flush()
 
 
 def serve(state_dir):

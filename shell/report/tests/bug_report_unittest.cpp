@@ -293,7 +293,8 @@ TEST_F(BugReportTest, SecondReportWhilePendingAndBadArgumentsAreRefused) {
 
 TEST_F(BugReportTest, RejectedUploadReportsFailureAndSendsNoRecord) {
   Make(logs_ + "RptFail_" + Today() + "_78.log", "log");
-  for (const char* query : {"?status=500", "?close=1"}) {
+  // Refused, no answer at all, and a stored-file address cut off before its end.
+  for (const char* query : {"?status=500", "?close=1", "?size=64&cut=20"}) {
     SCOPED_TRACE(query);
     StatusSink sink;
     ASSERT_EQ(Send("RptFail", &sink, 0, StoreUrl(query), "", 78), 0);
