@@ -4,6 +4,14 @@
 
 const wchar_t kInstanceCellName[] = L"tarvolive_zentavo_share_mem";
 
+namespace {
+
+// A writer holds the busy marker only while it stores one word: readers wait that long at most.
+constexpr DWORD kBusyRetryMs = 5;
+constexpr int kBusyRetries = 40;
+
+}  // namespace
+
 CxShareCell::CxShareCell(DWORD size, const std::wstring& name) : size_(size), name_(name) {}
 
 CxShareCell::~CxShareCell() { Close(); }
@@ -78,8 +86,23 @@ bool CxShareCell::Write(UINT_PTR value) {
   return true;
 }
 
+bool CxShareCell::WriterBusy() const {
+  HANDLE marker = OpenMutexW(SYNCHRONIZE, FALSE, (name_ + L"_mtx").c_str());
+  if (!marker) return false;
+  CloseHandle(marker);
+  return true;
+}
+
 UINT_PTR CxShareCell::Read() {
-  if (!TryMarkBusy(true)) return 0;
+  for (int retries = 0; WriterBusy(); ++retries) {
+    if (retries == kBusyRetries) {
+      TVLOG_WARN_THIS() << "the cell's writer is still busy after "
+                        << static_cast<unsigned long>(kBusyRetries * kBusyRetryMs)
+                        << " ms; nothing read";
+      return 0;
+    }
+    Sleep(kBusyRetryMs);
+  }
   void* view = OpenView();
   return view ? *static_cast<volatile UINT_PTR*>(view) : 0;
 }
@@ -88,7 +111,11 @@ bool ActivateRunningInstance(const std::string& command_line, UINT timeout_ms,
                              const wchar_t* cell_name) {
   CxShareCell cell(kInstanceCellSize, cell_name);
   HWND hwnd = reinterpret_cast<HWND>(cell.Read());
-  if (!hwnd || !IsWindow(hwnd)) return false;
+  if (!hwnd || !IsWindow(hwnd)) {
+    TVLOG_WARN() << "hand-off given up: "
+                 << (hwnd ? "the window in the cell is gone" : "no running window in the cell");
+    return false;
+  }
   if (IsWindowVisible(hwnd)) {
     // Asynchronous, so that raising a hung window cannot block us either.
     SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,

@@ -7,9 +7,10 @@
 // One pointer-size value stored under a name in a small named file mapping, so that another
 // process can read it. The first instance of the client publishes its main window here.
 //
-// A mutex named <name>"_mtx" marks a writer at work: a reader that finds it gives up at once
-// (Read() returns 0) instead of waiting. Not thread-safe; writer and reader live in different
-// processes.
+// A mutex named <name>"_mtx" marks a writer at work. Readers only look for it, never create it
+// (so that two readers never take each other for a writer); a reader that finds it tries again
+// for up to 200 ms and then gives up (Read() returns 0) with a log line. An object is used by
+// one thread at a time; writer and readers normally live in different processes.
 class CxShareCell {
  public:
   CxShareCell(DWORD size, const std::wstring& name);
@@ -31,10 +32,13 @@ class CxShareCell {
 
   // Stores |value| in the first word of the cell (creating the mapping); false without one.
   bool Write(UINT_PTR value);
-  // The stored value; 0 when a writer is busy or no mapping exists.
+  // The stored value; 0 when a writer stays busy or no mapping exists.
   UINT_PTR Read();
 
  private:
+  // True while a writer holds the busy marker.
+  bool WriterBusy() const;
+
   DWORD size_;
   std::wstring name_;
   HANDLE mutex_ = nullptr;
@@ -48,8 +52,8 @@ constexpr DWORD kInstanceCellSize = 512;
 
 // Second instance's side of the hand-off: reads the running main window from the cell, raises it
 // when visible and sends it WM_COPYDATA (wParam 1000, dwData 0, the narrow command line without
-// terminator). A first instance that does not answer within |timeout_ms| is given up on and
-// logged. Returns whether the command line was delivered.
+// terminator). A hand-off given up (no usable window in the cell, or a first instance that does
+// not answer within |timeout_ms|) is logged. Returns whether the command line was delivered.
 bool ActivateRunningInstance(const std::string& command_line, UINT timeout_ms = 5000,
                              const wchar_t* cell_name = kInstanceCellName);
 

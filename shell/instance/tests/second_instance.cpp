@@ -1,6 +1,8 @@
 // Plays another client process in the single-instance tests:
-//   second_instance.exe <cell name> <command line as hex bytes>
+//   second_instance.exe <cell name> <command line as hex bytes> [<ready semaphore> <start event>]
 //     a second start: hands the command line over; exit code 0 when delivered, 1 when not;
+//     with the two names it first releases the semaphore once and waits for the event, so that
+//     a test can release several second starts together;
 //   second_instance.exe --hung-first <cell name> <ready event name>
 //     a first instance that publishes its window and then stops pumping messages for 4 s.
 // Exit code 2 on bad arguments.
@@ -37,6 +39,15 @@ int wmain(int argc, wchar_t** argv) {
   for (size_t i = 0; hex[i] && hex[i + 1]; i += 2) {
     wchar_t byte[3] = {hex[i], hex[i + 1], 0};
     command_line += static_cast<char>(std::wcstoul(byte, nullptr, 16));
+  }
+  if (argc == 5) {
+    HANDLE ready = OpenSemaphoreW(SEMAPHORE_MODIFY_STATE, FALSE, argv[3]);
+    HANDLE start = OpenEventW(SYNCHRONIZE, FALSE, argv[4]);
+    const bool released = ready && start && ReleaseSemaphore(ready, 1, nullptr) &&
+                          WaitForSingleObject(start, 30000) == WAIT_OBJECT_0;
+    if (ready) CloseHandle(ready);
+    if (start) CloseHandle(start);
+    if (!released) return 2;
   }
   return ActivateRunningInstance(command_line, 5000, argv[1]) ? 0 : 1;
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "foundation/handle.h"
 #include "tests/support/test_process.h"
 
 namespace {
@@ -161,22 +162,69 @@ TEST(SingleInstance, BusyWriterMakesReadsGiveZero) {
   second_reader.Close();  // closing twice is harmless
 }
 
+TEST(SingleInstance, ConcurrentReadersAllSeeTheValue) {
+  const std::wstring cell_name = UniqueCellName(L"readers");
+  CxShareCell writer(kInstanceCellSize, cell_name);
+  ASSERT_TRUE(writer.Write(0x5678));
+  std::atomic<int> missed{0};
+  auto read_many = [&] {
+    CxShareCell reader(kInstanceCellSize, cell_name);
+    for (int i = 0; i < 2000; ++i) {
+      if (reader.Read() != 0x5678u) ++missed;
+    }
+  };
+  std::thread a(read_many), b(read_many);
+  a.join();
+  b.join();
+  EXPECT_EQ(missed.load(), 0);
+}
+
+TEST(SingleInstance, SecondInstancesReleasedTogetherAllDeliver) {
+  const std::wstring cell_name = UniqueCellName(L"together");
+  FirstInstanceWindow first(false);
+  CxShareCell cell(kInstanceCellSize, cell_name);
+  ASSERT_TRUE(cell.Write(reinterpret_cast<UINT_PTR>(first.hwnd())));
+
+  constexpr int kRounds = 20;
+  constexpr int kStarts = 2;
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE(round);
+    const std::wstring ready_name = cell_name + L"_ready_" + std::to_wstring(round);
+    const std::wstring start_name = cell_name + L"_start_" + std::to_wstring(round);
+    CxHandle ready(CreateSemaphoreW(nullptr, 0, kStarts, ready_name.c_str()));
+    CxHandle start(CreateEventW(nullptr, TRUE, FALSE, start_name.c_str()));
+    ASSERT_TRUE(ready && start);
+    CxHandle starts[kStarts];
+    for (CxHandle& process : starts) {
+      process.Reset(tarvo_test::StartProgram(
+          tarvo_test::ProgramBeside(L"second_instance.exe"),
+          cell_name + L" 7878 " + ready_name + L" " + start_name));  // "xx"
+      ASSERT_TRUE(process);
+    }
+    for (int i = 0; i < kStarts; ++i) {
+      ASSERT_EQ(WaitForSingleObject(ready.Get(), 30000), static_cast<DWORD>(WAIT_OBJECT_0));
+    }
+    SetEvent(start.Get());
+    for (const CxHandle& process : starts) {
+      DWORD code = 100;
+      ASSERT_TRUE(tarvo_test::FinishProgram(process.Get(), 30000, &code));
+      EXPECT_EQ(code, 0u) << "hand-off lost";
+    }
+  }
+  EXPECT_EQ(first.received(), kRounds * kStarts);
+  EXPECT_EQ(first.text(), "xx");
+}
+
 TEST(SingleInstance, HungFirstInstanceDoesNotHangTheSecond) {
   const std::wstring cell_name = UniqueCellName(L"hung");
   const std::wstring ready_name = cell_name + L"_ready";
-  HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, ready_name.c_str());
-  std::wstring cmd = L"\"" + tarvo_test::ProgramBeside(L"second_instance.exe") +
-                     L"\" --hung-first " + cell_name + L" " + ready_name;
-  STARTUPINFOW si{sizeof(si)};
-  PROCESS_INFORMATION pi{};
-  ASSERT_TRUE(
-      CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-  ASSERT_EQ(WaitForSingleObject(ready, 10000), WAIT_OBJECT_0);
+  CxHandle ready(CreateEventW(nullptr, TRUE, FALSE, ready_name.c_str()));
+  CxHandle hung(tarvo_test::StartProgram(tarvo_test::ProgramBeside(L"second_instance.exe"),
+                                         L"--hung-first " + cell_name + L" " + ready_name));
+  ASSERT_TRUE(hung);
+  ASSERT_EQ(WaitForSingleObject(ready.Get(), 10000), static_cast<DWORD>(WAIT_OBJECT_0));
   const DWORD start = GetTickCount();
   EXPECT_FALSE(ActivateRunningInstance("x", 500, cell_name.c_str()));
   EXPECT_LT(GetTickCount() - start, 2500u);
-  WaitForSingleObject(pi.hProcess, 10000);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  CloseHandle(ready);
+  WaitForSingleObject(hung.Get(), 10000);
 }
