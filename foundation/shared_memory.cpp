@@ -72,8 +72,8 @@ bool CxShareMemory::Create(const wchar_t* name, unsigned size, bool creator) {
     return false;
   }
   // The real size of the view bounds every access, whatever either side was told.
-  view_data_size_ = static_cast<unsigned>(region.RegionSize) - kHeaderSize;
-  capacity_ = size < view_data_size_ ? size : view_data_size_;
+  const unsigned view_data_size = static_cast<unsigned>(region.RegionSize) - kHeaderSize;
+  capacity_ = size < view_data_size ? size : view_data_size;
   if (!creator_event_ || !consumer_event_) {
     Close();
     return false;
@@ -93,7 +93,6 @@ void CxShareMemory::Close() {
   }
   CloseAndClear(mapping_);
   capacity_ = 0;
-  view_data_size_ = 0;
 }
 
 bool CxShareMemory::Write(const void* data, unsigned length) {
@@ -112,8 +111,9 @@ unsigned CxShareMemory::Read(void* buffer, unsigned size) {
   CxAutoLock guard(channel_lock_);
   if (!view_) return 0;
   const unsigned length = ReadWord(view_);
-  // The length comes from the other process: one that the mapping cannot hold is malformed.
-  if (length > view_data_size_) return 0;
+  // The length comes from the other process: one above the capacity is malformed, even where
+  // the view's last page would still hold it (those bytes were never written as a record).
+  if (length > capacity_) return 0;
   const unsigned count = size < length ? size : length;
   if (count > 0) std::memcpy(buffer, view_ + kHeaderSize, count);
   if (PeerEvent()) ResetEvent(PeerEvent());
@@ -134,8 +134,9 @@ int CxShareMemory::Wait(unsigned timeout_ms) {
 }
 
 void CxShareMemory::SignalPeer() {
-  if (OwnEvent()) SetEvent(OwnEvent());
+  // Clear first: a peer that answers as soon as our event is set must find its own event set.
   if (PeerEvent()) ResetEvent(PeerEvent());
+  if (OwnEvent()) SetEvent(OwnEvent());
 }
 
 void CxShareMemory::Run() {

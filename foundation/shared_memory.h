@@ -12,7 +12,7 @@
 //   offset 0: length   (unsigned 32-bit, bytes of the current record)
 //   offset 4: capacity (unsigned 32-bit, the writer's capacity)
 //   offset 8: the record.
-// A side writes one record, which sets its own event and clears the peer's; the other side
+// A side writes one record, which clears the peer's event and sets its own; the other side
 // waits for that event, reads (clearing it) and may answer the same way. The creator's Close
 // sets the quit event. Reads and writes of the mapping are serialised across both processes by
 // the named mutex.
@@ -51,12 +51,14 @@ class CxShareMemory : public CxMemShare, public CxThread {
   // Sets the quit event on the creator side, then closes everything. Safe to call again.
   void Close() override;
   bool Write(const void* data, unsigned length) override;
-  // A header whose length exceeds what the mapping holds is a failed read (0).
+  // A header whose length exceeds this side's capacity is a failed read (0).
   unsigned Read(void* buffer, unsigned size) override;
   int Wait(unsigned timeout_ms) override;
 
-  // Sets this side's event and clears the peer's; for writers that fill the view themselves
-  // under GetChannelLock().
+  // Clears the peer's event, then sets this side's; for writers that fill the view themselves
+  // under GetChannelLock(). Needs no lock: call it after the view is filled, with the channel
+  // lock held or already released. In this order a peer that answers at once never has its
+  // answer's signal cleared.
   void SignalPeer();
 
   // The mapped view (header first), or null without a channel.
@@ -77,8 +79,7 @@ class CxShareMemory : public CxMemShare, public CxThread {
   void* PeerEvent() const { return creator_ ? consumer_event_ : creator_event_; }
 
   unsigned char* view_ = nullptr;
-  unsigned capacity_ = 0;
-  unsigned view_data_size_ = 0;  // Bytes of the view behind the header (its real size).
+  unsigned capacity_ = 0;  // The size given to Create, never more than the view holds.
   bool creator_ = false;
   void* quit_event_ = nullptr;  // HANDLEs, owned.
   void* creator_event_ = nullptr;

@@ -2,13 +2,15 @@
 // be. It opens the channel as the consumer and then, by mode:
 //   answer <name> <size> <count>  answers <count> records, each byte of a record plus one
 //   echo <name> <size>            answers every record unchanged until the creator quits
-//   silent <name> <size>          never answers; ends when the creator quits
+//   silent <name> <size>          never answers (it sets the event "<name>_opened" once the
+//                                 channel is open); ends when the creator quits
 //   malformed <name> <size>       writes a header whose length the mapping cannot hold
 // Exit codes: 0 done, 2 bad arguments, 3 no channel, 4 timed out, 5 read or write failed.
 #include <windows.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "foundation/shared_memory.h"
@@ -55,7 +57,15 @@ int wmain(int argc, wchar_t** argv) {
     }
     return 0;
   }
-  if (mode == L"silent") return QuitRequested(channel, kPatienceMs) ? 0 : 4;
+  if (mode == L"silent") {
+    HANDLE opened =
+        OpenEventW(EVENT_MODIFY_STATE, FALSE, (std::wstring(argv[2]) + L"_opened").c_str());
+    if (opened) {
+      SetEvent(opened);
+      CloseHandle(opened);
+    }
+    return QuitRequested(channel, kPatienceMs) ? 0 : 4;
+  }
   if (mode == L"malformed") {
     {
       CxAutoLock guard(channel.GetChannelLock());

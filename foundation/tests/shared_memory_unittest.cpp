@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "foundation/handle.h"
@@ -116,8 +119,11 @@ TEST(SharedMemoryTest, SilentPeerTimesOutAndSeesTheCreatorQuit) {
   const std::wstring name = ChannelName(L"silent");
   CxShareMemory channel;
   ASSERT_TRUE(channel.Create(name.c_str(), 4096, true));
+  CxHandle opened(CreateEventW(nullptr, TRUE, FALSE, (name + L"_opened").c_str()));
   Peer peer(L"silent " + name + L" 4096");
   ASSERT_TRUE(peer.started());
+  // The creator must not close before the peer has opened the channel.
+  ASSERT_EQ(WaitForSingleObject(opened.Get(), 30000), static_cast<DWORD>(WAIT_OBJECT_0));
   const char record[] = "frame";
   ASSERT_TRUE(channel.Write(record, sizeof(record)));
   EXPECT_EQ(channel.Wait(300), 0);
@@ -156,4 +162,67 @@ TEST(SharedMemoryTest, MalformedHeaderFromThePeerIsAFailedRead) {
   ASSERT_TRUE(reader.Create(name.c_str(), 4096, false));
   char text[2];
   EXPECT_EQ(reader.Read(text, 2), 2u);
+}
+
+TEST(SharedMemoryTest, LengthAboveTheCapacityIsMalformedEvenWhereThePageWouldHoldIt) {
+  const std::wstring name = ChannelName(L"capacity");
+  constexpr unsigned kCapacity = 100;
+  CxShareMemory reader, writer;
+  ASSERT_TRUE(reader.Create(name.c_str(), kCapacity, true));
+  ASSERT_TRUE(writer.Create(name.c_str(), kCapacity, false));
+  const struct {
+    unsigned length;
+    unsigned read;
+  } cases[] = {{kCapacity, kCapacity}, {kCapacity + 1, 0}, {4096 - 8, 0}, {0x7FFFFFF0u, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.length);
+    {
+      CxAutoLock guard(writer.GetChannelLock());
+      std::memcpy(writer.GetView(), &c.length, sizeof(c.length));
+      std::memcpy(writer.GetView() + 4, &kCapacity, sizeof(kCapacity));
+    }
+    writer.SignalPeer();
+    std::vector<unsigned char> buffer(1 << 16);
+    EXPECT_EQ(reader.Read(buffer.data(), static_cast<unsigned>(buffer.size())), c.read);
+  }
+}
+
+TEST(SharedMemoryTest, PeerAnsweringAtOnceIsNeverLost) {
+  // The creator fills the view itself and signals outside the channel lock; the consumer
+  // answers as soon as it wakes. No answer may lose its signal.
+  const std::wstring name = ChannelName(L"fast_answer");
+  CxShareMemory creator, consumer;
+  ASSERT_TRUE(creator.Create(name.c_str(), 64, true));
+  ASSERT_TRUE(consumer.Create(name.c_str(), 64, false));
+  std::atomic<bool> stop{false};
+  std::thread answerer([&] {
+    unsigned value = 0;
+    while (!stop) {
+      if (consumer.Wait(100) != 1) continue;
+      if (consumer.Read(&value, sizeof(value)) != sizeof(value)) continue;
+      ++value;
+      consumer.Write(&value, sizeof(value));
+    }
+  });
+  constexpr unsigned kExchanges = 5000;
+  unsigned lost = 0;
+  for (unsigned i = 0; i < kExchanges && lost == 0; ++i) {
+    {
+      CxAutoLock guard(creator.GetChannelLock());
+      const unsigned header[2] = {sizeof(i), 64};
+      std::memcpy(creator.GetView(), header, sizeof(header));
+      std::memcpy(creator.GetView() + CxShareMemory::kHeaderSize, &i, sizeof(i));
+    }
+    creator.SignalPeer();
+    unsigned answer = 0;
+    if (creator.Wait(2000) != 1) {
+      lost = i + 1;
+    } else {
+      ASSERT_EQ(creator.Read(&answer, sizeof(answer)), sizeof(answer));
+      ASSERT_EQ(answer, i + 1);
+    }
+  }
+  stop = true;
+  answerer.join();
+  EXPECT_EQ(lost, 0u) << "the answer to exchange " << lost - 1 << " lost its signal";
 }
