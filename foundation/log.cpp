@@ -94,10 +94,15 @@ void EchoToDebugger(const char* text) {
   OutputDebugStringA(line);
 }
 
+constexpr DWORD kExitGraceMs = 200;  // Time threads still logging get to finish at exit.
+
 CLogWrapper* g_instance = nullptr;
 std::atomic<bool> g_instance_destroyed{false};
 
+// Ends the process-wide log at exit: threads still writing first get the grace, then no new
+// record reaches the log and it is freed, which closes and packs its files.
 void DestroyInstanceAtExit() {
+  Sleep(kExitGraceMs);
   CLogWrapper* instance = g_instance;
   g_instance = nullptr;
   g_instance_destroyed = true;
@@ -228,8 +233,15 @@ CLogWrapper::CLogWrapper(Settings settings, LogFileRegistry* registry)
 }
 
 CLogWrapper::~CLogWrapper() {
-  // A log of its own closes and packs its files now; the process-wide files close at exit.
-  own_registry_.reset();
+  // Waits for a record in progress; a record that comes later finds no file.
+  CxAutoLock guard(lock_);
+  enabled_ = false;
+  current_file_ = nullptr;
+  if (own_registry_) {
+    own_registry_.reset();
+  } else {
+    registry_->CloseAll();
+  }
 }
 
 unsigned long long CLogWrapper::Now() const { return settings_.clock(); }

@@ -98,11 +98,13 @@ class CLogWrapper {
     std::wstring cleanup_folder;
   };
 
-  // The process-wide log, created on first use; its files are closed and packed at exit.
-  // Returns null once it has been destroyed at exit.
+  // The process-wide log, created on first use. At exit, threads still logging get 200 ms to
+  // finish; then the log is destroyed, which closes and packs its files. Returns null once it
+  // has been destroyed.
   static CLogWrapper* Instance();
 
-  // A log of its own (tests): its files are closed and packed when it is destroyed.
+  // A log of its own (tests): its files are closed and packed when it is destroyed. Records
+  // must not be written to a log while it is destroyed.
   explicit CLogWrapper(Settings settings);
   virtual ~CLogWrapper();
 

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace foundation::log_internal {
@@ -161,11 +160,6 @@ namespace {
 
 LogFileRegistry* g_process_registry = nullptr;
 
-void CloseProcessRegistryAtExit() {
-  Sleep(200);  // Let threads that are still logging finish their records.
-  g_process_registry->CloseAll();
-}
-
 LocalTime SystemLocalTime() {
   SYSTEMTIME t;
   GetLocalTime(&t);
@@ -175,12 +169,9 @@ LocalTime SystemLocalTime() {
 }  // namespace
 
 LogFileRegistry* LogFileRegistry::Process() {
-  // Created with the process-wide log (first use of the log, no lock); never freed, so that a
-  // record written during exit finds it.
-  if (!g_process_registry) {
-    g_process_registry = new LogFileRegistry(&SystemLocalTime);
-    std::atexit(&CloseProcessRegistryAtExit);
-  }
+  // Created with the process-wide log (first use of the log, no lock); never freed. The log
+  // closes its files when it is freed at exit.
+  if (!g_process_registry) g_process_registry = new LogFileRegistry(&SystemLocalTime);
   return g_process_registry;
 }
 

@@ -80,8 +80,7 @@ class LogFileRegistry {
   // Flushes, closes and packs every file and forgets them.
   void CloseAll();
 
-  // The registry of the process-wide log: closes its files at process exit, after giving
-  // other threads 200 ms to finish their records.
+  // The registry of the process-wide log, never freed; the log closes its files at exit.
   static LogFileRegistry* Process();
 
  private:
