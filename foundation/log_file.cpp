@@ -78,11 +78,21 @@ void LogFile::Write(const LocalTime& time, unsigned long thread_id, const char* 
 }
 
 bool LogFile::WriteAt(unsigned offset, const char* data, unsigned length) {
-  // The offset travels with the write (one call instead of a seek and a write).
-  OVERLAPPED at{};
-  at.Offset = offset;
+  // A write at the handle's current position costs far less than one that carries its offset
+  // (under Wine about 1.5 µs against 40 µs), so the position is moved only when it is elsewhere.
+  if (offset != file_position_) {
+    LARGE_INTEGER to{};
+    to.QuadPart = offset;
+    if (!SetFilePointerEx(file_.Get(), to, nullptr, FILE_BEGIN)) {
+      file_position_ = kUnknownPosition;
+      return false;
+    }
+    file_position_ = offset;
+  }
   DWORD written = 0;
-  return WriteFile(file_.Get(), data, length, &written, &at) && written == length;
+  const bool ok = WriteFile(file_.Get(), data, length, &written, nullptr) && written == length;
+  file_position_ = ok ? offset + length : kUnknownPosition;
+  return ok;
 }
 
 void LogFile::Flush() {

@@ -47,13 +47,17 @@ class LogFile {
 
  private:
   void Flush();
+  // Writes |data| at |offset|, moving the handle's position there first when it is elsewhere.
   bool WriteAt(unsigned offset, const char* data, unsigned length);
+
+  static constexpr unsigned kUnknownPosition = 0xFFFFFFFFu;
 
   std::wstring path_;
   CxHandle file_;
   bool full_ = false;
   bool initialised_ = false;
   unsigned write_position_ = 0;  // Offset of the end marker: where the next flush starts.
+  unsigned file_position_ = 0;   // The handle's own position, or kUnknownPosition.
   unsigned size_limit_ = 0;
   unsigned records_per_flush_ = 1;
   std::vector<char> buffer_;  // Lines with "\n" ends; records per flush × 4096 + 70 (+1).
