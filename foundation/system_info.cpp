@@ -27,10 +27,15 @@ bool Is64BitWindows() {
 }
 
 bool GetNtVersionNumbers(unsigned long& major, unsigned long& minor, unsigned long& build) {
-  HMODULE ntdll = LoadLibraryW(L"ntdll.dll");
+  return GetNtVersionNumbersFrom(L"ntdll.dll", "RtlGetNtVersionNumbers", major, minor, build);
+}
+
+bool GetNtVersionNumbersFrom(const wchar_t* module, const char* function, unsigned long& major,
+                             unsigned long& minor, unsigned long& build) {
+  HMODULE ntdll = LoadLibraryW(module);
   if (!ntdll) return false;
   using RtlGetNtVersionNumbersFn = void(WINAPI*)(DWORD*, DWORD*, DWORD*);
-  auto get_numbers = Lookup<RtlGetNtVersionNumbersFn>(ntdll, "RtlGetNtVersionNumbers");
+  auto get_numbers = Lookup<RtlGetNtVersionNumbersFn>(ntdll, function);
   if (get_numbers) {
     DWORD major_version = 0, minor_version = 0, build_number = 0;
     get_numbers(&major_version, &minor_version, &build_number);

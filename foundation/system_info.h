@@ -9,3 +9,8 @@ bool Is64BitWindows();
 // ntdll's RtlGetNtVersionNumbers. Returns false, leaving the arguments unchanged, when ntdll
 // or the function is missing.
 bool GetNtVersionNumbers(unsigned long& major, unsigned long& minor, unsigned long& build);
+
+// The same through |function| of the library |module|, which must have the shape of
+// RtlGetNtVersionNumbers; false, leaving the arguments unchanged, when either is missing.
+bool GetNtVersionNumbersFrom(const wchar_t* module, const char* function, unsigned long& major,
+                             unsigned long& minor, unsigned long& build);

@@ -53,7 +53,15 @@ TEST(AppConfigTest, DefaultsOfAFreshRecord) {
   EXPECT_TRUE(config.camera_dev_id.empty() && config.picture_path.empty() &&
               config.GetMicDevName().empty() && config.GetSpeakerDevId().empty() &&
               config.live_resolution.empty() && config.version.empty());
-  EXPECT_EQ(GetAppConfig(), GetAppConfig());
+}
+
+TEST(AppConfigTest, ProcessRecordIsOneForEveryThread) {
+  StAppConfig* config = GetAppConfig();
+  ASSERT_NE(config, nullptr);
+  const int saved = config->speaker_volume;
+  std::thread([] { GetAppConfig()->speaker_volume = 37; }).join();
+  EXPECT_EQ(config->speaker_volume, 37);
+  config->speaker_volume = saved;
 }
 
 TEST(AppConfigTest, ResolutionIndexSetsTheVideoSize) {

@@ -9,42 +9,9 @@
 
 namespace {
 
-TEST(RecordsTest, FreshBeautyBlockHasTheDocumentedDefaults) {
-  const st_beauty beauty;
-  EXPECT_EQ(beauty.comprehensive + beauty.thin_face + beauty.big_eyes + beauty.rhinoplasty +
-                beauty.microdermabrasion + beauty.whitening,
-            0);
-  EXPECT_EQ(beauty.blur_level, 300);
-  EXPECT_EQ(beauty.key_color, 0xFF00FF00u);
-  EXPECT_FALSE(beauty.green_screen);
-  EXPECT_TRUE(beauty.no_effect);
-  EXPECT_FALSE(beauty.background_blur);
-  EXPECT_EQ(beauty.rotation + beauty.flip + beauty.mirror, 0);
-  EXPECT_TRUE(beauty.material_path.empty());
-  EXPECT_TRUE(beauty.video_path.empty());
-}
-
-TEST(RecordsTest, BeautyCopyKeepsBothVideoPaths) {
-  st_beauty beauty;
-  beauty.material_path = beauty.video_path = L"C:\\bg\\clip.mp4";
-  beauty.no_effect = false;
-  const st_beauty copy = beauty;
-  EXPECT_EQ(copy.material_path, L"C:\\bg\\clip.mp4");
-  EXPECT_EQ(copy.video_path, copy.material_path);
-  EXPECT_FALSE(copy.no_effect);
-}
-
 TEST(RecordsTest, CustomMaterialsAreEqualByPath) {
   EXPECT_EQ((StCustomMaterial{L"a.png", false}), (StCustomMaterial{L"a.png", true}));
   EXPECT_NE((StCustomMaterial{L"a.png", false}), (StCustomMaterial{L"b.png", false}));
-}
-
-TEST(RecordsTest, DeviceRecordStartsEmptyAndZero) {
-  const stDev_Info device;
-  EXPECT_TRUE(device.id.empty());
-  EXPECT_TRUE(device.name.empty());
-  EXPECT_EQ(device.width, 0);
-  EXPECT_EQ(device.height, 0);
 }
 
 TEST(RecordsTest, FrameRecordIsFourWordsInOrder) {

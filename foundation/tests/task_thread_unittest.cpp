@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "foundation/handle.h"
@@ -60,8 +61,17 @@ TEST(HubTest, PopTaskOnAnEmptyQueueGivesNothingAndClearsTheEvent) {
   EXPECT_EQ(WaitForSingleObject(thread.GetTaskEvent(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
 }
 
-TEST(HubTest, MessageBusIsTheHubsBusCast) {
-  EXPECT_EQ(&GetMessageBus(), &CxAdapter::Instance().GetBusCast());
+TEST(HubTest, ClientBusDeliversToSubscribersOfEveryThreadDuringTheCall) {
+  constexpr char kTopic[] = "event/id/ui/test/hub";
+  std::atomic<DWORD> ran_on{0};
+  CxUnsubscribe handle;
+  std::thread([&] {
+    handle = GetMessageBus().Subscribe(
+        kTopic, [&](ClsParamBase*, void*, const StBusParam&) { ran_on = GetCurrentThreadId(); });
+  }).join();
+  CxBus::Call(CxAdapter::Instance().GetBusCast(), kTopic);
+  EXPECT_EQ(ran_on.load(), GetCurrentThreadId());
+  handle();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -75,3 +75,18 @@ TEST(SystemInfoTest, VersionAndArchitecture) {
   // A 32-bit program on 64-bit Windows runs under WOW64; a 64-bit program needs 64-bit Windows.
   EXPECT_EQ(Is64BitWindows(), sizeof(void*) == 8 || wow64 != FALSE);
 }
+
+TEST(SystemInfoTest, MissingVersionFunctionOrLibraryLeavesTheNumbersAlone) {
+  const struct {
+    const wchar_t* module;
+    const char* function;
+  } cases[] = {{L"ntdll.dll", "RtlGetNtVersionNumbersMissing"},
+               {L"tarvo_missing_library.dll", "RtlGetNtVersionNumbers"}};
+  for (const auto& c : cases) {
+    unsigned long major = 7, minor = 8, build = 9;
+    EXPECT_FALSE(GetNtVersionNumbersFrom(c.module, c.function, major, minor, build)) << c.function;
+    EXPECT_EQ(major, 7ul);
+    EXPECT_EQ(minor, 8ul);
+    EXPECT_EQ(build, 9ul);
+  }
+}

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <string>
+#include <thread>
 
 #include "foundation/thread_testing.h"
 
@@ -153,11 +154,43 @@ TEST(ThreadTest, BodyExceptionStaysInsideTheThread) {
   EXPECT_EQ(thread.GetState(), CxThread::kJoined);
 }
 
-TEST(ThreadTest, ConditionWaitTimesOutNormally) {
+TEST(ThreadTest, ConditionWaitReleasesTheLockAndWakesOnSignal) {
   CxLock lock;
   CxCondition condition(lock);
-  CxAutoLock guard(lock);
-  EXPECT_NO_THROW(condition.Wait(10));
+  bool ready = false;  // Protected by |lock|.
+  std::thread signaller;
+  {
+    CxAutoLock guard(lock);
+    // The signaller needs the lock, so it gets through only while Wait has released it.
+    signaller = std::thread([&] {
+      CxAutoLock inner(lock);
+      ready = true;
+      condition.Signal();
+    });
+    const DWORD start = GetTickCount();
+    while (!ready && GetTickCount() - start < 10000) condition.Wait(10000);
+    EXPECT_TRUE(ready);
+  }
+  signaller.join();
+}
+
+TEST(ThreadTest, ConditionWaitTimesOutHoldingTheLockAgain) {
+  CxLock lock;
+  CxCondition condition(lock);
+  std::atomic<bool> taken{false};
+  std::thread other;
+  {
+    CxAutoLock guard(lock);
+    condition.Wait(20);  // Nobody signals: returns after the time-out.
+    other = std::thread([&] {
+      CxAutoLock inner(lock);
+      taken = true;
+    });
+    Sleep(100);
+    EXPECT_FALSE(taken.load()) << "the lock was not taken again after the time-out";
+  }
+  other.join();
+  EXPECT_TRUE(taken.load());
 }
 
 TEST(ThreadTest, ExceptionKeepsAtMost255Characters) {

@@ -33,29 +33,28 @@ std::atomic<int> g_cached_dpi{0};
 
 }  // namespace
 
-bool SetDpiAware() {
-  {
-    ScopedLibrary user32(L"User32.dll");
-    using SetContextFn = BOOL(WINAPI*)(HANDLE);
-    if (auto set_context = user32.Find<SetContextFn>("SetProcessDpiAwarenessContext")) {
-      // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE
-      if (set_context(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-3)))) return true;
-    }
+bool SetDpiAware(const DpiAwarenessCalls& calls) {
+  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE
+  if (calls.set_context && calls.set_context(reinterpret_cast<void*>(static_cast<INT_PTR>(-3)))) {
+    return true;
   }
-  {
-    ScopedLibrary user32(L"user32.dll");
-    using SetAwareFn = BOOL(WINAPI*)();
-    if (auto set_aware = user32.Find<SetAwareFn>("SetProcessDPIAware")) {
-      if (set_aware()) return true;
-    }
-  }
-  ScopedLibrary shcore(L"Shcore.dll");
-  using SetAwarenessFn = HRESULT(WINAPI*)(int);
-  if (auto set_awareness = shcore.Find<SetAwarenessFn>("SetProcessDpiAwareness")) {
-    set_awareness(kPerMonitorAware);  // counts as success whatever it answers
+  if (calls.set_aware && calls.set_aware()) return true;
+  if (calls.set_awareness) {
+    calls.set_awareness(kPerMonitorAware);  // counts as success whatever it answers
     return true;
   }
   return false;
+}
+
+bool SetDpiAware() {
+  // Each library stays loaded while its call may be made.
+  ScopedLibrary user32(L"User32.dll");
+  ScopedLibrary shcore(L"Shcore.dll");
+  DpiAwarenessCalls calls;
+  calls.set_context = user32.Find<decltype(calls.set_context)>("SetProcessDpiAwarenessContext");
+  calls.set_aware = user32.Find<decltype(calls.set_aware)>("SetProcessDPIAware");
+  calls.set_awareness = shcore.Find<decltype(calls.set_awareness)>("SetProcessDpiAwareness");
+  return SetDpiAware(calls);
 }
 
 double GetDpi() {

@@ -115,14 +115,6 @@ class LibraryEnvironment : public ::testing::Environment {
 [[maybe_unused]] ::testing::Environment* const g_environment =
     ::testing::AddGlobalTestEnvironment(new LibraryEnvironment);
 
-TEST(CCefWebBrowserUITest, LayoutClassName) {
-  BrowserWindow window;
-  EXPECT_EQ(window.control->GetInterface(L"CefWebkit"), window.control);
-  EXPECT_EQ(window.control->GetInterface(L"Control"), window.control);
-  EXPECT_EQ(window.control->GetInterface(L"Button"), nullptr);
-  EXPECT_STREQ(window.control->GetClass(), L"CCefWebBrowserUI");
-}
-
 TEST(CCefWebBrowserUITest, FirstLoadCreatesTheBrowserLaterLoadsNavigate) {
   BrowserWindow window;
   CCefWebBrowserUI* control = window.control;

@@ -5,6 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "foundation/log.h"
+
 TEST(SystemInfo, OsVersionTextNamesEachKnownVersion) {
   const struct {
     unsigned major, minor;
@@ -59,11 +67,77 @@ TEST(SystemInfo, MachineFactsAreFilledIn) {
   EXPECT_EQ(GetModuleFilePath().rfind(GetModuleDir() + L"\\", 0), 0u);
 }
 
-TEST(SystemInfo, DpiScaleFollowsTheCachedDpi) {
-  EXPECT_TRUE(SetDpiAware());
-  const int cached = GetCachedDpi();
-  EXPECT_GE(cached, 96);
-  EXPECT_EQ(GetCachedDpi(), cached);
-  EXPECT_FLOAT_EQ(GetDpiScale(), cached / 96.0f);
-  EXPECT_GE(GetDpi(), 72.0);
+TEST(SystemInfo, BaseInfoWritesTheVersionAndMachineRecordsToTheLog) {
+  WriteBaseInfoToLog(reinterpret_cast<const void*>(0x1234));
+  std::ifstream in(CLogWrapper::Instance()->GetLogPath().c_str(), std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+
+  const FileVersionInfo client(GetModuleDir() + L"\\TarvoLive.exe");
+  EXPECT_NE(text.find("][INFO][WriteBaseInfoToLog:"), std::string::npos) << text;
+  EXPECT_NE(text.find("][version = " + client.Version() + ", buildNo = " + client.BuildStamp() +
+                      ", hWnd = 4660]\r\n"),
+            std::string::npos)
+      << text;
+  const std::string machine = "][Env, cpu=" + GetCpuBrandText() + ", os=" + GetOsVersionText() +
+                              ", total memory(MB)=" + std::to_string(GetMemoryInfo().total_mb) +
+                              ", available memory(MB)=";
+  const size_t at = text.find(machine);
+  ASSERT_NE(at, std::string::npos) << text;
+  const size_t end = text.find("]\r\n", at + machine.size());
+  ASSERT_NE(end, std::string::npos);
+  const std::string available = text.substr(at + machine.size(), end - at - machine.size());
+  EXPECT_FALSE(available.empty());
+  EXPECT_EQ(available.find_first_not_of("0123456789"), std::string::npos) << available;
+}
+
+namespace {
+
+// Records the awareness calls SetDpiAware makes, with their arguments.
+std::vector<std::string> g_dpi_calls;
+bool g_context_succeeds = false;
+bool g_aware_succeeds = false;
+
+int __stdcall FakeSetContext(void* context) {
+  g_dpi_calls.push_back("context " + std::to_string(reinterpret_cast<intptr_t>(context)));
+  return g_context_succeeds;
+}
+int __stdcall FakeSetAware() {
+  g_dpi_calls.push_back("aware");
+  return g_aware_succeeds;
+}
+long __stdcall FakeSetAwareness(int awareness) {
+  g_dpi_calls.push_back("awareness " + std::to_string(awareness));
+  return E_ACCESSDENIED;
+}
+
+}  // namespace
+
+TEST(SystemInfo, DpiAwarenessUsesTheNewestCallThatWorksAndNoOlderOne) {
+  const struct {
+    bool context, aware, awareness;  // Which calls exist.
+    bool context_succeeds, aware_succeeds;
+    std::vector<std::string> calls;
+    bool result;
+  } cases[] = {
+      {true, true, true, true, true, {"context -3"}, true},
+      {true, true, true, false, true, {"context -3", "aware"}, true},
+      {false, true, true, false, true, {"aware"}, true},
+      {true, true, true, false, false, {"context -3", "aware", "awareness 2"}, true},
+      {false, false, true, false, false, {"awareness 2"}, true},
+      {true, true, false, false, false, {"context -3", "aware"}, false},
+      {false, false, false, false, false, {}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.calls));
+    DpiAwarenessCalls calls;
+    if (c.context) calls.set_context = &FakeSetContext;
+    if (c.aware) calls.set_aware = &FakeSetAware;
+    if (c.awareness) calls.set_awareness = &FakeSetAwareness;
+    g_context_succeeds = c.context_succeeds;
+    g_aware_succeeds = c.aware_succeeds;
+    g_dpi_calls.clear();
+    EXPECT_EQ(SetDpiAware(calls), c.result);
+    EXPECT_EQ(g_dpi_calls, c.calls);
+  }
+  EXPECT_TRUE(SetDpiAware());  // This system offers at least one of them.
 }
