@@ -338,6 +338,17 @@ bool AvFileDecode::OpenStream(Stream* stream, int media_type) {
   const std::string shown = WideToCodePage(path_, CP_ACP);
   const AVCodec* codec = nullptr;
   int index = av_find_best_stream(input_, type, -1, -1, &codec, 0);
+  if (index == AVERROR_DECODER_NOT_FOUND) {
+    // The stream is there, but this build has no decoder for it: say so, never play the file
+    // silent (or blank) without a word.
+    const int undecodable = av_find_best_stream(input_, type, -1, -1, nullptr, 0);
+    const char* codec_name =
+        undecodable >= 0 ? avcodec_get_name(input_->streams[undecodable]->codecpar->codec_id)
+                         : "unknown";
+    AvLog("The %s stream (%s) cannot be decoded: %s", type_name, codec_name,
+          type == AVMEDIA_TYPE_AUDIO ? "no sound from this file" : "no pictures from this file");
+    return false;
+  }
   if (index < 0) {
     AvLog("Could not find %s stream in input file '%s' ", type_name, shown.c_str());
     return false;

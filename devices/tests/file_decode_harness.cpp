@@ -78,9 +78,10 @@ void TestPlayer::StartPulling(int interval_ms) {
       const bool paused = engine_->IsPaused();
       std::fill(buffer.begin(), buffer.end(), 0x5A);
       engine_->PullAudio(buffer.data(), static_cast<unsigned>(buffer.size()));
-      if (paused && engine_->IsPaused()) {
-        for (uint8_t b : buffer) non_silent_paused_ += b != 0;
-      }
+      long long non_silent = 0;
+      for (uint8_t b : buffer) non_silent += b != 0;
+      non_silent_ += non_silent;
+      if (paused && engine_->IsPaused()) non_silent_paused_ += non_silent;
       if (interval_ms > 0) {
         Sleep(interval_ms);
       } else {
@@ -176,6 +177,44 @@ void TestPlayer::OnAvFileDecodeFinished(AvFileDecodeEngine*, bool manual, int co
 
 void TestPlayer::OnAvFileDecodeStateChanged(AvFileDecodeEngine*, int state, int code) {
   notices_.push_back({3, state, code});
+}
+
+// OutputDebugStringA raises DBG_PRINTEXCEPTION_C with the text's length and address; a
+// vectored handler sees it first and lets it go on to the debugger (or nowhere).
+namespace {
+std::mutex g_capture_mutex;
+std::string* g_captured = nullptr;  // Protected by |g_capture_mutex|.
+
+LONG CALLBACK CaptureDebugOutput(EXCEPTION_POINTERS* pointers) {
+  const EXCEPTION_RECORD* record = pointers->ExceptionRecord;
+  if (record->ExceptionCode == DBG_PRINTEXCEPTION_C && record->NumberParameters >= 2) {
+    const char* text = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
+    const size_t length = static_cast<size_t>(record->ExceptionInformation[0]);
+    std::lock_guard<std::mutex> lock(g_capture_mutex);
+    if (g_captured && text && length > 0) g_captured->append(text, length - 1);
+  }
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+}  // namespace
+
+DebugOutputCapture::DebugOutputCapture() {
+  {
+    std::lock_guard<std::mutex> lock(g_capture_mutex);
+    g_captured = new std::string;
+  }
+  handler_ = AddVectoredExceptionHandler(1, CaptureDebugOutput);
+}
+
+DebugOutputCapture::~DebugOutputCapture() {
+  RemoveVectoredExceptionHandler(handler_);
+  std::lock_guard<std::mutex> lock(g_capture_mutex);
+  delete g_captured;
+  g_captured = nullptr;
+}
+
+std::string DebugOutputCapture::Text() {
+  std::lock_guard<std::mutex> lock(g_capture_mutex);
+  return g_captured ? *g_captured : std::string();
 }
 
 }  // namespace morlun_test

@@ -51,6 +51,8 @@ class TestPlayer : public IAVFrame, public AvFileDecodeSink {
   void StopPulling();
   // Bytes that were not zero in pulls made while the engine said it was paused.
   long long NonSilentWhilePaused() const { return non_silent_paused_.load(); }
+  // Bytes that were not zero in all pulls so far.
+  long long NonSilentPulled() const { return non_silent_.load(); }
 
   // Pumps messages until `done` is true or the time-out passes; returns `done`.
   bool PumpUntil(const std::function<bool()>& done, int timeout_ms);
@@ -84,6 +86,23 @@ class TestPlayer : public IAVFrame, public AvFileDecodeSink {
   std::thread puller_;
   std::atomic<bool> pulling_{false};
   std::atomic<long long> non_silent_paused_{0};
+  std::atomic<long long> non_silent_{0};
+};
+
+// Collects what this process sends to the debugger output (the engine's log lines) while it
+// lives. One at a time.
+class DebugOutputCapture {
+ public:
+  DebugOutputCapture();
+  ~DebugOutputCapture();
+  DebugOutputCapture(const DebugOutputCapture&) = delete;
+  DebugOutputCapture& operator=(const DebugOutputCapture&) = delete;
+
+  std::string Text();
+  bool Contains(const std::string& text) { return Text().find(text) != std::string::npos; }
+
+ private:
+  void* handler_;
 };
 
 }  // namespace morlun_test

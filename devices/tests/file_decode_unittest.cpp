@@ -105,17 +105,24 @@ TEST(FileDecodeOpenTest, ResetReportsAFileThatWentAway) {
 // ---------------------------------------------------------------------------------------------
 // Playing every frame
 
-class FileDecodeEveryFrameTest : public ::testing::TestWithParam<const char*> {};
+// A file of a format people bring, and whether it has sound this build decodes.
+struct FormatCase {
+  const char* file;
+  bool sound;
+};
+
+class FileDecodeEveryFrameTest : public ::testing::TestWithParam<FormatCase> {};
 
 TEST_P(FileDecodeEveryFrameTest, EveryFrameArrivesOnceInOrder) {
-  const std::string name = GetParam();
+  const std::string name = GetParam().file;
   const int expected = HostFrameCount(name);
   ASSERT_GT(expected, 0);
   TestPlayer player;
   player.Configure(320, 240, 1);
-  // The duration scan (AVI only) must leave the file at its start.
+  // The duration scan (AVI and ASF only) must leave the file at its start.
   ASSERT_TRUE(player.OpenAndStart(name, true));
   EXPECT_NEAR(player.engine()->GetDuration(), expected / 25.0, 0.1);
+  EXPECT_EQ(player.engine()->HasAudio(), GetParam().sound);
   player.StartPulling(0);
   EXPECT_EQ(player.WaitFinished(kPlayTimeoutMs), 10);
   player.StopPulling();
@@ -123,6 +130,10 @@ TEST_P(FileDecodeEveryFrameTest, EveryFrameArrivesOnceInOrder) {
   const std::vector<int> frames = player.Frames();
   EXPECT_EQ(static_cast<int>(frames.size()), expected);
   EXPECT_TRUE(InOrderFrom(frames, 0));
+  // The sound was played, not silence in its place.
+  if (GetParam().sound) {
+    EXPECT_GT(player.NonSilentPulled(), 48000);
+  }
   int width = 0, height = 0, size = 0;
   player.LastFrameSize(&width, &height, &size);
   EXPECT_EQ(width, 320);
@@ -137,8 +148,45 @@ TEST_P(FileDecodeEveryFrameTest, EveryFrameArrivesOnceInOrder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Containers, FileDecodeEveryFrameTest,
-                         ::testing::Values("morlun_h264_aac.mp4", "morlun_hevc_flac.mkv",
-                                           "morlun_mpeg4_mp3.avi", "morlun_video_only.mp4"));
+                         ::testing::Values(FormatCase{"morlun_h264_aac.mp4", true},
+                                           FormatCase{"morlun_hevc_flac.mkv", true},
+                                           FormatCase{"morlun_mpeg4_mp3.avi", true},
+                                           FormatCase{"morlun_video_only.mp4", false},
+                                           FormatCase{"morlun_wmv2_wma.wmv", true},
+                                           FormatCase{"morlun_h264_aac.ts", true},
+                                           FormatCase{"morlun_h264_ac3.mp4", true},
+                                           FormatCase{"morlun_flv_nellymoser.flv", false}),
+                         [](const ::testing::TestParamInfo<FormatCase>& info) {
+                           std::string name = info.param.file;
+                           for (char& ch : name) {
+                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                           }
+                           return name;
+                         });
+
+// A file whose sound this build cannot decode plays its pictures (above) and says so in the log;
+// with nothing else in it, it is refused and the log says why.
+TEST(FileDecodePlayTest, SoundThatCannotBeDecodedIsReported) {
+  struct Case {
+    const char* file;
+    int open_code;
+  } cases[] = {{"morlun_flv_nellymoser.flv", 0}, {"morlun_nellymoser_only.flv", 3}};
+  for (const Case& c : cases) {
+    morlun_test::DebugOutputCapture log;
+    TestPlayer player;
+    player.Configure(320, 240, 1);
+    EXPECT_EQ(player.engine()->OpenFile(DataPath(c.file).c_str(), false), c.open_code) << c.file;
+    EXPECT_EQ(player.engine()->HasVideo(), c.open_code == 0) << c.file;
+    EXPECT_FALSE(player.engine()->HasAudio()) << c.file;
+    EXPECT_TRUE(
+        log.Contains("The audio stream (nellymoser) cannot be decoded: no sound from "
+                     "this file"))
+        << c.file << "\n"
+        << log.Text();
+    EXPECT_FALSE(log.Contains("Could not find audio stream in input file")) << c.file << "\n"
+                                                                            << log.Text();
+  }
+}
 
 TEST(FileDecodePlayTest, TruncatedFilePlaysWhatItHasAndFinishes) {
   TestPlayer player;
