@@ -36,6 +36,9 @@ constexpr int kPreRollRecords = 50;
 constexpr int kPacketWaitMs = 500;
 constexpr int kGateWaitMs = 250;
 
+// The engine whose pacing thread this is (null on other threads).
+thread_local const AvFileDecode* t_delivering_engine = nullptr;
+
 std::string WideToCodePage(const std::wstring& text, UINT code_page) {
   if (text.empty()) return std::string();
   int size = WideCharToMultiByte(code_page, 0, text.c_str(), static_cast<int>(text.size()), nullptr,
@@ -66,7 +69,7 @@ AvFileDecode::AvFileDecode(IAVFrame* receiver) : receiver_(receiver), window_(th
 AvFileDecode::~AvFileDecode() {
   // Nothing reaches the sink from here on, also what is still queued in the window.
   window_.Detach();
-  CxAutoLock lock(file_lock_);
+  std::lock_guard<std::recursive_mutex> lock(file_lock_);
   StopAllThreads();
   CloseDecodersAndInput();
   retired_pacing_thread_.reset();
@@ -145,13 +148,38 @@ void AvFileDecode::SetMaxVideoSize(int width, int height) {
 }
 
 bool AvFileDecode::HasFile() {
-  CxAutoLock lock(file_lock_);
+  CxAutoLock lock(path_lock_);
   return !path_.empty();
 }
 
 const wchar_t* AvFileDecode::GetFilePath() {
-  CxAutoLock lock(file_lock_);
+  CxAutoLock lock(path_lock_);
   return path_.c_str();
+}
+
+std::string AvFileDecode::ShownPath() {
+  CxAutoLock lock(path_lock_);
+  return WideToCodePage(path_, CP_ACP);
+}
+
+std::unique_lock<std::recursive_mutex> AvFileDecode::LockFile(const char* operation) {
+  std::unique_lock<std::recursive_mutex> lock(file_lock_, std::defer_lock);
+  if (t_delivering_engine != this) {
+    lock.lock();
+    return lock;
+  }
+  // A receiver's call from inside OnVideoFrame. Whoever stops this thread holds the lock until
+  // the thread returns, so the call must not wait for it then.
+  CxThread* self = CxThread::CurrentThreadObject();
+  while (!lock.try_lock()) {
+    if (self && self->GetQuit()) {
+      AvLog("FileDecode %s given up: playback is being stopped by another call, pInst = %08x",
+            operation, static_cast<unsigned>(reinterpret_cast<uintptr_t>(this)));
+      return lock;
+    }
+    Sleep(1);
+  }
+  return lock;
 }
 
 void AvFileDecode::SetLoopCount(int count) { loop_count_.store(count < 0 ? 0 : count); }
@@ -234,7 +262,8 @@ void AvFileDecode::SetVideoOutput(int pixelCode, int width, int height, double f
 // Opening and closing
 
 int AvFileDecode::OpenFile(const wchar_t* path, bool preReadDuration) {
-  CxAutoLock lock(file_lock_);
+  const std::unique_lock<std::recursive_mutex> lock = LockFile("OpenFile");
+  if (!lock.owns_lock()) return kAvFileDecodeErrorOpenInput;
   const std::wstring new_path = path ? path : L"";
   const unsigned self = static_cast<unsigned>(reinterpret_cast<uintptr_t>(this));
   AvLog("FileDecode OpenFile = (%s), pInst = %08x", WideToCodePage(new_path, CP_ACP).c_str(), self);
@@ -245,7 +274,10 @@ int AvFileDecode::OpenFile(const wchar_t* path, bool preReadDuration) {
   StopAllThreads();
   CloseDecodersAndInput();
   paused_.store(false);
-  path_ = new_path;
+  {
+    CxAutoLock path_lock(path_lock_);
+    path_ = new_path;
+  }
   src_sample_format_.store(-1);
   src_channel_mask_.store(0);
   src_sample_rate_.store(0);
@@ -509,12 +541,16 @@ void AvFileDecode::MeasureRealDuration() {
 }
 
 void AvFileDecode::CloseFile() {
-  CxAutoLock lock(file_lock_);
+  const std::unique_lock<std::recursive_mutex> lock = LockFile("CloseFile");
+  if (!lock.owns_lock()) return;
   const unsigned self = static_cast<unsigned>(reinterpret_cast<uintptr_t>(this));
   AvLog("FileDecode CloseFile = (%s), pInst = %08x", WideToCodePage(path_, CP_ACP).c_str(), self);
   StopAllThreads();
   CloseDecodersAndInput();
-  path_.clear();
+  {
+    CxAutoLock path_lock(path_lock_);
+    path_.clear();
+  }
   AvLog("FileDecode CloseFile Success, errorCode = [%d], pInst = %08x", error_code_.load(), self);
 }
 
@@ -591,6 +627,12 @@ void AvFileDecode::StopAllThreads() {
   audio_.running.store(false);
   video_.running.store(false);
   pacing_running_.store(false);
+  // Every thread learns it is being stopped before any is waited for: a pacing thread inside
+  // the receiver then gives up a call that needs file_lock_ (see LockFile).
+  for (std::unique_ptr<CxTaskThread>* slot :
+       {&demux_thread_, &audio_.thread, &video_.thread, &pacing_thread_}) {
+    if (*slot) (*slot)->SetQuit(true);
+  }
   demux_wake_.Notify();
   audio_.packets.Wake();
   video_.packets.Wake();
@@ -605,7 +647,6 @@ void AvFileDecode::StopAllThreads() {
       retired_pacing_thread_ = std::move(*slot);
       continue;
     }
-    (*slot)->SetQuit(true);
     (*slot)->Join();
     slot->reset();
   }
@@ -627,7 +668,8 @@ void AvFileDecode::StopAllThreads() {
 }
 
 bool AvFileDecode::Reset() {
-  CxAutoLock lock(file_lock_);
+  const std::unique_lock<std::recursive_mutex> lock = LockFile("Reset");
+  if (!lock.owns_lock()) return false;
   const unsigned self = static_cast<unsigned>(reinterpret_cast<uintptr_t>(this));
   AvLog("FileDecode Reset = (%s), pInst = %08x", WideToCodePage(path_, CP_ACP).c_str(), self);
   PostState(kAvFileDecodeStateRunTry, 0);
@@ -674,7 +716,8 @@ bool AvFileDecode::Reset() {
 }
 
 void AvFileDecode::Finish() {
-  CxAutoLock lock(file_lock_);
+  const std::unique_lock<std::recursive_mutex> lock = LockFile("Finish");
+  if (!lock.owns_lock()) return;
   AvLog("FileDecode Finish = (%s), pInst = %08x", WideToCodePage(path_, CP_ACP).c_str(),
         static_cast<unsigned>(reinterpret_cast<uintptr_t>(this)));
   PostState(kAvFileDecodeStateFinishTry, 0);
@@ -716,15 +759,13 @@ bool AvFileDecode::IsActive() {
 }
 
 void AvFileDecode::Pause() {
-  CxAutoLock lock(file_lock_);
-  AvLog("FileDecode Pause = (%s), pInst = %08x", WideToCodePage(path_, CP_ACP).c_str(),
+  AvLog("FileDecode Pause = (%s), pInst = %08x", ShownPath().c_str(),
         static_cast<unsigned>(reinterpret_cast<uintptr_t>(this)));
   paused_.store(true);
 }
 
 void AvFileDecode::Resume() {
-  CxAutoLock lock(file_lock_);
-  AvLog("FileDecode Resume = (%s), pInst = %08x", WideToCodePage(path_, CP_ACP).c_str(),
+  AvLog("FileDecode Resume = (%s), pInst = %08x", ShownPath().c_str(),
         static_cast<unsigned>(reinterpret_cast<uintptr_t>(this)));
   paused_.store(false);
 }
@@ -1224,10 +1265,14 @@ void AvFileDecode::PullAudio(uint8_t* dst, unsigned len) {
 }
 
 void AvFileDecode::PacingLoop() {
+  t_delivering_engine = this;
+  // A pacing thread that stopped playback from inside the receiver may see a new one started
+  // (by the same receiver call): its own quit flag ends it then.
+  CxThread* self = CxThread::CurrentThreadObject();
   DWORD last_shown_tick = 0;
   int64_t last_shown_wall = 0;
   bool shown_any = false;
-  while (pacing_running_.load()) {
+  while (pacing_running_.load() && !(self && self->GetQuit())) {
     if (paused_.load()) {
       // Pictures stop too, also for a file without audio; the wait restarts on resume.
       Sleep(10);

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "devices/av_file_decode_engine.h"
@@ -27,16 +28,20 @@ struct SwsContext;
 // milliseconds, whatever the speed.
 //
 // Locks, always taken in this order (a thread holding one never takes an earlier one):
-//   file_lock_     - open, close, reset, finish, pause, resume, the path;
+//   file_lock_     - open, close, reset, finish: the operations that start and stop threads;
 //   control_lock_  - requests (seek target, steps, speed) and the end of playback;
 //   audio_.decoder_lock, video_.decoder_lock - each decoder and what it produces (the seek
 //                    serial it checks, the scaler, the source format the graphs read);
 //   audio_.filter_lock, video_.filter_lock   - each filter graph;
-//   the queues' own mutexes (leaves).
+//   path_lock_, the queues' own mutexes (leaves).
 // A seek takes all four stream locks, so no decode thread is inside a decoder or a graph while
 // they are flushed, freed and rebuilt. The decode threads hold their decoder lock, then their
-// filter lock, while they decode a packet. Threads are only stopped (joined) while holding
-// file_lock_, which no engine thread takes.
+// filter lock, while they decode a packet.
+// Threads are only stopped (joined) while holding file_lock_. No engine thread takes it, but
+// the receiver may call the engine from inside OnVideoFrame, on the pacing thread: the read
+// operations, Pause and Resume take only leaves, and an operation that needs file_lock_ gives
+// up there when the pacing thread is being stopped (see LockFile), as its stopper holds the
+// lock until that thread returns.
 class AvFileDecode final : public AvFileDecodeEngine, public AvMsgRecv {
  public:
   // Creates the notification window on the calling thread.
@@ -115,6 +120,13 @@ class AvFileDecode final : public AvFileDecodeEngine, public AvMsgRecv {
     bool anchor_set = false;    // Protected by |filter_lock|.
   };
 
+  // Takes file_lock_ for `operation`. On the pacing thread (a receiver's call from inside
+  // OnVideoFrame) it gives up, logged, when that thread is being stopped; the returned lock
+  // then owns nothing and the caller does nothing.
+  std::unique_lock<std::recursive_mutex> LockFile(const char* operation);
+  // The path in the code page shown in the log; takes path_lock_.
+  std::string ShownPath();
+
   // Lifecycle (file_lock_ held).
   void StopAllThreads();
   void StartThread(std::unique_ptr<CxTaskThread>* slot, void (AvFileDecode::*body)(),
@@ -168,14 +180,16 @@ class AvFileDecode final : public AvFileDecodeEngine, public AvMsgRecv {
   morlun::RecordQueue<morlun::AudioRecord> audio_frames_{&demux_wake_};
   morlun::RecordQueue<morlun::VideoRecord> video_frames_{&demux_wake_};
 
-  CxLock file_lock_;     // See the class comment.
-  CxLock control_lock_;  // See the class comment.
+  std::recursive_mutex file_lock_;  // See the class comment.
+  CxLock control_lock_;             // See the class comment.
+  CxLock path_lock_;                // Guards |path_| for readers without file_lock_.
 
   IAVFrame* receiver_;  // Not owned.
   std::atomic<AvFileDecodeSink*> sink_{nullptr};
   AvMsgWindow window_;
 
-  // Protected by |file_lock_|; the demux thread uses the input while it runs.
+  // Protected by |file_lock_|; the demux thread uses the input while it runs. |path_| is
+  // written with path_lock_ held too, so readers may take only that one.
   std::wstring path_;
   AVFormatContext* input_ = nullptr;
   double origin_ms_ = 0;         // File time 0 in the container's clock.

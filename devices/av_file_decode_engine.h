@@ -81,6 +81,9 @@ class IAVFrame {
   virtual ~IAVFrame() = default;
   // One I420 picture (Y plane, then U, then V, rows packed): `size` = width * height * 3 / 2
   // bytes, valid only during the call. Width and height are even.
+  // The receiver may call the engine from here. OpenFile, CloseFile, Reset and Finish called
+  // from here while another thread stops playback (those four, or destroy) do nothing: they
+  // log it and return 2, false or nothing.
   virtual void OnVideoFrame(int width, int height, const uint8_t* data, int size) = 0;
   // Never called by the engine; implement it with an empty body.
   virtual void OnVideoFrameUnused() = 0;

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "devices/tests/file_decode_harness.h"
@@ -568,6 +569,113 @@ TEST(FileDecodeControlTest, DestroyWhilePlayingFromAnotherThread) {
   const size_t notices = player.notices().size();
   player.PumpFor(200);  // The window goes away on this thread; nothing more is delivered.
   EXPECT_EQ(player.notices().size(), notices);
+}
+
+// Runs `calls` on a thread of its own while this thread pumps messages. Calls that wait for each
+// other never return: the process then ends with the failure shown, rather than hang.
+static void RunOnAnotherThread(TestPlayer* player, const std::function<void()>& calls) {
+  std::atomic<bool> done{false};
+  std::thread caller([&] {
+    calls();
+    done = true;
+  });
+  if (!player->PumpUntil([&] { return done.load(); }, 60000)) {
+    ADD_FAILURE() << "the engine's calls did not return within 60 s: they wait for each other";
+    std::fflush(stdout);
+    TerminateProcess(GetCurrentProcess(), 3);
+  }
+  caller.join();
+}
+
+// Waits until `count` more pictures have arrived; false after 5 s.
+static bool WaitForPictures(TestPlayer* player, int count) {
+  const int target = player->FrameCount() + count;
+  for (int i = 0; i < 1000 && player->FrameCount() < target; ++i) Sleep(5);
+  return player->FrameCount() >= target;
+}
+
+// A receiver may call the engine from inside OnVideoFrame: every read operation (and pause and
+// resume) returns while another thread opens, resets, finishes, closes and destroys the engine.
+TEST(FileDecodeControlTest, ReceiverCallsTheEngineWhileAnotherThreadStopsIt) {
+  TestPlayer player;
+  player.Configure(320, 240, 0);
+  AvFileDecodeEngine* engine = player.engine();
+  std::atomic<int> reads{0};
+  const std::function<void()> read_operations[] = {
+      [&] { reads += engine->HasFile(); },
+      [&] { reads += engine->GetFilePath() != nullptr; },
+      [&] { engine->Pause(); },
+      [&] { engine->Resume(); },
+      [&] { reads += !engine->IsPaused(); },
+      [&] { reads += engine->IsActive(); },
+      [&] { reads += engine->HasVideo(); },
+      [&] { reads += engine->GetStreamTime() >= 0; },
+      [&] { reads += engine->GetDuration() > 0; },
+      [&] { reads += engine->GetSourceWidth() == 320; },
+  };
+  // Spread over the picture's time, so that a stop meets each of them.
+  player.SetFrameHook([&](int) {
+    for (const auto& read : read_operations) {
+      Sleep(2);
+      read();
+    }
+  });
+  const std::wstring path = DataPath("morlun_video_only.mp4");
+  int started = 0, attempts = 0;
+  auto start = [&] {
+    ++attempts;
+    started += engine->OpenFile(path.c_str(), false) == 0 && engine->Reset() &&
+               WaitForPictures(&player, 2);
+  };
+  player.ReleaseEngine();
+  RunOnAnotherThread(&player, [&] {
+    for (int round = 0; round < 3; ++round) {
+      start();
+      engine->CloseFile();
+      start();
+      engine->Finish();
+      start();
+      engine->Reset();
+      started += WaitForPictures(&player, 2);
+      ++attempts;
+      start();  // Opened again while playing.
+    }
+    start();
+    Av_DestroyFileDecodeEngine(engine);
+  });
+  EXPECT_EQ(started, attempts);
+  EXPECT_GT(reads.load(), 0);
+}
+
+// A receiver that stops playback from inside OnVideoFrame while another thread stops it too:
+// neither waits for the other.
+TEST(FileDecodeControlTest, ReceiverAndAnotherThreadStopPlaybackTogether) {
+  TestPlayer player;
+  player.Configure(320, 240, 0);
+  AvFileDecodeEngine* engine = player.engine();
+  std::atomic<int> stops{0};
+  player.SetFrameHook([&](int number) {
+    Sleep(10);
+    if (number % 2) {
+      engine->Finish();
+    } else {
+      engine->CloseFile();
+    }
+    ++stops;
+  });
+  const std::wstring path = DataPath("morlun_video_only.mp4");
+  RunOnAnotherThread(&player, [&] {
+    for (int round = 0; round < 20; ++round) {
+      if (engine->OpenFile(path.c_str(), false) != 0 || !engine->Reset()) continue;
+      Sleep(5 + 7 * (round % 5));
+      if (round % 2) {
+        engine->Finish();
+      } else {
+        engine->CloseFile();
+      }
+    }
+  });
+  EXPECT_GT(stops.load(), 0);
 }
 
 TEST(FileDecodeControlTest, NullSinkDropsQueuedNotifications) {
