@@ -124,7 +124,13 @@ void AvFileDecode::UpdateProgress(int64_t position_ms) {
   PostProgress(value);
 }
 
-int64_t AvFileDecode::PositionMs() const { return std::max<int64_t>(position_ms_.load(), 0); }
+int64_t AvFileDecode::ClampToDuration(int64_t ms) const {
+  const double duration = duration_.load();
+  if (duration > 0) ms = std::min(ms, static_cast<int64_t>(std::floor(duration * 1000.0)));
+  return std::max<int64_t>(ms, 0);
+}
+
+int64_t AvFileDecode::PositionMs() const { return ClampToDuration(position_ms_.load()); }
 
 int64_t AvFileDecode::ViewMs(bool next) const {
   const int64_t shown = (next ? next_video_ms_ : shown_video_ms_).load();
@@ -833,6 +839,8 @@ bool AvFileDecode::ServeControlRequest() {
 }
 
 void AvFileDecode::SeekTo(int64_t target_ms) {
+  // A step past the end goes to the end: the file then plays out.
+  target_ms = ClampToDuration(target_ms);
   CxAutoLock audio_decoder(audio_.decoder_lock);
   CxAutoLock video_decoder(video_.decoder_lock);
   CxAutoLock audio_filter(audio_.filter_lock);

@@ -145,8 +145,9 @@ class AvFileDecode final : public AvFileDecodeEngine, public AvMsgRecv {
   int BuildAudioGraphLocked();
   int BuildVideoGraphLocked();
 
-  // Seeks to `target_ms` of file time: flushes decoders, queues and graphs, rebuilds the
-  // graphs and seeks the input. control_lock_ held; takes the stream locks.
+  // Seeks to `target_ms` of file time (bounded by the duration when it is known): flushes
+  // decoders, queues and graphs, rebuilds the graphs and seeks the input. control_lock_ held;
+  // takes the stream locks.
   void SeekTo(int64_t target_ms);
   bool ServeControlRequest();  // Demux thread.
   void EndOfPlayback(int code, bool manual_seek, bool manual_finish);
@@ -154,6 +155,8 @@ class AvFileDecode final : public AvFileDecodeEngine, public AvMsgRecv {
   void PostState(int state, int error);
   void UpdateProgress(int64_t position_ms);
   void PostProgress(int value);
+  // `ms` of file time within 0 and the duration (when it is known).
+  int64_t ClampToDuration(int64_t ms) const;
   int64_t PositionMs() const;
   // Where steps (`next` false) and speed changes (`next` true: the picture after the one
   // shown) continue from: the pictures when there are any, else the sound.

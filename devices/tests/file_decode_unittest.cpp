@@ -310,6 +310,41 @@ TEST(FileDecodeSeekTest, StepBackwardNearTheStartGoesToZero) {
   EXPECT_EQ(player.Frames()[before], 0);
 }
 
+// Steps forward near the end stop at the end: the position never passes the duration, and the
+// file plays out.
+TEST(FileDecodeSeekTest, StepsForwardNearTheEndStopAtTheEnd) {
+  struct Case {
+    const char* what;
+    double played_to;  // Seconds played (pulled in real time) before the steps; 0: none.
+    int steps;
+  } cases[] = {{"one step from the last half second", 3.6, 1},
+               {"steps faster than pictures come", 0, 4}};
+  for (const Case& c : cases) {
+    TestPlayer player;
+    player.Configure(320, 240, 1);
+    ASSERT_TRUE(player.OpenAndStart("morlun_h264_aac.mp4"));
+    AvFileDecodeEngine* engine = player.engine();
+    const double duration = engine->GetDuration();
+    ASSERT_GT(duration, 3.9);
+    engine->Seek(3);
+    ASSERT_TRUE(player.PumpUntil([&] { return engine->GetStreamTime() > 2.9; }, 5000));
+    if (c.played_to > 0) {
+      player.StartPulling(10);
+      ASSERT_TRUE(player.PumpUntil([&] { return engine->GetStreamTime() >= c.played_to; }, 5000));
+    }
+    for (int step = 0; step < c.steps; ++step) {
+      engine->StepForward();
+      player.PumpFor(300);
+      EXPECT_LE(engine->GetStreamTime(), duration) << c.what << ", step " << step;
+      EXPECT_LE(engine->GetStreamTimeCeil(), engine->GetDurationCeil()) << c.what;
+    }
+    player.StartPulling(0);
+    EXPECT_EQ(player.WaitFinished(kPlayTimeoutMs), 10) << c.what;
+    player.StopPulling();
+    EXPECT_LE(engine->GetStreamTime(), duration) << c.what;
+  }
+}
+
 TEST(FileDecodeSeekTest, UnknownDurationGivesZeroPercentAndNoSeek) {
   TestPlayer player;
   player.Configure(320, 240, 1);
