@@ -546,8 +546,19 @@ gsTextureBase* gsSystemImpl::SetRenderTarget(gsTextureBase* texture) {
   return previous;
 }
 
+void gsSystemImpl::ForgetTexture(gsTextureImpl* texture) {
+  if (!texture || texture != render_target_) return;
+  render_target_ = nullptr;
+  if (device_) BindCurrentTarget();
+}
+
 bool gsSystemImpl::Present() {
   if (render_target_ || !swap_chain_) return false;
+  // Wine presents into a destroyed window without an error.
+  if (!IsWindow(window_)) {
+    pellix::Log("gsSystemImpl::Present [ERROR] the window is gone");
+    return false;
+  }
   HRESULT hr = swap_chain_->Present(0, 0);
   if (FAILED(hr)) {
     pellix::Log("gsSystemImpl::Present Present [ERROR] hr = %08lx", hr);
@@ -730,10 +741,24 @@ void gsSystemImpl::DrawTexture(gsTextureBase* texture, int left, int top, int ri
 // ---------------------------------------------------------------------------------------------
 // Textures.
 
+int gsSystemImpl::MaxTextureSize() const {
+  constexpr int kLevel93Limit = 4096;
+  return device_->GetFeatureLevel() >= D3D10_FEATURE_LEVEL_10_0
+             ? D3D10_REQ_TEXTURE2D_U_OR_V_DIMENSION
+             : kLevel93Limit;
+}
+
 gsTextureBase* gsSystemImpl::MakeTexture(const char* operation, int kind, int width, int height,
                                          DXGI_FORMAT format, D3D10_USAGE usage, UINT bind,
                                          UINT cpu_access, UINT misc, const void* pixels) {
   if (!device_ || width <= 0 || height <= 0) return nullptr;
+  // Windows refuses larger sizes; Wine creates them, and mapping one kills the process.
+  const int limit = MaxTextureSize();
+  if (width > limit || height > limit) {
+    pellix::Log("gsSystemImpl::%s [ERROR] %d x %d exceeds the device limit of %d", operation, width,
+                height, limit);
+    return nullptr;
+  }
   D3D10_TEXTURE2D_DESC desc = {};
   desc.Width = width;
   desc.Height = height;
@@ -777,7 +802,8 @@ gsTextureBase* gsSystemImpl::MakeTexture(const char* operation, int kind, int wi
       return nullptr;
     }
   }
-  return new (std::nothrow) gsTextureImpl(kind, texture, shader_view, target_view, width, height);
+  return new (std::nothrow)
+      gsTextureImpl(this, kind, texture, shader_view, target_view, width, height);
 }
 
 gsTextureBase* gsSystemImpl::CreateTextureRead(int width, int height) {

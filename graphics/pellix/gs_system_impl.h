@@ -49,8 +49,8 @@ class gsSystemImpl : public gsSystemBase {
   void DrawTexture(gsTextureBase* texture, int left, int top, int right, int bottom,
                    gs::Color color, float u_left, float u_right, float v_top,
                    float v_bottom) override;
-  // False while a render-target texture is current, without a swap chain, or when presenting
-  // fails.
+  // False while a render-target texture is current, without a swap chain, after the window was
+  // destroyed, or when presenting fails.
   bool Present() override;
   bool GetBlendEnable() override { return blend_enable_; }
   void SetBlendEnable(bool enable) override { blend_enable_ = enable; }
@@ -59,6 +59,10 @@ class gsSystemImpl : public gsSystemBase {
   void SetViewport(int x, int y, int width, int height) override;
   float GetRotation() override { return rotation_; }
   void SetRotation(float degrees) override { rotation_ = degrees; }
+
+  // Called by a texture this system made while it is deleted: the system keeps no pointer to
+  // it (a deleted render target returns drawing to the window).
+  void ForgetTexture(gsTextureImpl* texture);
 
   ID3D10Device1* device() const { return device_.Get(); }
   IDXGISwapChain* swap_chain() const { return swap_chain_.Get(); }
@@ -98,6 +102,8 @@ class gsSystemImpl : public gsSystemBase {
   void SetWorldMatrix();
   void DrawQuad(d3dfx::EffectTechnique* technique, ID3D10InputLayout* layout, ID3D10Buffer* buffer,
                 UINT stride);
+  // The largest width or height of a texture at the device's feature level.
+  int MaxTextureSize() const;
   gsTextureBase* MakeTexture(const char* operation, int kind, int width, int height,
                              DXGI_FORMAT format, D3D10_USAGE usage, UINT bind, UINT cpu_access,
                              UINT misc, const void* pixels);

@@ -3,22 +3,27 @@
 #include <cstdint>
 #include <utility>
 
+#include "graphics/pellix/gs_system_impl.h"
 #include "graphics/pellix/pellix_log.h"
 #include "graphics/pellix/texel_packing.h"
 
 using Microsoft::WRL::ComPtr;
 
-gsTextureImpl::gsTextureImpl(int kind, ComPtr<ID3D10Texture2D> texture,
+gsTextureImpl::gsTextureImpl(gsSystemImpl* owner, int kind, ComPtr<ID3D10Texture2D> texture,
                              ComPtr<ID3D10ShaderResourceView> shader_view,
                              ComPtr<ID3D10RenderTargetView> target_view, int width, int height)
-    : kind_(kind),
+    : owner_(owner),
+      kind_(kind),
       texture_(std::move(texture)),
       shader_view_(std::move(shader_view)),
       target_view_(std::move(target_view)),
       width_(width),
       height_(height) {}
 
-gsTextureImpl::~gsTextureImpl() { ReleaseDC(); }
+gsTextureImpl::~gsTextureImpl() {
+  ReleaseDC();
+  if (owner_) owner_->ForgetTexture(this);
+}
 
 DXGI_FORMAT gsTextureImpl::format() const {
   D3D10_TEXTURE2D_DESC desc;

@@ -1,7 +1,8 @@
 #pragma once
 
 // gsTextureImpl: a Direct3D 10 2D texture of one of four kinds (gs::TextureKind) with its views.
-// Created by gsSystemImpl; deleted by its user before the system. One thread at a time.
+// Created by gsSystemImpl; deleted by its user before the system, which it tells of its going.
+// One thread at a time.
 
 #include <d3d10_1.h>
 #include <dxgi.h>
@@ -9,9 +10,12 @@
 
 #include "graphics/include/pellix_interface.h"
 
+class gsSystemImpl;
+
 class gsTextureImpl : public gsTextureBase {
  public:
-  gsTextureImpl(int kind, Microsoft::WRL::ComPtr<ID3D10Texture2D> texture,
+  // `owner` (not owned) made the texture and outlives it.
+  gsTextureImpl(gsSystemImpl* owner, int kind, Microsoft::WRL::ComPtr<ID3D10Texture2D> texture,
                 Microsoft::WRL::ComPtr<ID3D10ShaderResourceView> shader_view,
                 Microsoft::WRL::ComPtr<ID3D10RenderTargetView> target_view, int width, int height);
   ~gsTextureImpl() override;
@@ -38,6 +42,7 @@ class gsTextureImpl : public gsTextureBase {
   DXGI_FORMAT format() const;
 
  private:
+  gsSystemImpl* owner_;
   int kind_;
   Microsoft::WRL::ComPtr<ID3D10Texture2D> texture_;
   Microsoft::WRL::ComPtr<ID3D10ShaderResourceView> shader_view_;

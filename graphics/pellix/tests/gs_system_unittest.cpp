@@ -5,8 +5,10 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "graphics/pellix/call_gate.h"
@@ -390,6 +392,30 @@ TEST_F(GsSystemTest, ViewportIgnoresItsOrigin) {
 // ---------------------------------------------------------------------------------------------
 // Textures.
 
+// Sizes above the device's limit (8192 at feature level 10) are refused before anything is
+// created: Wine would create them, and mapping one kills the process.
+TEST_F(GsSystemTest, TexturesAboveTheDeviceLimitAreRefused) {
+  ASSERT_GE(system_->device()->GetFeatureLevel(), D3D10_FEATURE_LEVEL_10_0);
+  const std::function<gsTextureBase*(int, int)> kinds[] = {
+      [&](int w, int h) { return system_->CreateTextureRead(w, h); },
+      [&](int w, int h) { return system_->CreateTextureWrite(w, h, nullptr, false); },
+      [&](int w, int h) { return system_->CreateTextureRenderTarget(w, h); },
+      [&](int w, int h) { return system_->CreateTextureGdiCompatible(w, h); },
+  };
+  for (size_t kind = 0; kind < std::size(kinds); ++kind) {
+    for (const auto& size :
+         {std::make_pair(16384, 16384), std::make_pair(8193, 16), std::make_pair(16, 8193)}) {
+      LogLines().clear();
+      std::unique_ptr<gsTextureBase> refused(kinds[kind](size.first, size.second));
+      EXPECT_EQ(refused, nullptr) << "kind " << kind << ", " << size.first << " x " << size.second;
+      EXPECT_TRUE(Logged("exceeds the device limit of 8192")) << AllLogLines();
+    }
+    std::unique_ptr<gsTextureBase> largest(kinds[kind](8192, 16));
+    ASSERT_NE(largest, nullptr) << "kind " << kind << "\n" << AllLogLines();
+    EXPECT_EQ(largest->GetWidth(), 8192);
+  }
+}
+
 TEST_F(GsSystemTest, ShortOrUnknownUploadsAreRefusedAndChangeNothing) {
   const int w = 4, h = 2;
   std::unique_ptr<gsTextureBase> texture(system_->CreateTextureWrite(w, h, nullptr, false));
@@ -556,8 +582,12 @@ class TestWindow {
                           wc.hInstance, nullptr);
     Pump();
   }
-  ~TestWindow() { DestroyWindow(hwnd_); }
+  ~TestWindow() { Destroy(); }
   HWND hwnd() const { return hwnd_; }
+  void Destroy() {
+    if (hwnd_) DestroyWindow(hwnd_);
+    hwnd_ = nullptr;
+  }
   void Pump() {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
@@ -642,6 +672,38 @@ TEST_F(GsSystemTest, WindowResizeKeepsTheTextureTarget) {
   GetClientRect(window.hwnd(), &client);
   EXPECT_EQ(window.WaitForPixel(client.right - 5, client.bottom - 5, RGB(0, 0, 255)),
             RGB(0, 0, 255));
+}
+
+TEST_F(GsSystemTest, PresentAfterTheWindowWasDestroyedFails) {
+  TestWindow window(32, 32);
+  system_->SetWindow(window.hwnd());
+  system_->Clear(0xFFFFFFFF);
+  ASSERT_TRUE(system_->Present());
+  window.Destroy();
+  LogLines().clear();
+  system_->Clear(0xFFFFFFFF);
+  EXPECT_FALSE(system_->Present());
+  EXPECT_TRUE(Logged("gsSystemImpl::Present [ERROR] the window is gone")) << AllLogLines();
+}
+
+// Deleting the texture that is the render target returns drawing to the window: the system
+// keeps no pointer to the deleted texture.
+TEST_F(GsSystemTest, DeletingTheCurrentTargetReturnsToTheWindow) {
+  TestWindow window(64, 48);
+  system_->SetWindow(window.hwnd());
+  std::unique_ptr<gsTextureBase> target(system_->CreateTextureRenderTarget(8, 8));
+  ASSERT_NE(target, nullptr);
+  system_->SetRenderTarget(target.get());
+  target.reset();
+  system_->SetViewport(0, 0, 64, 48);
+  system_->SetOrtho(0, 64, 48, 0, 0, 1);
+  system_->Clear(0xFF0000FF);
+  system_->DrawSolid(0, 0, 32, 48, 0xFF00FF00);
+  ASSERT_TRUE(system_->Present());
+  window.Pump();
+  EXPECT_EQ(window.WaitForPixel(10, 10, RGB(0, 255, 0)), RGB(0, 255, 0));
+  EXPECT_EQ(window.Pixel(50, 10), RGB(255, 0, 0));
+  EXPECT_EQ(system_->SetRenderTarget(nullptr), nullptr);
 }
 
 TEST_F(GsSystemTest, FailedSwapChainPresentsNothing) {
