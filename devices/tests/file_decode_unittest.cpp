@@ -699,10 +699,14 @@ TEST(FileDecodeControlTest, ReceiverAndAnotherThreadStopPlaybackTogether) {
     ++stops;
   });
   const std::wstring path = DataPath("morlun_video_only.mp4");
+  const int kRounds = 20;
+  int met = 0;
   RunOnAnotherThread(&player, [&] {
-    for (int round = 0; round < 20; ++round) {
+    for (int round = 0; round < kRounds; ++round) {
       if (engine->OpenFile(path.c_str(), false) != 0 || !engine->Reset()) continue;
-      Sleep(5 + 7 * (round % 5));
+      // The receiver is inside its picture (or its own stop) when this thread stops playback.
+      met += WaitForPictures(&player, 1);
+      Sleep(3 * (round % 5));
       if (round % 2) {
         engine->Finish();
       } else {
@@ -710,6 +714,7 @@ TEST(FileDecodeControlTest, ReceiverAndAnotherThreadStopPlaybackTogether) {
       }
     }
   });
+  EXPECT_EQ(met, kRounds);
   EXPECT_GT(stops.load(), 0);
 }
 
