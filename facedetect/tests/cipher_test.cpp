@@ -226,7 +226,7 @@ TEST(ModelCipher, KeyMaterialIsStoredScrambled) {
   }
 }
 
-TEST(WorkerTasks, SplitsWorkAsSpecifiedRanges) {
+TEST(WorkerTasks, SplitsPlainBytesInFoursAndBlocksInEights) {
   using zqfd::WorkRange;
   EXPECT_EQ(
       zqfd::PlainWorkRanges(5000),
