@@ -25,12 +25,16 @@ struct DetectionTestNet {
   // Faults a model may have.
   bool drop_last_level = false;    // outputs hold fewer values than there are priors
   std::string score_name = "530";  // another name: the score output is missing
+  bool oversized_weights = false;  // a weight declares 2^26 floats and holds 4
 };
 
 inline std::vector<uint8_t> BuildDetectionTestNet(const DetectionTestNet& net) {
   using onnx_test::OnnxAttr;
   onnx_test::OnnxBuilder b;
   b.Input("input", {1, 3, 0, 0});
+  if (net.oversized_weights) {
+    b.Initializer(onnx_test::OnnxBuilder::FloatTensor("oversized", {1 << 26}, {1, 2, 3, 4}));
+  }
   const int steps[4] = {8, 16, 32, 64};
   const int anchors[4] = {3, 2, 2, 3};
   const int levels = net.drop_last_level ? 3 : 4;

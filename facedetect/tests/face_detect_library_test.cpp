@@ -90,6 +90,16 @@ TEST(FaceDetectLibrary, RefusesAFolderWithoutUsableModels) {
   EXPECT_NE(testing::internal::GetCapturedStdout().find("Zq_FaceDetect: load detect model fail.\n"),
             std::string::npos);
 
+  // A weight that declares more values than the file holds is refused, not read past its end.
+  const std::string oversized = MakeTestFolder("library_oversized_model");
+  zqfd_test::DetectionTestNet lying;
+  lying.oversized_weights = true;
+  InstallDetectionModel(zqfd_test::BuildDetectionTestNet(lying), oversized, "plain");
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(zq_face_detect_api_init(oversized.c_str(), 10, 5, nullptr), -3);
+  EXPECT_NE(testing::internal::GetCapturedStdout().find("Zq_FaceDetect: load detect model fail.\n"),
+            std::string::npos);
+
   // No handle number was used.
   const std::string good = MakeTestFolder("library_good_model");
   InstallDetectionModel(zqfd_test::BuildDetectionTestNet({}), good, "plain");

@@ -48,15 +48,20 @@ class ProtoWriter {
 };
 
 struct OnnxAttr {
-  static OnnxAttr Int(const std::string& name, int64_t v) { return {name, 2, {v}, 0.0f}; }
+  static OnnxAttr Int(const std::string& name, int64_t v) { return {name, 2, {v}, 0.0f, {}}; }
   static OnnxAttr Ints(const std::string& name, std::vector<int64_t> v) {
-    return {name, 7, std::move(v), 0.0f};
+    return {name, 7, std::move(v), 0.0f, {}};
   }
-  static OnnxAttr Float(const std::string& name, float v) { return {name, 1, {}, v}; }
+  static OnnxAttr Float(const std::string& name, float v) { return {name, 1, {}, v, {}}; }
+  // |tensor|: a TensorProto's bytes (see OnnxBuilder::FloatTensor).
+  static OnnxAttr Tensor(const std::string& name, const ProtoWriter& tensor) {
+    return {name, 4, {}, 0.0f, tensor.str()};
+  }
   std::string name;
-  int type;  // 1 float, 2 int, 7 ints
+  int type;  // 1 float, 2 int, 4 tensor, 7 ints
   std::vector<int64_t> ints;
   float f;
+  std::string tensor;
 };
 
 class OnnxBuilder {
@@ -69,6 +74,8 @@ class OnnxBuilder {
                    const std::vector<float>& values) {
     graph_.Message(5, Tensor(name, dims, 1, values.data(), values.size() * sizeof(float)));
   }
+  // An initialiser written field by field (tests of malformed tensors).
+  void Initializer(const ProtoWriter& tensor) { graph_.Message(5, tensor); }
   void InitializerInt64(const std::string& name, const std::vector<int64_t>& dims,
                         const std::vector<int64_t>& values) {
     graph_.Message(5, Tensor(name, dims, 7, values.data(), values.size() * sizeof(int64_t)));
@@ -85,6 +92,7 @@ class OnnxBuilder {
       attr.Bytes(1, a.name);
       if (a.type == 1) attr.Float(2, a.f);
       if (a.type == 2) attr.Varint(3, static_cast<uint64_t>(a.ints[0]));
+      if (a.type == 4) attr.Bytes(5, a.tensor);
       if (a.type == 7) {
         for (int64_t v : a.ints) attr.Varint(8, static_cast<uint64_t>(v));
       }
@@ -107,6 +115,12 @@ class OnnxBuilder {
     model.Message(7, graph);
     const std::string& s = model.str();
     return std::vector<uint8_t>(s.begin(), s.end());
+  }
+
+  // A float TensorProto holding |values| as raw bytes, whatever |dims| declare.
+  static ProtoWriter FloatTensor(const std::string& name, const std::vector<int64_t>& dims,
+                                 const std::vector<float>& values) {
+    return Tensor(name, dims, 1, values.data(), values.size() * sizeof(float));
   }
 
  private:

@@ -11,10 +11,14 @@ namespace {
 using MNN::Interpreter;
 using MNN::Tensor;
 
-// y = x * 2 + 1 and z = max-pool 2x2 of x, on an input of free height and width.
-std::vector<uint8_t> TwoOutputNet() {
+using onnx_test::ProtoWriter;
+
+// y = x * 2 + 1 and z = max-pool 2x2 of x, on an input of free height and width. |extra| adds
+// further initialisers or nodes.
+std::vector<uint8_t> TwoOutputNet(void (*extra)(onnx_test::OnnxBuilder*) = nullptr) {
   onnx_test::OnnxBuilder b;
   b.Input("x", {1, 2, 0, 0});
+  if (extra != nullptr) extra(&b);
   b.Initializer("two", {1}, {2.0f});
   b.Initializer("one", {1}, {1.0f});
   b.Node("Mul", {"x", "two"}, {"x2"});
@@ -44,6 +48,115 @@ TEST(MnnInterpreter, RefusesBytesThatAreNoNetwork) {
   }
   EXPECT_EQ(Interpreter::createFromBuffer(nullptr, 10), nullptr);
   EXPECT_EQ(Interpreter::createFromBuffer(model.data(), 0), nullptr);
+}
+
+// A tensor written field by field: dimensions, data type, name, then |write| adds the values.
+ProtoWriter TensorFields(const std::vector<int64_t>& dims, int data_type,
+                         void (*write)(ProtoWriter*)) {
+  ProtoWriter t;
+  for (int64_t d : dims) t.Varint(1, static_cast<uint64_t>(d));
+  t.Varint(2, static_cast<uint64_t>(data_type));
+  t.Bytes(8, "extra");
+  write(&t);
+  return t;
+}
+
+std::string FloatBytes(const std::vector<float>& values) {
+  return std::string(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(float));
+}
+
+// Tensors whose values do not fill their declared shape are refused before the network is
+// built, wherever they sit: OpenCV's reader would copy the declared size out of the model.
+TEST(MnnInterpreter, RefusesTensorsThatDoNotHoldTheirShape) {
+  struct Case {
+    const char* what;
+    void (*extra)(onnx_test::OnnxBuilder*);
+  };
+  const Case cases[] = {
+      {"2^26 floats declared, 4 held",
+       [](onnx_test::OnnxBuilder* b) {
+         b->Initializer(onnx_test::OnnxBuilder::FloatTensor("extra", {1 << 26}, {1, 2, 3, 4}));
+       }},
+      {"raw bytes one short",
+       [](onnx_test::OnnxBuilder* b) {
+         b->Initializer(TensorFields({2, 2}, 1, [](ProtoWriter* t) {
+           t->Bytes(9, FloatBytes({1, 2, 3, 4}).substr(1));
+         }));
+       }},
+      {"three packed floats for a 2x2",
+       [](onnx_test::OnnxBuilder* b) {
+         b->Initializer(
+             TensorFields({2, 2}, 1, [](ProtoWriter* t) { t->Bytes(4, FloatBytes({1, 2, 3})); }));
+       }},
+      {"three single floats for a 2x2",
+       [](onnx_test::OnnxBuilder* b) {
+         b->Initializer(TensorFields({2, 2}, 1, [](ProtoWriter* t) {
+           for (float v : {1.0f, 2.0f, 3.0f}) t->Float(4, v);
+         }));
+       }},
+      {"two 64-bit integers for three",
+       [](onnx_test::OnnxBuilder* b) {
+         b->Initializer(TensorFields({3}, 7, [](ProtoWriter* t) { t->Bytes(7, "\x01\x02"); }));
+       }},
+      {"a negative dimension",
+       [](onnx_test::OnnxBuilder* b) {
+         b->Initializer(TensorFields({-1, 4}, 1, [](ProtoWriter* t) {
+           t->Bytes(9, FloatBytes({1, 2, 3, 4}));
+         }));
+       }},
+      {"dimensions whose product wraps to 0",
+       [](onnx_test::OnnxBuilder* b) {
+         b->Initializer(TensorFields({int64_t{1} << 32, int64_t{1} << 32}, 1,
+                                     [](ProtoWriter* t) { t->Bytes(9, ""); }));
+       }},
+      {"no values at all",
+       [](onnx_test::OnnxBuilder* b) {
+         b->Initializer(TensorFields({8}, 1, [](ProtoWriter*) {}));
+       }},
+      {"values stored outside the model",
+       [](onnx_test::OnnxBuilder* b) {
+         b->Initializer(TensorFields({1}, 1, [](ProtoWriter* t) {
+           ProtoWriter location;
+           location.Bytes(1, "location");
+           location.Bytes(2, "weights.bin");
+           t->Message(13, location);
+           t->Varint(14, 1);
+         }));
+       }},
+      {"an unknown data type",
+       [](onnx_test::OnnxBuilder* b) {
+         b->Initializer(
+             TensorFields({1}, 99, [](ProtoWriter* t) { t->Bytes(9, FloatBytes({1})); }));
+       }},
+      {"an input declaring more values than memory holds",
+       [](onnx_test::OnnxBuilder* b) { b->Input("huge", {1, 3, 100000, 100000}); }},
+      {"a constant node's value",
+       [](onnx_test::OnnxBuilder* b) {
+         b->Node("Constant", {}, {"unused"},
+                 {onnx_test::OnnxAttr::Tensor(
+                     "value", onnx_test::OnnxBuilder::FloatTensor("c", {1 << 26}, {1, 2, 3, 4}))});
+       }},
+  };
+  for (const Case& c : cases) {
+    const std::vector<uint8_t> model = TwoOutputNet(c.extra);
+    EXPECT_EQ(Interpreter::createFromBuffer(model.data(), model.size()), nullptr) << c.what;
+  }
+
+  // Values written as typed fields instead of raw bytes are read as such.
+  const std::vector<uint8_t> typed = TwoOutputNet([](onnx_test::OnnxBuilder* b) {
+    b->Initializer(TensorFields({2, 2}, 1, [](ProtoWriter* t) {
+      t->Bytes(4, FloatBytes({1, 2, 3, 4}));
+    }));
+  });
+  Net net(typed);
+  ASSERT_NE(net.interpreter, nullptr);
+  MNN::Session* session = net.interpreter->createSession(MNN::ScheduleConfig());
+  ASSERT_NE(session, nullptr);
+  Tensor* input = net.interpreter->getSessionInput(session, nullptr);
+  net.interpreter->resizeTensor(input, {1, 2, 2, 2});
+  input->host<float>()[3] = 5.0f;
+  ASSERT_EQ(net.interpreter->runSession(session), MNN::NO_FAILURE);
+  EXPECT_FLOAT_EQ(net.interpreter->getSessionOutput(session, "y")->host<float>()[3], 11.0f);
 }
 
 TEST(MnnInterpreter, RunsAtTheSizeTheInputIsResizedTo) {
