@@ -50,6 +50,21 @@ Tensor* FindTensor(const std::vector<std::pair<std::string, std::unique_ptr<Tens
   return nullptr;
 }
 
+// Inputs are allocated at their declared size when a session is created; a declaration beyond
+// this many values is no network we can run.
+constexpr int64_t kMaxDeclaredInputValues = int64_t{1} << 24;
+
+bool InputsFitInMemory(const mnn_layer::OnnxGraphInfo& graph) {
+  for (const auto& input : graph.inputs) {
+    int64_t values = 1;
+    for (int64_t d : input.dims) {
+      if (d > 0 && values > kMaxDeclaredInputValues / d) return false;
+      if (d > 0) values *= d;
+    }
+  }
+  return true;
+}
+
 std::vector<int> InitialShape(const std::vector<int64_t>& dims) {
   std::vector<int> shape;
   for (int64_t d : dims) shape.push_back(d > 0 && d < (1 << 24) ? static_cast<int>(d) : 1);
@@ -66,7 +81,7 @@ Interpreter* Interpreter::createFromBuffer(const void* buffer, size_t size) {
   if (buffer == nullptr || size == 0) return nullptr;
   const auto* bytes = static_cast<const uint8_t*>(buffer);
   auto graph = mnn_layer::ReadOnnxGraphInfo(bytes, size);
-  if (!graph) return nullptr;
+  if (!graph || !InputsFitInMemory(*graph)) return nullptr;
   auto model = std::make_unique<Model>();
   model->bytes.assign(bytes, bytes + size);
   cv::dnn::Net probe;

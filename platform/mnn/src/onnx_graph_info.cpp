@@ -2,6 +2,9 @@
 
 #include <set>
 
+#include "onnx_tensor_check.h"
+#include "protobuf_wire.h"
+
 namespace mnn_layer {
 namespace {
 
@@ -17,78 +20,6 @@ constexpr uint32_t kTypeTensor = 1;
 constexpr uint32_t kTensorTypeShape = 2;
 constexpr uint32_t kShapeDim = 1;
 constexpr uint32_t kDimValue = 1;
-
-enum WireType : uint32_t { kVarint = 0, kFixed64 = 1, kLengthDelimited = 2, kFixed32 = 5 };
-
-// One protobuf message being read field by field. Every read is bounds-checked; a malformed
-// message sets |failed| and ends the walk.
-class WireReader {
- public:
-  WireReader(const uint8_t* data, size_t size) : pos_(data), end_(data + size) {}
-
-  struct Field {
-    uint32_t number = 0;
-    uint32_t wire_type = 0;
-    uint64_t varint = 0;
-    const uint8_t* bytes = nullptr;
-    size_t length = 0;
-  };
-
-  // Reads the next field; false at the end of the message or on malformed bytes.
-  bool Next(Field* field) {
-    if (pos_ == end_ || failed_) return false;
-    uint64_t key = 0;
-    if (!ReadVarint(&key)) return Fail();
-    field->number = static_cast<uint32_t>(key >> 3);
-    field->wire_type = static_cast<uint32_t>(key & 7);
-    if (field->number == 0) return Fail();
-    switch (field->wire_type) {
-      case kVarint:
-        return ReadVarint(&field->varint) || Fail();
-      case kFixed64:
-        return Skip(8) || Fail();
-      case kFixed32:
-        return Skip(4) || Fail();
-      case kLengthDelimited: {
-        uint64_t length = 0;
-        if (!ReadVarint(&length) || length > static_cast<uint64_t>(end_ - pos_)) return Fail();
-        field->bytes = pos_;
-        field->length = static_cast<size_t>(length);
-        pos_ += length;
-        return true;
-      }
-      default:
-        return Fail();
-    }
-  }
-
-  bool failed() const { return failed_; }
-
- private:
-  bool ReadVarint(uint64_t* value) {
-    *value = 0;
-    for (int shift = 0; shift < 64; shift += 7) {
-      if (pos_ == end_) return false;
-      const uint8_t byte = *pos_++;
-      *value |= static_cast<uint64_t>(byte & 0x7F) << shift;
-      if ((byte & 0x80) == 0) return true;
-    }
-    return false;
-  }
-  bool Skip(size_t count) {
-    if (static_cast<size_t>(end_ - pos_) < count) return false;
-    pos_ += count;
-    return true;
-  }
-  bool Fail() {
-    failed_ = true;
-    return false;
-  }
-
-  const uint8_t* pos_;
-  const uint8_t* end_;
-  bool failed_ = false;
-};
 
 bool ReadDims(const uint8_t* data, size_t size, std::vector<int64_t>* dims) {
   WireReader shape(data, size);
@@ -163,7 +94,10 @@ std::optional<OnnxGraphInfo> ReadOnnxGraphInfo(const uint8_t* data, size_t size)
       graph_length = field.length;
     }
   }
-  if (model.failed() || graph_bytes == nullptr) return std::nullopt;
+  if (model.failed() || graph_bytes == nullptr ||
+      !GraphTensorsHoldTheirShapes(graph_bytes, graph_length)) {
+    return std::nullopt;
+  }
 
   OnnxGraphInfo info;
   std::vector<OnnxValueInfo> declared_inputs;

@@ -23,7 +23,8 @@ struct OnnxGraphInfo {
 };
 
 // Returns nothing when the bytes are not a well-formed ONNX model with a graph that has at least
-// one input and one output.
+// one input and one output, or when a tensor stored in the model does not hold the values its
+// shape declares (see onnx_tensor_check.h).
 std::optional<OnnxGraphInfo> ReadOnnxGraphInfo(const uint8_t* data, size_t size);
 
 }  // namespace mnn_layer

@@ -43,8 +43,9 @@ class Session;
 
 class Interpreter {
  public:
-  // Returns null when |buffer| does not hold a network that can be loaded (for example bytes
-  // still enciphered). The bytes are copied; the caller keeps |buffer|.
+  // Returns null when |buffer| does not hold a network that can be loaded: for example bytes
+  // still enciphered, a stored tensor whose values do not fill its declared shape, or an input
+  // declaring more than 2^24 values. The bytes are copied; the caller keeps |buffer|.
   static Interpreter* createFromBuffer(const void* buffer, size_t size);
   static void destroy(Interpreter* net);
   ~Interpreter();
