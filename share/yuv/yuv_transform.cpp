@@ -1,19 +1,52 @@
 #include "share/yuv/yuv_transform.h"
 
+#include <libyuv/convert.h>
 #include <libyuv/planar_functions.h>
 #include <libyuv/rotate.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <new>
 
 namespace {
 
-// Bytes a frame of this size must at least hold for the plane offsets the steps use.
-int64_t MinFrameBytes(int width, int height) { return int64_t{width} * height * 3 / 2; }
+// An I420 frame of width x height: the Y plane, then U and V planes of ((width + 1) / 2) x
+// ((height + 1) / 2), packed without padding (the layout of libyuv, the camera and the decoders).
+struct I420Layout {
+  I420Layout(int w, int h)
+      : width(w),
+        height(h),
+        chroma_width((w + 1) / 2),
+        chroma_height((h + 1) / 2),
+        y_bytes(int64_t{w} * h),
+        chroma_bytes(int64_t{chroma_width} * chroma_height) {}
 
-bool Plausible(int size, int width, int height) {
-  return width > 0 && height > 0 && size > 0 && size >= MinFrameBytes(width, height);
+  int64_t bytes() const { return y_bytes + 2 * chroma_bytes; }
+
+  int width;
+  int height;
+  int chroma_width;
+  int chroma_height;
+  int64_t y_bytes;
+  int64_t chroma_bytes;
+};
+
+// Plane pointers into a buffer of that layout.
+template <typename Byte>
+struct I420Planes {
+  I420Planes(Byte* frame, const I420Layout& layout)
+      : y(frame), u(frame + layout.y_bytes), v(frame + layout.y_bytes + layout.chroma_bytes) {}
+  Byte* y;
+  Byte* u;
+  Byte* v;
+};
+
+// A frame of |size| bytes holds a whole width x height frame.
+bool Holds(int size, int width, int height) {
+  if (width <= 0 || height <= 0 || size <= 0) return false;
+  const int64_t bytes = I420Layout(width, height).bytes();
+  return bytes <= INT_MAX && size >= bytes;
 }
 
 }  // namespace
@@ -28,10 +61,10 @@ void CxYuvTransform::Release() {
   data_size_ = 0;
 }
 
-bool CxYuvTransform::PrepareBuffer(int bytes) {
+bool CxYuvTransform::PrepareBuffer(int64_t bytes) {
   if (!buffer_ || bytes <= 0 || bytes > kWorkBufferSize) return false;
-  if (bytes == data_size_) std::memset(buffer_, 0, bytes);
-  data_size_ = bytes;
+  if (bytes == data_size_) std::memset(buffer_, 0, static_cast<size_t>(bytes));
+  data_size_ = static_cast<int>(bytes);
   return true;
 }
 
@@ -41,95 +74,78 @@ uint8_t* CxYuvTransform::CropTo16x9(uint8_t* data, int* size, int* width, int* h
   const int w = *width;
   const int h = *height;
   if (w / 16 == h / 9 || h / 16 == w / 9) return data;  // already 16:9 or 9:16
-  if (!Plausible(*size, w, h) || !PrepareBuffer(*size)) return data;
+  if (!Holds(*size, w, h)) return data;
 
-  // The kept luma rows are even, so that the chroma planes keep exactly half of them and the
-  // result is a well-formed I420 frame of width x rows.
-  const int kept_rows = std::min(w * 9 / 16 / 2 * 2, h);
-  struct Plane {
-    const uint8_t* src;
-    int width;
-    int height;
-    int rows;
-  };
-  const int cw = (w + 1) / 2;
-  const int ch = (h + 1) / 2;
-  const int64_t y_bytes = int64_t{w} * h;
-  const Plane planes[] = {
-      {data, w, h, kept_rows},
-      {data + y_bytes, cw, ch, std::min(kept_rows / 2, ch)},
-      {data + y_bytes + y_bytes / 4, cw, ch, std::min(kept_rows / 2, ch)},
-  };
-  uint8_t* out = buffer_;
-  for (const Plane& p : planes) {
-    const int first = (p.height - p.rows) / 2;
-    const size_t bytes = size_t(p.rows) * p.width;
-    std::memcpy(out, p.src + size_t(first) * p.width, bytes);
-    out += bytes;
-  }
+  // An even number of rows, so that the chroma planes keep exactly half of them; chroma rows
+  // start at half the first luma row, as libyuv crops.
+  const int kept_rows = static_cast<int>(std::min<int64_t>(int64_t{w} * 9 / 16 / 2 * 2, h));
+  if (kept_rows <= 0) return data;
+  const int first_row = (h - kept_rows) / 2;
+  const I420Layout in(w, h);
+  const I420Layout out(w, kept_rows);
+  if (!PrepareBuffer(out.bytes())) return data;
+  const I420Planes<const uint8_t> src(data, in);
+  const I420Planes<uint8_t> dst(buffer_, out);
+  const int64_t chroma_offset = int64_t{first_row / 2} * in.chroma_width;
+  libyuv::I420Copy(src.y + int64_t{first_row} * w, w, src.u + chroma_offset, in.chroma_width,
+                   src.v + chroma_offset, in.chroma_width, dst.y, w, dst.u, out.chroma_width,
+                   dst.v, out.chroma_width, w, kept_rows);
   *height = kept_rows;
-  *size = static_cast<int>(out - buffer_);
+  *size = static_cast<int>(out.bytes());
   width_ = w;
   height_ = kept_rows;
-  data_size_ = *size;
   *changed = true;
   return buffer_;
 }
 
-uint8_t* CxYuvTransform::Rotate(uint8_t* data, int size, int* width, int* height, int degrees) {
+uint8_t* CxYuvTransform::Rotate(uint8_t* data, int* size, int* width, int* height, int degrees) {
   const int w = *width;
   const int h = *height;
-  if (w == 0 || h == 0 || !Plausible(size, w, h) || !PrepareBuffer(size)) return data;
-  const int y_size = size * 2 / 3;
-  const int v_offset = size * 5 / 6;
-  const uint8_t* sy = data;
-  const uint8_t* su = data + y_size;
-  const uint8_t* sv = data + v_offset;
-  uint8_t* dy = buffer_;
-  uint8_t* du = buffer_ + y_size;
-  uint8_t* dv = buffer_ + v_offset;
-  if (degrees == 180) {
-    if (libyuv::I420Rotate(sy, w, su, w / 2, sv, w / 2, dy, w, du, w / 2, dv, w / 2, w, h,
-                           libyuv::kRotate180) < 0) {
-      return nullptr;
-    }
-    return buffer_;
-  }
-  const libyuv::RotationMode mode = degrees == 90 ? libyuv::kRotate90 : libyuv::kRotate270;
-  if (libyuv::I420Rotate(sy, w, su, w / 2, sv, w / 2, dy, h, du, h / 2, dv, h / 2, w, h, mode) <
-      0) {
+  if (!Holds(*size, w, h)) return data;
+  const I420Layout in(w, h);
+  if (!PrepareBuffer(in.bytes())) return data;
+  const bool swap = degrees != 180;
+  const I420Layout out = swap ? I420Layout(h, w) : in;
+  const libyuv::RotationMode mode =
+      degrees == 180 ? libyuv::kRotate180 : degrees == 90 ? libyuv::kRotate90 : libyuv::kRotate270;
+  const I420Planes<const uint8_t> src(data, in);
+  const I420Planes<uint8_t> dst(buffer_, out);
+  if (libyuv::I420Rotate(src.y, w, src.u, in.chroma_width, src.v, in.chroma_width, dst.y,
+                         out.width, dst.u, out.chroma_width, dst.v, out.chroma_width, w, h,
+                         mode) < 0) {
     return nullptr;
   }
-  *width = h;
-  *height = w;
+  *width = out.width;
+  *height = out.height;
+  *size = static_cast<int>(out.bytes());
   return buffer_;
 }
 
-uint8_t* CxYuvTransform::Flip(uint8_t* data, int size, int width, int height) {
-  if (!Plausible(size, width, height) || !PrepareBuffer(size)) return data;
-  auto flip_plane = [](const uint8_t* src, uint8_t* dst, int plane_width, int rows) {
-    for (int r = 0; r < rows; ++r) {
-      std::memcpy(dst + size_t(r) * plane_width, src + size_t(rows - 1 - r) * plane_width,
-                  plane_width);
-    }
-  };
-  const size_t y_bytes = size_t(width) * height;
-  const size_t c_bytes = size_t(width / 2) * (height / 2);
-  flip_plane(data, buffer_, width, height);
-  flip_plane(data + y_bytes, buffer_ + y_bytes, width / 2, height / 2);
-  flip_plane(data + y_bytes + c_bytes, buffer_ + y_bytes + c_bytes, width / 2, height / 2);
+uint8_t* CxYuvTransform::Flip(uint8_t* data, int* size, int width, int height) {
+  if (!Holds(*size, width, height)) return data;
+  const I420Layout layout(width, height);
+  if (!PrepareBuffer(layout.bytes())) return data;
+  const I420Planes<const uint8_t> src(data, layout);
+  const I420Planes<uint8_t> dst(buffer_, layout);
+  // A negative height copies the rows bottom up.
+  libyuv::I420Copy(src.y, width, src.u, layout.chroma_width, src.v, layout.chroma_width, dst.y,
+                   width, dst.u, layout.chroma_width, dst.v, layout.chroma_width, width, -height);
+  *size = static_cast<int>(layout.bytes());
   return buffer_;
 }
 
-uint8_t* CxYuvTransform::Mirror(uint8_t* data, int size, int width, int height) {
-  if (!Plausible(size, width, height) || !PrepareBuffer(size)) return data;
-  const size_t y_bytes = size_t(width) * height;
-  const size_t v_offset = y_bytes + size_t(width / 2) * (height / 2);
-  const int cs = (width + 1) / 2;
-  if (libyuv::I420Mirror(data, width, data + y_bytes, cs, data + v_offset, cs, buffer_, width,
-                         buffer_ + y_bytes, cs, buffer_ + v_offset, cs, width, height) < 0) {
+uint8_t* CxYuvTransform::Mirror(uint8_t* data, int* size, int width, int height) {
+  if (!Holds(*size, width, height)) return data;
+  const I420Layout layout(width, height);
+  if (!PrepareBuffer(layout.bytes())) return data;
+  const I420Planes<const uint8_t> src(data, layout);
+  const I420Planes<uint8_t> dst(buffer_, layout);
+  if (libyuv::I420Mirror(src.y, width, src.u, layout.chroma_width, src.v, layout.chroma_width,
+                         dst.y, width, dst.u, layout.chroma_width, dst.v, layout.chroma_width,
+                         width, height) < 0) {
     return nullptr;
   }
+  *size = static_cast<int>(layout.bytes());
   return buffer_;
 }
 
@@ -140,7 +156,7 @@ uint8_t* CxYuvTransform::Transform(uint8_t* data, int* size, int* width, int* he
   // Every step writes the work buffer, so a step that follows another first takes the previous
   // result back into |data|.
   auto take_back = [&]() -> uint8_t* {
-    if (current != data) std::memcpy(data, current, *size);
+    if (current != data) std::memcpy(data, current, static_cast<size_t>(*size));
     return data;
   };
 
@@ -149,13 +165,13 @@ uint8_t* CxYuvTransform::Transform(uint8_t* data, int* size, int* width, int* he
     current = CropTo16x9(data, size, width, height, &changed);
   }
   if (rotation > 0) {
-    uint8_t* result = Rotate(take_back(), *size, width, height, rotation);
+    uint8_t* result = Rotate(take_back(), size, width, height, rotation);
     if (!result) return data;
     current = result;
   }
-  if (flip) current = Flip(take_back(), *size, *width, *height);
+  if (flip) current = Flip(take_back(), size, *width, *height);
   if (mirror) {
-    uint8_t* result = Mirror(take_back(), *size, *width, *height);
+    uint8_t* result = Mirror(take_back(), size, *width, *height);
     if (!result) return data;
     current = result;
   }
@@ -165,21 +181,17 @@ uint8_t* CxYuvTransform::Transform(uint8_t* data, int* size, int* width, int* he
 uint8_t* CxYuvTransform::Scale(uint8_t* data, int size, int src_width, int src_height,
                                int dst_width, int dst_height, libyuv::FilterMode filter) {
   if (src_width == dst_width && src_height == dst_height) return data;
-  if (!data || !Plausible(size, src_width, src_height) || dst_width <= 0 || dst_height <= 0 ||
-      MinFrameBytes(dst_width, dst_height) > kWorkBufferSize || !PrepareBuffer(size)) {
+  if (!data || !Holds(size, src_width, src_height) || dst_width <= 0 || dst_height <= 0) {
     return data;
   }
-  const int scw = (src_width + 1) / 2;
-  const int sch = (src_height + 1) / 2;
-  const int dcw = (dst_width + 1) / 2;
-  const int dch = (dst_height + 1) / 2;
-  const size_t src_y = size_t(src_width) * src_height;
-  const size_t dst_y = size_t(dst_width) * dst_height;
-  if (int64_t(dst_y) + 2 * int64_t(dcw) * dch > kWorkBufferSize) return data;
-  if (libyuv::I420Scale(data, src_width, data + src_y, scw, data + src_y + size_t(scw) * sch, scw,
-                        src_width, src_height, buffer_, dst_width, buffer_ + dst_y, dcw,
-                        buffer_ + dst_y + size_t(dcw) * dch, dcw, dst_width, dst_height,
-                        filter) < 0) {
+  const I420Layout in(src_width, src_height);
+  const I420Layout out(dst_width, dst_height);
+  if (out.bytes() > kWorkBufferSize || !PrepareBuffer(in.bytes())) return data;
+  const I420Planes<const uint8_t> src(data, in);
+  const I420Planes<uint8_t> dst(buffer_, out);
+  if (libyuv::I420Scale(src.y, src_width, src.u, in.chroma_width, src.v, in.chroma_width,
+                        src_width, src_height, dst.y, dst_width, dst.u, out.chroma_width, dst.v,
+                        out.chroma_width, dst_width, dst_height, filter) < 0) {
     return data;
   }
   return buffer_;

@@ -4,9 +4,12 @@
 
 #include <cstdint>
 
-// Turns I420 frames (Y plane, then U and V planes of half width and half height, no padding)
-// into the orientation and shape the user chose: a centred 16:9 crop, a rotation, a vertical
-// flip and a horizontal mirror; and scales frames.
+// Turns I420 frames into the orientation and shape the user chose: a centred 16:9 crop, a
+// rotation, a vertical flip and a horizontal mirror; and scales frames.
+//
+// Frames are the Y plane, then U and V planes of ((width + 1) / 2) x ((height + 1) / 2), no
+// padding: for even sizes half the width and height, for odd sizes the layout libyuv, the
+// camera and the decoders use. A frame whose |size| is below that layout's is returned as it is.
 //
 // Results point into one work buffer that is allocated once (frames up to 3840 x 2160) and is
 // valid until the next operation. Not thread-safe: each frame path owns one object and uses it
@@ -24,7 +27,8 @@ class CxYuvTransform {
   // any other value counts as 270), the flip and the mirror. Each step works from the previous
   // step's result, which is first copied back into |data|; so after more than one step |data|
   // holds the second-to-last result. Returns the result (|data| itself when nothing was done or
-  // a step failed) and updates |size|, |width| and |height| to describe it.
+  // a step failed) and updates |size| (the result's layout size), |width| and |height|. The crop
+  // keeps an even number of rows, or all rows of a frame wider than 16:9.
   uint8_t* Transform(uint8_t* data, int* size, int* width, int* height, int rotation, bool mirror,
                      bool flip, bool crop);
 
@@ -38,10 +42,10 @@ class CxYuvTransform {
 
  private:
   uint8_t* CropTo16x9(uint8_t* data, int* size, int* width, int* height, bool* changed);
-  uint8_t* Rotate(uint8_t* data, int size, int* width, int* height, int degrees);
-  uint8_t* Flip(uint8_t* data, int size, int width, int height);
-  uint8_t* Mirror(uint8_t* data, int size, int width, int height);
-  bool PrepareBuffer(int bytes);
+  uint8_t* Rotate(uint8_t* data, int* size, int* width, int* height, int degrees);
+  uint8_t* Flip(uint8_t* data, int* size, int width, int height);
+  uint8_t* Mirror(uint8_t* data, int* size, int width, int height);
+  bool PrepareBuffer(int64_t bytes);
 
   int width_ = 0;
   int height_ = 0;
