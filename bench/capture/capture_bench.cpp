@@ -1,0 +1,170 @@
+// The share canvas (1280x720, its capture sink copying that area of the screen, ticks back to
+// back) in I420 frames per second at the frame-out sink, against a bare loop of BitBlt of the
+// same area from the screen into a DIB section; and CWinCapture of a 1280x720 window against a
+// bare BitBlt from the window's context. Needs a display (run under Xvfb).
+
+#include <windows.h>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+#include "platform/trastor/trastor.h"
+#include "share/capture/win_capture.h"
+
+namespace {
+
+constexpr int kWidth = 1280;
+constexpr int kHeight = 720;
+
+// A memory context over a 32-bit DIB section of 1280x720.
+struct DibTarget {
+  DibTarget() {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = kWidth;
+    info.bmiHeader.biHeight = -kHeight;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    dc = CreateCompatibleDC(nullptr);
+    void* bits = nullptr;
+    bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    old = SelectObject(dc, bitmap);
+  }
+  ~DibTarget() {
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+  }
+  HDC dc;
+  HBITMAP bitmap;
+  HGDIOBJ old;
+};
+
+class ScreenSink : public gsDsCaptureSink {
+ public:
+  bool OnCaptureFrame(TrastorSource*, HDC dc, int width, int height) override {
+    HDC screen = GetDC(nullptr);
+    BitBlt(dc, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+    return true;
+  }
+};
+
+class FrameCounter : public gsVideoFrameOutSink {
+ public:
+  void OnVideoFrameOut(TrastorCanvas*, int, int, int, const unsigned char*, int, int,
+                       int) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++frames_;
+    arrived_.notify_all();
+  }
+  // Waits for the frame after the ones counted so far.
+  bool WaitForNext() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    const long long seen = frames_;
+    return arrived_.wait_for(lock, std::chrono::seconds(5), [&] { return frames_ > seen; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable arrived_;
+  long long frames_ = 0;
+};
+
+void BM_ShareCanvasFromScreen(benchmark::State& state) {
+  TrastorCanvas* canvas = Trastor_CreateCanvas("CANVAS_AS");
+  if (!canvas) {
+    state.SkipWithError("no canvas");
+    return;
+  }
+  ScreenSink sink;
+  FrameCounter counter;
+  canvas->SetBackground(0xFF808080);
+  canvas->SetSize(kWidth, kHeight);
+  canvas->SetFrameRate(10000.0f);  // Ticks back to back.
+  TrastorSource* source = canvas->CreateSource(trastor::kSourcePull, "SOURCE_AS", 0);
+  source->SetCaptureSink(&sink);
+  source->SetPosition(0, 0);
+  source->SetSize(kWidth, kHeight);
+  canvas->SetFrameOutSink(&counter);
+  canvas->SetOutputMode(trastor::kOutputFrames);
+  canvas->Start();
+  counter.WaitForNext();
+  for (auto _ : state) {
+    if (!counter.WaitForNext()) {
+      state.SkipWithError("no frame");
+      break;
+    }
+  }
+  state.SetItemsProcessed(state.iterations());
+  canvas->Stop();
+  Trastor_DestroyCanvas(canvas);
+}
+BENCHMARK(BM_ShareCanvasFromScreen)->UseRealTime()->MinTime(2.0);
+
+void BM_BareScreenBitBlt(benchmark::State& state) {
+  DibTarget target;
+  for (auto _ : state) {
+    HDC screen = GetDC(nullptr);
+    BitBlt(target.dc, 0, 0, kWidth, kHeight, screen, 0, 0, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+    GdiFlush();
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_BareScreenBitBlt)->UseRealTime()->MinTime(2.0);
+
+// A 1280x720 window of this process that paints a gradient.
+HWND MakeWindow() {
+  WNDCLASSW window_class{};
+  window_class.lpfnWndProc = DefWindowProcW;
+  window_class.hInstance = GetModuleHandleW(nullptr);
+  window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+  window_class.lpszClassName = L"CaptureBenchWindow";
+  RegisterClassW(&window_class);
+  HWND window = CreateWindowExW(0, window_class.lpszClassName, L"Capture bench",
+                                WS_POPUP | WS_VISIBLE, 0, 0, kWidth, kHeight, nullptr, nullptr,
+                                window_class.hInstance, nullptr);
+  UpdateWindow(window);
+  return window;
+}
+
+void BM_WinCaptureOfAWindow(benchmark::State& state) {
+  HWND window = MakeWindow();
+  CWinCapture capture;
+  capture.Init(nullptr, {window});
+  for (auto _ : state) {
+    unsigned char* pixels = nullptr;
+    int width = 0;
+    int height = 0;
+    int size = 0;
+    int reason = 0;
+    if (!capture.GetCaptureData(&pixels, &width, &height, &size, &reason)) {
+      state.SkipWithError("capture failed");
+      break;
+    }
+  }
+  state.SetItemsProcessed(state.iterations());
+  capture.Stop();
+  DestroyWindow(window);
+}
+BENCHMARK(BM_WinCaptureOfAWindow)->UseRealTime()->MinTime(2.0);
+
+void BM_BareWindowBitBlt(benchmark::State& state) {
+  HWND window = MakeWindow();
+  DibTarget target;
+  for (auto _ : state) {
+    HDC dc = GetWindowDC(window);
+    BitBlt(target.dc, 0, 0, kWidth, kHeight, dc, 0, 0, SRCCOPY);
+    ReleaseDC(window, dc);
+    GdiFlush();
+  }
+  state.SetItemsProcessed(state.iterations());
+  DestroyWindow(window);
+}
+BENCHMARK(BM_BareWindowBitBlt)->UseRealTime()->MinTime(2.0);
+
+}  // namespace
