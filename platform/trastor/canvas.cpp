@@ -374,6 +374,12 @@ bool Canvas::GetLastPicture(unsigned char* pixels, int capacity, int* width, int
   return true;
 }
 
+TrastorSource* Canvas::GetSource(int index) {
+  std::lock_guard<std::mutex> lock(state_mutex_);
+  if (index < 0 || index >= static_cast<int>(sources_.size())) return nullptr;
+  return sources_[index].get();
+}
+
 void Canvas::GetCounters(TrastorCanvasCounters* counters) const {
   counters->ticks = ticks_.load();
   counters->pulls = pulls_.load();

@@ -61,6 +61,7 @@ class Canvas final : public TrastorCanvas {
   bool RunTick(unsigned timeout_ms);
   bool GetLastPicture(unsigned char* pixels, int capacity, int* width, int* height);
   void GetCounters(TrastorCanvasCounters* counters) const;
+  TrastorSource* GetSource(int index);
 
  private:
   // A copy of the settings one tick works with.

@@ -151,6 +151,12 @@ TRASTOR_API bool TrastorTest_GetCanvasCounters(TrastorCanvas* canvas,
   return true;
 }
 
+TRASTOR_API TrastorSource* TrastorTest_GetSource(TrastorCanvas* canvas, int index) {
+  std::lock_guard<std::mutex> lock(TheRegistry().mutex);
+  Canvas* found = TheRegistry().FindLive(canvas);
+  return found ? found->GetSource(index) : nullptr;
+}
+
 TRASTOR_API void TrastorTest_GetSourceCounters(TrastorSource* source,
                                                TrastorSourceCounters* counters) {
   if (!source || !counters) return;

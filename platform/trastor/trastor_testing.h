@@ -36,6 +36,9 @@ TRASTOR_API bool TrastorTest_GetLastPicture(TrastorCanvas* canvas, unsigned char
 TRASTOR_API bool TrastorTest_GetCanvasCounters(TrastorCanvas* canvas,
                                                TrastorCanvasCounters* counters);
 
+// The source made `index`-th (from 0) by a live canvas, or null.
+TRASTOR_API TrastorSource* TrastorTest_GetSource(TrastorCanvas* canvas, int index);
+
 // Counters of a source of a live or destroyed canvas.
 TRASTOR_API void TrastorTest_GetSourceCounters(TrastorSource* source,
                                                TrastorSourceCounters* counters);
