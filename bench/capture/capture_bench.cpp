@@ -125,9 +125,9 @@ HWND MakeWindow() {
   window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
   window_class.lpszClassName = L"CaptureBenchWindow";
   RegisterClassW(&window_class);
-  HWND window = CreateWindowExW(0, window_class.lpszClassName, L"Capture bench",
-                                WS_POPUP | WS_VISIBLE, 0, 0, kWidth, kHeight, nullptr, nullptr,
-                                window_class.hInstance, nullptr);
+  HWND window =
+      CreateWindowExW(0, window_class.lpszClassName, L"Capture bench", WS_POPUP | WS_VISIBLE, 0, 0,
+                      kWidth, kHeight, nullptr, nullptr, window_class.hInstance, nullptr);
   UpdateWindow(window);
   return window;
 }

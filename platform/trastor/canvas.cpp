@@ -45,8 +45,7 @@ TrastorSource* Canvas::CreateSource(int kind, const char* name, int /*reserved*/
   if (retired_.load()) return nullptr;
   std::lock_guard<std::mutex> lock(state_mutex_);
   try {
-    sources_.push_back(
-        std::make_unique<Source>(running_, kind, name ? name : "", width_, height_));
+    sources_.push_back(std::make_unique<Source>(running_, kind, name ? name : "", width_, height_));
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
@@ -212,9 +211,8 @@ void Canvas::EngineLoop() {
       unsigned serving;
       {
         std::unique_lock<std::mutex> lock(thread_mutex_);
-        thread_wake_.wait_until(lock, next, [this] {
-          return stop_requested_ || tick_requests_ != ticks_served_;
-        });
+        thread_wake_.wait_until(
+            lock, next, [this] { return stop_requested_ || tick_requests_ != ticks_served_; });
         if (stop_requested_) break;
         serving = tick_requests_;
       }
@@ -279,9 +277,9 @@ PictureView Canvas::Compose(const TickSettings& settings) {
   // One picture that covers the whole canvas at its own size is the composed picture.
   if (layers.size() == 1) {
     const Layer& only = layers.front();
-    if (only.placement.x == 0 && only.placement.y == 0 &&
-        only.placement.width == settings.width && only.placement.height == settings.height &&
-        only.view.width == settings.width && only.view.height == settings.height) {
+    if (only.placement.x == 0 && only.placement.y == 0 && only.placement.width == settings.width &&
+        only.placement.height == settings.height && only.view.width == settings.width &&
+        only.view.height == settings.height) {
       return only.view;
     }
   }
@@ -299,8 +297,8 @@ void Canvas::Output(const TickSettings& settings, const PictureView& picture) {
   if (settings.mode == kOutputFrames && settings.sink) {
     if (!ConvertToI420(picture, &i420_)) return;
     try {
-      settings.sink->OnVideoFrameOut(this, kFormatI420, picture.width, picture.height,
-                                     i420_.data(), static_cast<int>(i420_.size()), 0, 0);
+      settings.sink->OnVideoFrameOut(this, kFormatI420, picture.width, picture.height, i420_.data(),
+                                     static_cast<int>(i420_.size()), 0, 0);
     } catch (...) {
       Log("canvas %s: the frame-out sink threw", name_.c_str());
     }

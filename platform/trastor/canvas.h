@@ -89,7 +89,7 @@ class Canvas final : public TrastorCanvas {
   const std::string name_;
 
   std::mutex run_mutex_;
-  std::thread thread_;  // Protected by |run_mutex_|.
+  std::thread thread_;                // Protected by |run_mutex_|.
   std::atomic<bool> retired_{false};  // Set under |run_mutex_|.
   std::atomic<bool> running_{false};
 
@@ -115,9 +115,9 @@ class Canvas final : public TrastorCanvas {
 
   std::mutex thread_mutex_;
   std::condition_variable thread_wake_;
-  bool stop_requested_ = false;   // Protected by |thread_mutex_|.
-  unsigned tick_requests_ = 0;    // Protected by |thread_mutex_|.
-  unsigned ticks_served_ = 0;     // Protected by |thread_mutex_|.
+  bool stop_requested_ = false;  // Protected by |thread_mutex_|.
+  unsigned tick_requests_ = 0;   // Protected by |thread_mutex_|.
+  unsigned ticks_served_ = 0;    // Protected by |thread_mutex_|.
 
   std::atomic<long long> ticks_{0};
   std::atomic<long long> pulls_{0};

@@ -111,12 +111,12 @@ void DrawScaled(const PictureView& source, int x, int y, int width, int height, 
   PictureView scaled = source;
   if (width != source.width || height != source.height) {
     if (!scratch->Resize(width, height)) return;
-    libyuv::ARGBScale(source.pixels, source.stride, source.width, source.height,
-                      scratch->pixels(), scratch->stride(), width, height, libyuv::kFilterBox);
+    libyuv::ARGBScale(source.pixels, source.stride, source.width, source.height, scratch->pixels(),
+                      scratch->stride(), width, height, libyuv::kFilterBox);
     scaled = scratch->View();
   }
-  const std::uint8_t* from = scaled.pixels + static_cast<std::size_t>(top - y) * scaled.stride +
-                             (left - x) * 4;
+  const std::uint8_t* from =
+      scaled.pixels + static_cast<std::size_t>(top - y) * scaled.stride + (left - x) * 4;
   libyuv::ARGBCopy(from, scaled.stride, at, target->stride(), right - left, bottom - top);
 }
 
@@ -155,8 +155,8 @@ bool ConvertFrame(int format, int width, int height, const std::uint8_t* data, P
       break;
     }
     case kFormatNV12:
-      result = libyuv::NV12ToARGB(data, width, chroma, chroma_width * 2, out, out_stride, width,
-                                  height);
+      result =
+          libyuv::NV12ToARGB(data, width, chroma, chroma_width * 2, out, out_stride, width, height);
       break;
     case kFormatBGR24:
       result = libyuv::RGB24ToARGB(data, width * 3, out, out_stride, width, height);

@@ -13,8 +13,7 @@ bool SideInRange(int side) { return side >= 1 && side <= kMaxSide; }
 
 }  // namespace
 
-Source::Source(const std::atomic<bool>& running, int kind, std::string name, int width,
-               int height)
+Source::Source(const std::atomic<bool>& running, int kind, std::string name, int width, int height)
     : running_(running), kind_(kind), name_(std::move(name)) {
   placement_.width = width;
   placement_.height = height;
@@ -45,8 +44,7 @@ void Source::ClearFrame() {
   clear_requested_ = true;
 }
 
-bool Source::PushFrame(int format, int width, int height, const unsigned char* data,
-                       int length) {
+bool Source::PushFrame(int format, int width, int height, const unsigned char* data, int length) {
   if (kind_ != kSourcePush || !running_.load() || !data || !SideInRange(width) ||
       !SideInRange(height)) {
     return false;

@@ -38,8 +38,7 @@ class Source final : public TrastorSource {
   void SetPosition(int x, int y) override;
   bool SetSize(int width, int height) override;
   void ClearFrame() override;
-  bool PushFrame(int format, int width, int height, const unsigned char* data,
-                 int length) override;
+  bool PushFrame(int format, int width, int height, const unsigned char* data, int length) override;
   bool SetPlaceholderImage(const wchar_t* path) override;
   void SetCaptureSink(gsDsCaptureSink* sink) override;
 

@@ -13,8 +13,8 @@ struct TrastorCanvasCounters {
 };
 
 struct TrastorSourceCounters {
-  long long pushes;   // Frames taken by PushFrame.
-  int last_format;    // Format, sides and length of the last frame taken; -1 and 0 before.
+  long long pushes;  // Frames taken by PushFrame.
+  int last_format;   // Format, sides and length of the last frame taken; -1 and 0 before.
   int last_width;
   int last_height;
   int last_length;

@@ -38,7 +38,7 @@ bool CaptureImage::Read(HDC reference) {
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 24;
   info.bmiHeader.biCompression = BI_RGB;
-  const int rows = GetDIBits(reference, bitmap_.get(), 0, height_, buffer_.data(), &info,
-                             DIB_RGB_COLORS);
+  const int rows =
+      GetDIBits(reference, bitmap_.get(), 0, height_, buffer_.data(), &info, DIB_RGB_COLORS);
   return rows == height_;
 }

@@ -37,7 +37,7 @@ class CaptureImage {
  private:
   share::ScopedBitmap bitmap_;
   std::vector<unsigned char> buffer_;
-  int width_ = 0;   // Aligned sides of |bitmap_|.
+  int width_ = 0;  // Aligned sides of |bitmap_|.
   int height_ = 0;
   int size_ = 0;
 };

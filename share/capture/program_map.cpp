@@ -52,8 +52,7 @@ void CollectTopWindowAndProcess(ProgramMap* programs) {
   }
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snapshot == INVALID_HANDLE_VALUE) {
-    TVLOG_INFO() << "CollectTopWindowAndProcess CreateToolhelp32Snapshot err = "
-                 << GetLastError();
+    TVLOG_INFO() << "CollectTopWindowAndProcess CreateToolhelp32Snapshot err = " << GetLastError();
     return;
   }
   PROCESSENTRY32W entry{};
@@ -79,10 +78,17 @@ const ProgramRecord* FindProgramOf(const ProgramMap& programs, HWND window) {
 bool SameExeName(const std::wstring& a, const wchar_t* b) { return _wcsicmp(a.c_str(), b) == 0; }
 
 bool IsForceScreenProgram(const std::wstring& exe_name) {
-  static const wchar_t* const kNames[] = {
-      L"chrome.exe",     L"Appium.exe",      L"WINWORD.EXE",    L"EXCEL.EXE",
-      L"POWERPNT.EXE",   L"OneNoteIm.exe",   L"OneNote.exe",    L"OneNotem.exe",
-      L"vclass.exe",     L"zclassbase.exe",  L"ApplicationFrameHost.exe"};
+  static const wchar_t* const kNames[] = {L"chrome.exe",
+                                          L"Appium.exe",
+                                          L"WINWORD.EXE",
+                                          L"EXCEL.EXE",
+                                          L"POWERPNT.EXE",
+                                          L"OneNoteIm.exe",
+                                          L"OneNote.exe",
+                                          L"OneNotem.exe",
+                                          L"vclass.exe",
+                                          L"zclassbase.exe",
+                                          L"ApplicationFrameHost.exe"};
   for (const wchar_t* name : kNames) {
     if (SameExeName(exe_name, name)) return true;
   }

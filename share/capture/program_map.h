@@ -13,7 +13,7 @@ struct ProgramRecord {
   std::vector<HWND> windows;  // Its shareable top-level windows, in z-order from the top.
   DWORD process_id = 0;
   DWORD parent_process_id = 0;
-  std::wstring exe_name;      // As the process snapshot gives it ("chrome.exe").
+  std::wstring exe_name;  // As the process snapshot gives it ("chrome.exe").
 };
 
 // By process id.

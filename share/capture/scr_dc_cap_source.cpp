@@ -61,9 +61,8 @@ CScrDCCapSource::CScrDCCapSource()
 
 CScrDCCapSource::~CScrDCCapSource() = default;
 
-bool CScrDCCapSource::GetWindowImageData(const std::vector<HWND>& windows,
-                                         unsigned char** pixels, int* width, int* height,
-                                         int* size) {
+bool CScrDCCapSource::GetWindowImageData(const std::vector<HWND>& windows, unsigned char** pixels,
+                                         int* width, int* height, int* size) {
   RECT capture{};
   if (!UnionOfWindows(windows, &capture)) return false;
   const int captured_width = capture.right - capture.left;
@@ -97,8 +96,7 @@ bool CScrDCCapSource::CopyFromScreen(HDC screen, HDC memory, const RECT& capture
   const int width = capture.right - capture.left;
   const int height = capture.bottom - capture.top;
   if (std::fabs(scale_x - 1.0) < 1e-7 && std::fabs(scale_y - 1.0) < 1e-7) {
-    return BitBlt(memory, 0, 0, width, height, screen, capture.left, capture.top, SRCCOPY) !=
-           FALSE;
+    return BitBlt(memory, 0, 0, width, height, screen, capture.left, capture.top, SRCCOPY) != FALSE;
   }
   const int left = static_cast<int>(capture.left * scale_x);
   const int right = static_cast<int>(capture.right * scale_x);

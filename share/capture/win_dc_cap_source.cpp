@@ -60,9 +60,8 @@ CWinDCCapSource::CWinDCCapSource(CWinCapture* owner)
 
 CWinDCCapSource::~CWinDCCapSource() = default;
 
-bool CWinDCCapSource::GetWindowImageData(const std::vector<HWND>& windows,
-                                         unsigned char** pixels, int* width, int* height,
-                                         int* size) {
+bool CWinDCCapSource::GetWindowImageData(const std::vector<HWND>& windows, unsigned char** pixels,
+                                         int* width, int* height, int* size) {
   HWND window = windows.empty() ? nullptr : windows.front();
   if (!window || !IsWindow(window)) return false;
   RECT rect{};

@@ -52,8 +52,7 @@ void CBaseWinFrame::OnPaint(HDC) {}
 
 void CBaseWinFrame::OnFinalMessage(HWND) {}
 
-LRESULT CBaseWinFrame::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam,
-                                     BOOL& handled) {
+LRESULT CBaseWinFrame::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam, BOOL& handled) {
   switch (message) {
     case WM_CREATE:
       return OnCreate(message, wparam, lparam, handled);

@@ -50,8 +50,7 @@ class CBaseWinFrame {
   virtual LRESULT OnMouseHover(UINT message, WPARAM wparam, LPARAM lparam, BOOL& handled);
   virtual LRESULT OnCaptureChanged(UINT message, WPARAM wparam, LPARAM lparam, BOOL& handled);
   virtual LRESULT OnMouseWheel(UINT message, WPARAM wparam, LPARAM lparam, BOOL& handled);
-  virtual LRESULT OnWindowPosChanging(UINT message, WPARAM wparam, LPARAM lparam,
-                                      BOOL& handled);
+  virtual LRESULT OnWindowPosChanging(UINT message, WPARAM wparam, LPARAM lparam, BOOL& handled);
   virtual LRESULT OnSetCursor(UINT message, WPARAM wparam, LPARAM lparam, BOOL& handled);
   // Also WM_LBUTTONDBLCLK.
   virtual LRESULT OnLButtonDown(UINT message, WPARAM wparam, LPARAM lparam, BOOL& handled);

@@ -41,7 +41,9 @@ struct Pixels {
   int width = 0;
   int height = 0;
   std::vector<std::uint32_t> rgb;
-  std::uint32_t At(int x, int y) const { return rgb[static_cast<std::size_t>(y) * width + x] & 0xFFFFFF; }
+  std::uint32_t At(int x, int y) const {
+    return rgb[static_cast<std::size_t>(y) * width + x] & 0xFFFFFF;
+  }
 };
 
 // Copies `width` x `height` pixels at (x, y) of `dc` into `out`.

@@ -44,8 +44,8 @@ class QuietWindow {
     window_class.hInstance = GetModuleHandleW(nullptr);
     window_class.lpszClassName = L"TrastorTestWindow";
     RegisterClassW(&window_class);
-    window_ = CreateWindowExW(WS_EX_TOPMOST, L"TrastorTestWindow", L"Trastor test", WS_POPUP,
-                              40, 60, kViewWidth, kViewHeight, nullptr, nullptr,
+    window_ = CreateWindowExW(WS_EX_TOPMOST, L"TrastorTestWindow", L"Trastor test", WS_POPUP, 40,
+                              60, kViewWidth, kViewHeight, nullptr, nullptr,
                               GetModuleHandleW(nullptr), nullptr);
     ShowWindow(window_, SW_SHOWNOACTIVATE);
     tarvo_test::PumpMessages(100);
@@ -160,8 +160,8 @@ TEST(TrastorDisplayCanvas, ShowsThePlaceholderAndPushedBarsOfEveryFormat) {
   ScopedCanvas canvas("VIDEO_CANVAS");
   TrastorSource* source = SetUpDisplayCanvas(canvas.get());
   ASSERT_TRUE(source);
-  ASSERT_TRUE(source->SetPlaceholderImage(WriteSolidPng(L"trastor_novideo.png", kPlaceholder,
-                                                        64, 48).c_str()));
+  ASSERT_TRUE(source->SetPlaceholderImage(
+      WriteSolidPng(L"trastor_novideo.png", kPlaceholder, 64, 48).c_str()));
   ASSERT_TRUE(Bind(canvas.get(), window.get()));
   ASSERT_TRUE(TrastorTest_RunTick(canvas.get(), 5000));
   EXPECT_TRUE(tarvo_test::NearColour(WindowCentre(window.get()), kPlaceholder, 2))
@@ -170,15 +170,14 @@ TEST(TrastorDisplayCanvas, ShowsThePlaceholderAndPushedBarsOfEveryFormat) {
   const struct {
     int format;
     int tolerance;
-  } formats[] = {{trastor::kFormatI420, 8}, {trastor::kFormatNV12, 8},
-                 {trastor::kFormatBGR24, 0}, {trastor::kFormatBGRA, 0},
-                 {trastor::kFormatYUY2, 8}, {trastor::kFormatUYVY, 8}};
+  } formats[] = {{trastor::kFormatI420, 8}, {trastor::kFormatNV12, 8}, {trastor::kFormatBGR24, 0},
+                 {trastor::kFormatBGRA, 0}, {trastor::kFormatYUY2, 8}, {trastor::kFormatUYVY, 8}};
   for (const auto& format : formats) {
     SCOPED_TRACE(format.format);
     // Half the view's size: the engine doubles it.
     const auto frame = ColourBars(format.format, 160, 120);
-    ASSERT_TRUE(source->PushFrame(format.format, 160, 120, frame.data(),
-                                  static_cast<int>(frame.size())));
+    ASSERT_TRUE(
+        source->PushFrame(format.format, 160, 120, frame.data(), static_cast<int>(frame.size())));
     ASSERT_TRUE(TrastorTest_RunTick(canvas.get(), 5000));
     tarvo_test::Pixels pixels;
     ASSERT_TRUE(tarvo_test::ReadWindowPixels(window.get(), &pixels));

@@ -46,10 +46,10 @@ void PaintQuadrants(HWND window, HDC dc) {
 }
 
 HWND OpenWindow(const std::wstring& title, const RECT& rect) {
-  HWND window = CreateWindowExW(g_options.layered ? WS_EX_LAYERED : 0, capture_target::kClassName,
-                                title.c_str(), WS_POPUP, rect.left, rect.top,
-                                rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
-                                GetModuleHandleW(nullptr), nullptr);
+  HWND window =
+      CreateWindowExW(g_options.layered ? WS_EX_LAYERED : 0, capture_target::kClassName,
+                      title.c_str(), WS_POPUP, rect.left, rect.top, rect.right - rect.left,
+                      rect.bottom - rect.top, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!window) return nullptr;
   if (g_options.layered) SetLayeredWindowAttributes(window, 0, 255, LWA_ALPHA);
   ShowWindow(window, SW_SHOWNOACTIVATE);

@@ -82,9 +82,9 @@ class Cover {
 class OwnWindow {
  public:
   explicit OwnWindow(bool visible) {
-    window_ = CreateWindowExW(0, L"STATIC", L"Own capture window",
-                              WS_POPUP | (visible ? WS_VISIBLE : 0), 700, 500, 200, 150, nullptr,
-                              nullptr, GetModuleHandleW(nullptr), nullptr);
+    window_ =
+        CreateWindowExW(0, L"STATIC", L"Own capture window", WS_POPUP | (visible ? WS_VISIBLE : 0),
+                        700, 500, 200, 150, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     tarvo_test::PumpMessages(50);
   }
   ~OwnWindow() {
@@ -257,8 +257,8 @@ TEST_F(WinCaptureTest, WindowsThatGoAwayDuringPullsGiveReason2) {
     } else {
       DestroyWindow(own.get());
     }
-    EXPECT_TRUE(tarvo_test::PumpUntil(
-        [&] { return last_reason.load() == CWinCapture::kReasonNoWindow; }));
+    EXPECT_TRUE(
+        tarvo_test::PumpUntil([&] { return last_reason.load() == CWinCapture::kReasonNoWindow; }));
     done = true;
     puller.join();
   }
@@ -276,8 +276,8 @@ TEST_F(WinCaptureTest, APresentationsSecondWindowJoinsWithinAboutThreeSeconds) {
   ASSERT_TRUE(second);
   const auto appeared = std::chrono::steady_clock::now();
   // The union is 400 + 10 + 200 = 610 wide: 640 once aligned.
-  ASSERT_TRUE(tarvo_test::PumpUntil(
-      [&] { return Capture(capture, &image) && image.width == 640; }, 6000));
+  ASSERT_TRUE(
+      tarvo_test::PumpUntil([&] { return Capture(capture, &image) && image.width == 640; }, 6000));
   const auto waited = std::chrono::steady_clock::now() - appeared;
   EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(waited).count(), 3600);
   EXPECT_EQ(capture.GetWindows().size(), 2u);
@@ -326,13 +326,25 @@ TEST(WinCaptureNames, ForceScreenPrograms) {
     const wchar_t* name;
     bool forced;
   } names[] = {
-      {L"chrome.exe", true},          {L"CHROME.EXE", true},       {L"Appium.exe", true},
-      {L"winword.exe", true},         {L"EXCEL.EXE", true},        {L"PowerPnt.exe", true},
-      {L"OneNoteIm.exe", true},       {L"onenote.exe", true},      {L"OneNotem.exe", true},
-      {L"vclass.exe", true},          {L"zclassbase.exe", true},   {L"ApplicationFrameHost.exe", true},
-      {L"MicrosoftEdge.exe", true},   {L"microsoftedgecp.exe", true},
-      {L"msedge.exe", false},         {L"notepad.exe", false},     {L"chrome.exe.bak", false},
-      {L"MICROSOFTEDG", false},       {L"", false},
+      {L"chrome.exe", true},
+      {L"CHROME.EXE", true},
+      {L"Appium.exe", true},
+      {L"winword.exe", true},
+      {L"EXCEL.EXE", true},
+      {L"PowerPnt.exe", true},
+      {L"OneNoteIm.exe", true},
+      {L"onenote.exe", true},
+      {L"OneNotem.exe", true},
+      {L"vclass.exe", true},
+      {L"zclassbase.exe", true},
+      {L"ApplicationFrameHost.exe", true},
+      {L"MicrosoftEdge.exe", true},
+      {L"microsoftedgecp.exe", true},
+      {L"msedge.exe", false},
+      {L"notepad.exe", false},
+      {L"chrome.exe.bak", false},
+      {L"MICROSOFTEDG", false},
+      {L"", false},
   };
   for (const auto& entry : names) {
     EXPECT_EQ(IsForceScreenProgram(entry.name), entry.forced) << entry.name;
