@@ -13,35 +13,12 @@
 
 #include "platform/trastor/trastor.h"
 #include "share/capture/win_capture.h"
+#include "tests/support/window_pixels.h"
 
 namespace {
 
 constexpr int kWidth = 1280;
 constexpr int kHeight = 720;
-
-// A memory context over a 32-bit DIB section of 1280x720.
-struct DibTarget {
-  DibTarget() {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = kWidth;
-    info.bmiHeader.biHeight = -kHeight;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    dc = CreateCompatibleDC(nullptr);
-    void* bits = nullptr;
-    bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    old = SelectObject(dc, bitmap);
-  }
-  ~DibTarget() {
-    SelectObject(dc, old);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-  }
-  HDC dc;
-  HBITMAP bitmap;
-  HGDIOBJ old;
-};
 
 class ScreenSink : public gsDsCaptureSink {
  public:
@@ -106,10 +83,10 @@ void BM_ShareCanvasFromScreen(benchmark::State& state) {
 BENCHMARK(BM_ShareCanvasFromScreen)->UseRealTime()->MinTime(2.0);
 
 void BM_BareScreenBitBlt(benchmark::State& state) {
-  DibTarget target;
+  tarvo_test::DibCanvas target(kWidth, kHeight);
   for (auto _ : state) {
     HDC screen = GetDC(nullptr);
-    BitBlt(target.dc, 0, 0, kWidth, kHeight, screen, 0, 0, SRCCOPY);
+    BitBlt(target.dc(), 0, 0, kWidth, kHeight, screen, 0, 0, SRCCOPY);
     ReleaseDC(nullptr, screen);
     GdiFlush();
   }
@@ -155,10 +132,10 @@ BENCHMARK(BM_WinCaptureOfAWindow)->UseRealTime()->MinTime(2.0);
 
 void BM_BareWindowBitBlt(benchmark::State& state) {
   HWND window = MakeWindow();
-  DibTarget target;
+  tarvo_test::DibCanvas target(kWidth, kHeight);
   for (auto _ : state) {
     HDC dc = GetWindowDC(window);
-    BitBlt(target.dc, 0, 0, kWidth, kHeight, dc, 0, 0, SRCCOPY);
+    BitBlt(target.dc(), 0, 0, kWidth, kHeight, dc, 0, 0, SRCCOPY);
     ReleaseDC(window, dc);
     GdiFlush();
   }

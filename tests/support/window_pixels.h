@@ -46,9 +46,8 @@ struct Pixels {
   }
 };
 
-// Copies `width` x `height` pixels at (x, y) of `dc` into `out`.
-inline bool ReadDcPixels(HDC dc, int x, int y, int width, int height, Pixels* out) {
-  if (!dc || width < 1 || height < 1) return false;
+// A header for 32-bit rows of `width` x `height` pixels, top row first.
+inline BITMAPINFO TopDownInfo32(int width, int height) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   info.bmiHeader.biWidth = width;
@@ -56,25 +55,49 @@ inline bool ReadDcPixels(HDC dc, int x, int y, int width, int height, Pixels* ou
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HDC memory = CreateCompatibleDC(dc);
-  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  bool ok = false;
-  if (memory && bitmap && bits) {
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    ok = BitBlt(memory, 0, 0, width, height, dc, x, y, SRCCOPY) != FALSE;
-    GdiFlush();
-    if (ok) {
-      const auto* p = static_cast<const std::uint32_t*>(bits);
-      out->width = width;
-      out->height = height;
-      out->rgb.assign(p, p + static_cast<std::size_t>(width) * height);
-    }
-    SelectObject(memory, old);
+  return info;
+}
+
+// A memory device context with a top-down 32-bit DIB section selected into it.
+class DibCanvas {
+ public:
+  DibCanvas(int width, int height) : dc_(CreateCompatibleDC(nullptr)) {
+    const BITMAPINFO info = TopDownInfo32(width, height);
+    void* bits = nullptr;
+    bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    pixels_ = static_cast<std::uint32_t*>(bits);
+    if (dc_ && bitmap_) displaced_ = SelectObject(dc_, bitmap_);
   }
-  if (bitmap) DeleteObject(bitmap);
-  if (memory) DeleteDC(memory);
-  return ok;
+  ~DibCanvas() {
+    if (displaced_) SelectObject(dc_, displaced_);
+    if (bitmap_) DeleteObject(bitmap_);
+    if (dc_) DeleteDC(dc_);
+  }
+  DibCanvas(const DibCanvas&) = delete;
+  DibCanvas& operator=(const DibCanvas&) = delete;
+
+  bool ok() const { return displaced_ && pixels_; }
+  HDC dc() const { return dc_; }
+  // 0xAARRGGBB values; call GdiFlush after drawing before reading them.
+  std::uint32_t* pixels() const { return pixels_; }
+
+ private:
+  HDC dc_;
+  HBITMAP bitmap_ = nullptr;
+  HGDIOBJ displaced_ = nullptr;
+  std::uint32_t* pixels_ = nullptr;
+};
+
+// Copies `width` x `height` pixels at (x, y) of `dc` into `out`.
+inline bool ReadDcPixels(HDC dc, int x, int y, int width, int height, Pixels* out) {
+  if (!dc || width < 1 || height < 1) return false;
+  DibCanvas canvas(width, height);
+  if (!canvas.ok() || !BitBlt(canvas.dc(), 0, 0, width, height, dc, x, y, SRCCOPY)) return false;
+  GdiFlush();
+  out->width = width;
+  out->height = height;
+  out->rgb.assign(canvas.pixels(), canvas.pixels() + static_cast<std::size_t>(width) * height);
+  return true;
 }
 
 // The client area of `window`, read from its own device context.
