@@ -1,0 +1,110 @@
+#!/usr/bin/env python3
+"""Draws the pictures and cursors that lie beside the program (not in the skin archive).
+
+    make_files.py OUTPUT_FOLDER
+
+writes every file of FILES below OUTPUT_FOLDER. Pictures are PNG (8-bit RGBA), cursors are
+32-bit .cur files with a hotspot.
+"""
+
+import os
+import struct
+import sys
+import zlib
+
+
+def png(width, height, pixel):
+    """PNG bytes; pixel(x, y) gives (r, g, b, a)."""
+    rows = bytearray()
+    for y in range(height):
+        rows.append(0)  # No filter.
+        for x in range(width):
+            rows.extend(pixel(x, y))
+
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
+
+    header = struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
+            chunk(b"IDAT", zlib.compress(bytes(rows), 9)) + chunk(b"IEND", b""))
+
+
+def cur(size, hotspot, pixel):
+    """A .cur of one size x size 32-bit image; pixel(x, y) gives (r, g, b, a)."""
+    colour = bytearray()
+    mask_stride = ((size + 31) // 32) * 4
+    mask = bytearray()
+    for y in reversed(range(size)):  # Bottom-up rows.
+        mask_row = bytearray(mask_stride)
+        for x in range(size):
+            r, g, b, a = pixel(x, y)
+            colour.extend((b, g, r, a))
+            if a == 0:
+                mask_row[x // 8] |= 0x80 >> (x % 8)
+        mask.extend(mask_row)
+    info = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, len(colour) + len(mask),
+                       0, 0, 0, 0)
+    image = info + bytes(colour) + bytes(mask)
+    directory = struct.pack("<HHH", 0, 2, 1)
+    entry = struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, hotspot[0], hotspot[1],
+                        len(image), 6 + 16)
+    return directory + entry + image
+
+
+def camera_picture(background, icon):
+    """A 320 x 180 picture: `background` with a camera outline of `icon` in the middle."""
+    def pixel(x, y):
+        body = 120 <= x < 190 and 65 <= y < 115
+        lens = 190 <= x < 215 and abs(y - 90) <= (x - 190) + 6
+        return icon + (255,) if body or lens else background + (255,)
+    return png(320, 180, pixel)
+
+
+def busy_picture():
+    """A 320 x 180 picture: a camera with a bar across it, meaning the device is busy."""
+    background = (48, 30, 30)
+    icon = (200, 60, 60)
+
+    def pixel(x, y):
+        bar = abs((x - 160) - (y - 90)) <= 4 and 100 <= x < 220
+        body = 120 <= x < 190 and 65 <= y < 115
+        lens = 190 <= x < 215 and abs(y - 90) <= (x - 190) + 6
+        return icon + (255,) if bar or body or lens else background + (255,)
+    return png(320, 180, pixel)
+
+
+def pick_cursor():
+    """A 32 x 32 eyedropper pointing down-left; the hotspot is its tip."""
+    def pixel(x, y):
+        # Distance from the diagonal from the tip (2, 29) up to (26, 5).
+        along = (x - 2) - (29 - y)
+        across = (x - 2) + (y - 29)
+        if abs(along) <= 3 and -2 <= (x - 2) <= 24 and -2 <= (29 - y) <= 24:
+            return (0, 0, 0, 255) if abs(along) == 3 or across in (-1, 0) else (255, 255, 255, 255)
+        if (x - 24) ** 2 + (y - 7) ** 2 <= 20:
+            return (0, 0, 0, 255)
+        return (0, 0, 0, 0)
+    return cur(32, (2, 29), pixel)
+
+
+FILES = {
+    os.path.join("res", "blue", "novideo.png"): lambda: camera_picture((30, 36, 48), (90, 110, 140)),
+    os.path.join("res", "orange", "novideo.png"): lambda: camera_picture((245, 240, 235), (230, 140, 60)),
+    os.path.join("res", "devbusy.png"): busy_picture,
+    os.path.join("cursor", "pick.cur"): pick_cursor,
+}
+
+
+def main():
+    if len(sys.argv) != 2:
+        sys.exit(__doc__)
+    for relative, draw in FILES.items():
+        path = os.path.join(sys.argv[1], relative)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as out:
+            out.write(draw())
+
+
+if __name__ == "__main__":
+    main()
