@@ -43,7 +43,10 @@ void CVoiceProgressDisplayUI::DoPaint(HDC hdc, const RECT& rcPaint) {
   share::ScopedBrush unlit(CreateSolidBrush(UnlitColour(m_bStyle, GetSkinIndex())));
   for (int i = 0; i < kBarCount; ++i) {
     const int x = rect.left + step * i;
-    share::ScopedRegion bar(CreateRoundRectRgn(x, rect.top, x + kBarWidth, rect.bottom, 2, 2));
+    // A rounded region leaves out one more column and row than a rectangle: one extra on each
+    // side makes the bar exactly kBarWidth wide and as high as the control.
+    share::ScopedRegion bar(
+        CreateRoundRectRgn(x, rect.top, x + kBarWidth + 1, rect.bottom + 1, 2, 2));
     if (!bar) continue;
     if (i < lit) {
       share::ScopedBrush colour(CreateSolidBrush(kLitColours[i]));

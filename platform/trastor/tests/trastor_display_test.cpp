@@ -170,8 +170,9 @@ TEST(TrastorDisplayCanvas, ShowsThePlaceholderAndPushedBarsOfEveryFormat) {
   const struct {
     int format;
     int tolerance;
-  } formats[] = {{trastor::kFormatI420, 8}, {trastor::kFormatNV12, 8}, {trastor::kFormatBGR24, 0},
-                 {trastor::kFormatBGRA, 0}, {trastor::kFormatYUY2, 8}, {trastor::kFormatUYVY, 8}};
+  } formats[] = {{trastor::kFormatI420, 8}, {trastor::kFormatNV12, 8}, {trastor::kFormatBGR24, 2},
+                 {trastor::kFormatBGRA, 2}, {trastor::kFormatYUY2, 8}, {trastor::kFormatUYVY, 8}};
+  // RGB frames lose at most 2 levels: the scaler's horizontal filter weighs in 7 bits.
   for (const auto& format : formats) {
     SCOPED_TRACE(format.format);
     // Half the view's size: the engine doubles it.

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <future>
 #include <thread>
 
 #include "share/capture/capture_image.h"
@@ -96,6 +97,87 @@ class OwnWindow {
   HWND window_;
 };
 
+// A window of this process on a thread of its own, painted in the capture target's quadrants.
+// Here another program's window is read from the X server, which does not keep the covered
+// parts of a window; a window of this process keeps its own pixels, as every window does on a
+// composited Windows desktop.
+class QuadrantWindow {
+ public:
+  explicit QuadrantWindow(const RECT& rect) {
+    std::promise<HWND> created;
+    std::future<HWND> window = created.get_future();
+    thread_ = std::thread([this, rect, &created] { Run(rect, &created); });
+    window_ = window.get();
+    tarvo_test::PumpMessages(50);
+  }
+  ~QuadrantWindow() {
+    if (window_) PostMessageW(window_, WM_CLOSE, 0, 0);
+    thread_.join();
+  }
+  HWND get() const { return window_; }
+
+ private:
+  static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+      case WM_ERASEBKGND:
+        return 1;
+      case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(window, &paint);
+        RECT client{};
+        GetClientRect(window, &client);
+        const int mid_x = client.right / 2;
+        const int mid_y = client.bottom / 2;
+        const struct {
+          RECT rect;
+          std::uint32_t rgb;
+        } quadrants[] = {{{0, 0, mid_x, mid_y}, capture_target::kTopLeft},
+                         {{mid_x, 0, client.right, mid_y}, capture_target::kTopRight},
+                         {{0, mid_y, mid_x, client.bottom}, capture_target::kBottomLeft},
+                         {{mid_x, mid_y, client.right, client.bottom}, capture_target::kBottomRight}};
+        for (const auto& quadrant : quadrants) {
+          HBRUSH brush = CreateSolidBrush(
+              RGB(quadrant.rgb >> 16, (quadrant.rgb >> 8) & 0xFF, quadrant.rgb & 0xFF));
+          FillRect(dc, &quadrant.rect, brush);
+          DeleteObject(brush);
+        }
+        EndPaint(window, &paint);
+        return 0;
+      }
+      case WM_CLOSE:
+        DestroyWindow(window);
+        return 0;
+      case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wparam, lparam);
+  }
+
+  static void Run(const RECT& rect, std::promise<HWND>* created) {
+    static const ATOM registered = [] {
+      WNDCLASSW window_class{};
+      window_class.lpfnWndProc = Proc;
+      window_class.hInstance = GetModuleHandleW(nullptr);
+      window_class.lpszClassName = L"CaptureTestQuadrants";
+      return RegisterClassW(&window_class);
+    }();
+    (void)registered;
+    HWND window = CreateWindowExW(0, L"CaptureTestQuadrants", L"Quadrant window",
+                                  WS_POPUP | WS_VISIBLE, rect.left, rect.top,
+                                  rect.right - rect.left, rect.bottom - rect.top, nullptr,
+                                  nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (window) UpdateWindow(window);
+    created->set_value(window);
+    if (!window) return;
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+  }
+
+  std::thread thread_;
+  HWND window_ = nullptr;
+};
+
 // Records the sink's calls and marks the capture's top-left corner black.
 class MarkingSink : public IWinCaptureSink {
  public:
@@ -118,15 +200,15 @@ class WinCaptureTest : public ::testing::Test {
 };
 
 TEST_F(WinCaptureTest, ACoveredOrdinaryWindowComesOutWithItsOwnPixels) {
-  Target target(L"capture_target.exe", L"Ordinary target", L"--rect=100,100,400,300");
-  ASSERT_TRUE(target.window());
+  QuadrantWindow target(RECT{100, 100, 500, 400});
+  ASSERT_TRUE(target.get());
   ASSERT_TRUE(capture_target::WaitForScreenColour(350, 350, capture_target::kBottomRight));
   Cover cover(RECT{100, 100, 260, 200});
   ASSERT_TRUE(capture_target::WaitForScreenColour(150, 150, kCoverColour));
 
   MarkingSink sink;
   CWinCapture capture;
-  ASSERT_TRUE(capture.Init(&sink, {target.window()}));
+  ASSERT_TRUE(capture.Init(&sink, {target.get()}));
   Image image;
   ASSERT_TRUE(Capture(capture, &image));
   EXPECT_EQ(image.reason, CWinCapture::kReasonNone);
@@ -318,6 +400,8 @@ TEST_F(WinCaptureTest, WinDCCapTestRefusesWindowsItCannotProbe) {
   EXPECT_FALSE(WinDCCapTest(destroyed));
   Target target(L"capture_target.exe", L"Probe target", L"--rect=100,100,400,300");
   ASSERT_TRUE(target.window());
+  // A window still painting itself may paint over the probe pixel: probe it once it shows.
+  ASSERT_TRUE(capture_target::WaitForScreenColour(350, 350, capture_target::kBottomRight));
   EXPECT_TRUE(WinDCCapTest(target.window()));
 }
 
