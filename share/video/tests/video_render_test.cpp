@@ -53,6 +53,9 @@ class VideoRenderTest : public ::testing::Test {
   void SetUp() override {
     StartGdiplus();
     SetSkinIndex(kSkinBlue);
+    // The language table, as the client loads it at start-up.
+    ASSERT_TRUE(DuiLib::CMutiLanSupport::Instance()->LoadFromResFile(
+        130, L"xml\\language.xml", true, L"en_US", L"xml"));
     window_ = new RenderTestWindow;
     ASSERT_TRUE(window_->CreateAt(100, 100));
     ASSERT_TRUE(window_->RenderWindow());
@@ -131,8 +134,26 @@ TEST_F(VideoRenderTest, ShowsTheNoVideoPictureThenBarsPushedFromAnotherThread) {
           << "bar " << bar << " at " << x << "," << y << ": " << std::hex << pixels.At(x, y);
     }
   }
+  // What the user sees: the video with its tools and a meter, on the screen itself.
+  video_->ShowTools(true);
+  video_->SetPickMode(true);
+  window_->Meter()->SetValue(60);
+  tarvo_test::PumpMessages(300);
   RECT window{};
   GetWindowRect(window_->GetHWND(), &window);
+  tarvo_test::Pixels screen;
+  ASSERT_TRUE(tarvo_test::ReadScreenPixels(window, &screen));
+  for (int bar : {0, 3, 7}) {
+    const int x = kVideoLeft + bar * 80 + 40;
+    EXPECT_TRUE(tarvo_test::NearColour(screen.At(x, kVideoTop + 20), kBars[bar], 8))
+        << "bar " << bar << " on the screen: " << std::hex << screen.At(x, kVideoTop + 20);
+  }
+  EXPECT_TRUE(IsWindowVisible(video_->GetRenderWindow()->GetVideoTools()->GetHWND()));
+  EXPECT_TRUE(IsWindowVisible(video_->GetRenderWindow()->GetPickTools()->GetHWND()));
+  DuiLib::CControlUI* flip =
+      video_->GetRenderWindow()->GetVideoTools()->GetPaintManager()->FindControl(L"flip_check");
+  ASSERT_TRUE(flip);
+  EXPECT_EQ(flip->GetText(), L"Flip");
   EXPECT_TRUE(SaveScreenPng(window, L"video_render_blue.png"));
 }
 
