@@ -88,11 +88,79 @@ def pick_cursor():
     return cur(32, (2, 29), pixel)
 
 
+def pen_cursor():
+    """A 32 x 32 pencil pointing down-left; the hotspot is its tip."""
+    def pixel(x, y):
+        along = (x - 1) - (30 - y)
+        if abs(along) <= 3 and 0 <= x <= 24 and 6 <= y <= 30:
+            if abs(along) == 3:
+                return (0, 0, 0, 255)
+            return (60, 60, 60, 255) if (x - 1) + (30 - y) < 8 else (255, 200, 60, 255)
+        return (0, 0, 0, 0)
+    return cur(32, (1, 30), pixel)
+
+
+def cross_cursor():
+    """A 32 x 32 thin cross; the hotspot is its centre."""
+    def pixel(x, y):
+        if (x == 15 or y == 15) and abs(x - 15) <= 12 and abs(y - 15) <= 12:
+            return (0, 0, 0, 255)
+        if (abs(x - 15) == 1 or abs(y - 15) == 1) and (x in (14, 15, 16) or y in (14, 15, 16)):
+            return (255, 255, 255, 255)
+        return (0, 0, 0, 0)
+    return cur(32, (15, 15), pixel)
+
+
+def rect_cursor():
+    """A 32 x 32 cross with a small rectangle beside it; the hotspot is the cross's centre."""
+    def pixel(x, y):
+        if (x == 8 or y == 8) and abs(x - 8) <= 7 and abs(y - 8) <= 7:
+            return (0, 0, 0, 255)
+        if 14 <= x <= 28 and 14 <= y <= 26 and (x in (14, 28) or y in (14, 26)):
+            return (0, 0, 0, 255)
+        return (0, 0, 0, 0)
+    return cur(32, (8, 8), pixel)
+
+
+def eraser_cursor():
+    """A 32 x 32 eraser block; the hotspot is its lower-left corner."""
+    def pixel(x, y):
+        inside = 2 <= x <= 22 and 14 <= y <= 29
+        if not inside:
+            return (0, 0, 0, 0)
+        if x in (2, 22) or y in (14, 29) or x == 9:
+            return (0, 0, 0, 255)
+        return (240, 120, 140, 255) if x > 9 else (255, 255, 255, 255)
+    return cur(32, (2, 29), pixel)
+
+
+def region_bar():
+    """The area frame's button bar: 90 x 28, dark with a lighter top line."""
+    return png(90, 28, lambda x, y: (73, 78, 87, 255) if y > 0 else (110, 116, 128, 255))
+
+
+def aspect_button(selected):
+    """A 40 x 18 aspect button: filled when selected, outlined when not."""
+    def pixel(x, y):
+        edge = x in (0, 39) or y in (0, 17)
+        if selected:
+            return (234, 73, 75, 255)
+        return (150, 155, 165, 255) if edge else (73, 78, 87, 255)
+    return png(40, 18, pixel)
+
+
 FILES = {
     os.path.join("res", "blue", "novideo.png"): lambda: camera_picture((30, 36, 48), (90, 110, 140)),
     os.path.join("res", "orange", "novideo.png"): lambda: camera_picture((245, 240, 235), (230, 140, 60)),
     os.path.join("res", "devbusy.png"): busy_picture,
     os.path.join("cursor", "pick.cur"): pick_cursor,
+    os.path.join("cursor", "anno_pen_solid.cur"): pen_cursor,
+    os.path.join("cursor", "anno_pointer_cross.cur"): cross_cursor,
+    os.path.join("cursor", "anno_image.cur"): rect_cursor,
+    os.path.join("cursor", "anno_eraser.cur"): eraser_cursor,
+    os.path.join("cursor", "regionbk.png"): region_bar,
+    os.path.join("cursor", "rectclicked.png"): lambda: aspect_button(True),
+    os.path.join("cursor", "rectunclicked.png"): lambda: aspect_button(False),
 }
 
 
