@@ -28,7 +28,9 @@ std::unique_ptr<Gdiplus::Bitmap> SliceImage(Gdiplus::Image* image, int n, int co
 CImageBtn::CImageBtn(CImageBtnOwner* owner, const wchar_t* name)
     : name_(name ? name : L""), owner_(owner) {}
 
-CImageBtn::~CImageBtn() = default;
+CImageBtn::~CImageBtn() {
+  if (own_font_) DeleteObject(own_font_);
+}
 
 void CImageBtn::Changed() {
   if (owner_) owner_->OnImageBtnChanged(this);
@@ -62,7 +64,7 @@ void CImageBtn::SetText(const std::wstring& text) {
   Changed();
 }
 
-void CImageBtn::SetFont(Gdiplus::Font* font) {
+void CImageBtn::SetFont(HFONT font) {
   font_ = font;
   Changed();
 }
@@ -86,31 +88,39 @@ void CImageBtn::Paint(Gdiplus::Graphics& graphics) {
                            rect_.bottom - rect_.top);
   if (rect.Width < 1 || rect.Height < 1) return;
   if (!font_ && !own_font_) {
-    own_font_ = std::make_unique<Gdiplus::Font>(L"Tahoma", 12.0f, Gdiplus::FontStyleRegular,
-                                                Gdiplus::UnitPixel);
+    own_font_ = CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
+                            DEFAULT_PITCH, L"Tahoma");
   }
-  if (!brush_) brush_ = std::make_unique<Gdiplus::SolidBrush>(Gdiplus::Color(text_colour_));
   const Gdiplus::GraphicsState saved = graphics.Save();
   graphics.SetClip(rect);
   // Hot, pushed and disabled fall back to the normal picture when they have none.
   Gdiplus::Bitmap* picture = states_[state_] ? states_[state_].get() : states_[kNormal].get();
   if (picture) graphics.DrawImage(picture, rect);
-  if (!text_.empty()) {
-    std::uint32_t colour = text_colour_;
-    if (state_ == kHot && hot_text_colour_) colour = hot_text_colour_;
-    if (state_ == kPushed && pushed_text_colour_) colour = pushed_text_colour_;
-    if (!enabled_) colour = text_colour_;
-    brush_->SetColor(Gdiplus::Color(colour));
-    Gdiplus::StringFormat format;
-    format.SetAlignment(Gdiplus::StringAlignmentCenter);
-    format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
-    graphics.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAlias);
-    const Gdiplus::RectF layout(static_cast<Gdiplus::REAL>(rect.X),
-                                static_cast<Gdiplus::REAL>(rect.Y),
-                                static_cast<Gdiplus::REAL>(rect.Width),
-                                static_cast<Gdiplus::REAL>(rect.Height));
-    graphics.DrawString(text_.c_str(), static_cast<INT>(text_.size()),
-                        font_ ? font_ : own_font_.get(), layout, &format, brush_.get());
-  }
   graphics.Restore(saved);
+  if (text_.empty()) return;
+  std::uint32_t colour = text_colour_;
+  if (state_ == kHot && hot_text_colour_) colour = hot_text_colour_;
+  if (state_ == kPushed && pushed_text_colour_) colour = pushed_text_colour_;
+  if (!enabled_) colour = text_colour_;
+  // GDI text, anti-aliased; the colour's alpha darkens it, so that white text never becomes
+  // the pure white a colour-keyed owner window shows as a hole.
+  const std::uint32_t alpha = colour >> 24;
+  const auto channel = [&](int shift) {
+    return static_cast<BYTE>(((colour >> shift) & 0xFF) * alpha / 255);
+  };
+  HFONT font = font_ ? font_ : own_font_;
+  HDC dc = graphics.GetHDC();
+  if (dc) {
+    const int saved_dc = SaveDC(dc);
+    IntersectClipRect(dc, rect_.left, rect_.top, rect_.right, rect_.bottom);
+    if (font) SelectObject(dc, font);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(channel(16), channel(8), channel(0)));
+    RECT text_rect = rect_;
+    DrawTextW(dc, text_.c_str(), static_cast<int>(text_.size()), &text_rect,
+              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    RestoreDC(dc, saved_dc);
+    graphics.ReleaseHDC(dc);
+  }
 }

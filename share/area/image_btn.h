@@ -1,7 +1,7 @@
 #pragma once
 
 // CImageBtn: a button drawn by its owner (no window of its own): a picture per state, cut as
-// equal slices side by side from one image, and a centred text. CImageBtnOwner hears about
+// equal slices side by side from one image, and a centred anti-aliased text. CImageBtnOwner hears about
 // every change. And the image cutting it uses.
 //
 // Threads: UI thread only. GDI+ must be started.
@@ -53,8 +53,8 @@ class CImageBtn {
   bool LoadImage(const std::wstring& path, int states);
   void SetText(const std::wstring& text);
   const std::wstring& GetText() const { return text_; }
-  // Not owned; null: a default font made at the first paint.
-  void SetFont(Gdiplus::Font* font);
+  // Not owned; null: a default font (12 pixels) made at the first paint.
+  void SetFont(HFONT font);
   // 0xAARRGGBB; 0 for hot or pushed means the normal colour.
   void SetTextColour(std::uint32_t normal, std::uint32_t hot = 0, std::uint32_t pushed = 0);
   void SetState(State state);
@@ -72,9 +72,8 @@ class CImageBtn {
   std::uint32_t text_colour_ = 0xFF000000;
   std::uint32_t hot_text_colour_ = 0;
   std::uint32_t pushed_text_colour_ = 0;
-  std::unique_ptr<Gdiplus::SolidBrush> brush_;
-  Gdiplus::Font* font_ = nullptr;
-  std::unique_ptr<Gdiplus::Font> own_font_;
+  HFONT font_ = nullptr;
+  HFONT own_font_ = nullptr;  // Owned.
   std::wstring name_;
   RECT rect_{0, 0, 96, 24};
   State state_ = kNormal;

@@ -41,6 +41,9 @@ CRegionIndicator::~CRegionIndicator() {
     DestroyWindow(m_hWnd);
     m_hWnd = nullptr;
   }
+  m_pBtn4x3.reset();
+  m_pBtn16x9.reset();
+  if (m_hFont) DeleteObject(m_hFont);
 }
 
 HWND CRegionIndicator::CreateFrame() {
@@ -98,19 +101,18 @@ LRESULT CRegionIndicator::OnCreate(UINT, WPARAM, LPARAM, BOOL& handled) {
   Layout();
   const DuiLib::CDuiString family =
       DuiLib::CMutiLanSupport::Instance()->GetTextForId(L"s.font.default");
-  m_pFont = std::make_unique<Gdiplus::Font>(family.empty() ? L"Tahoma" : family.c_str(), 12.0f,
-                                            Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
-  if (m_pFont->GetLastStatus() != Gdiplus::Ok) {
-    m_pFont = std::make_unique<Gdiplus::Font>(L"Tahoma", 12.0f, Gdiplus::FontStyleRegular,
-                                              Gdiplus::UnitPixel);
+  if (!m_hFont) {
+    m_hFont = CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
+                          DEFAULT_PITCH, family.empty() ? L"Tahoma" : family.c_str());
   }
   m_pBtn4x3->SetText(L"4:3");
   m_pBtn4x3->SetTextColour(kButtonTextColour);
-  m_pBtn4x3->SetFont(m_pFont.get());
+  m_pBtn4x3->SetFont(m_hFont);
   m_pBtn4x3->LoadImage(m_sCursorFolder + L"rectunclicked.png", 1);
   m_pBtn16x9->SetText(L"16:9");
   m_pBtn16x9->SetTextColour(kButtonTextColour);
-  m_pBtn16x9->SetFont(m_pFont.get());
+  m_pBtn16x9->SetFont(m_hFont);
   m_pBtn16x9->LoadImage(m_sCursorFolder + L"rectclicked.png", 1);
   m_nAspect = region::kAspect16x9;
   m_pBarImage = std::make_unique<Gdiplus::Image>((m_sCursorFolder + L"regionbk.png").c_str());

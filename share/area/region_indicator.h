@@ -87,7 +87,7 @@ class CRegionIndicator : public CBaseWinFrame, public CImageBtnOwner {
   RECT m_rcSpare{};  // Left of the buttons; no width.
   std::wstring m_sCursorFolder;
   std::unique_ptr<Gdiplus::Image> m_pBarImage;
-  std::unique_ptr<Gdiplus::Font> m_pFont;
+  HFONT m_hFont = nullptr;  // Owned.
 
   mutable std::mutex m_areaLock;  // Guards m_rcArea, the copy other threads read.
   RECT m_rcArea{};

@@ -6,6 +6,12 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <vector>
+
 #include "share/window/gdiplus_include.h"
 #include "tests/support/window_pixels.h"
 
@@ -59,6 +65,31 @@ inline void DragFromTo(POINT from, POINT to, int steps = 10) {
   }
   Button(false);
   tarvo_test::PumpMessages(50);
+}
+
+// Saves what the screen shows inside `rect` as a PNG named `name` in the test data folder.
+inline bool SaveScreenPng(const RECT& rect, const std::wstring& name) {
+  tarvo_test::Pixels pixels;
+  if (!tarvo_test::ReadScreenPixels(rect, &pixels)) return false;
+  Gdiplus::Bitmap bitmap(pixels.width, pixels.height, pixels.width * 4, PixelFormat32bppRGB,
+                         reinterpret_cast<BYTE*>(pixels.rgb.data()));
+  UINT count = 0;
+  UINT size = 0;
+  Gdiplus::GetImageEncodersSize(&count, &size);
+  std::vector<char> buffer(size);
+  auto* encoders = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+  Gdiplus::GetImageEncoders(count, size, encoders);
+  const char* folder = std::getenv("TARVO_TEST_DATA");
+  const std::wstring directory =
+      folder ? std::wstring(folder, folder + std::strlen(folder)) : std::wstring(L".");
+  CreateDirectoryW(directory.c_str(), nullptr);
+  const std::wstring path = directory + L"/" + name;
+  for (UINT i = 0; i < count; ++i) {
+    if (wcscmp(encoders[i].MimeType, L"image/png") == 0) {
+      return bitmap.Save(path.c_str(), &encoders[i].Clsid, nullptr) == Gdiplus::Ok;
+    }
+  }
+  return false;
 }
 
 }  // namespace share_test
