@@ -65,9 +65,10 @@ bool InputsFitInMemory(const mnn_layer::OnnxGraphInfo& graph) {
   return true;
 }
 
+// The declared shape, with 0 for a dimension without a fixed size.
 std::vector<int> InitialShape(const std::vector<int64_t>& dims) {
   std::vector<int> shape;
-  for (int64_t d : dims) shape.push_back(d > 0 && d < (1 << 24) ? static_cast<int>(d) : 1);
+  for (int64_t d : dims) shape.push_back(d > 0 ? static_cast<int>(d) : 0);
   return shape;
 }
 

@@ -58,6 +58,7 @@ class Interpreter {
   bool releaseSession(Session* session);
 
   // The input named |name|, or the first input when |name| is null; null when there is none.
+  // It starts with the model's declared shape, 0 for a dimension without a fixed size.
   Tensor* getSessionInput(const Session* session, const char* name);
   // The output named |name|, or the first output when |name| is null; null when there is none.
   // Its shape and values are those of the last successful runSession.
