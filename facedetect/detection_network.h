@@ -14,6 +14,7 @@
 
 #include "detection_decode.h"
 #include "face_candidate.h"
+#include "face_networks.h"
 
 namespace MNN {
 class Interpreter;
@@ -38,10 +39,10 @@ struct DetectionSetup {
   int forward_type = 0;  // the processor back end
 };
 
-class FaceDetectionNet {
+class FaceDetectionNet : public CandidateSource {
  public:
   FaceDetectionNet();
-  ~FaceDetectionNet();
+  ~FaceDetectionNet() override;
   FaceDetectionNet(const FaceDetectionNet&) = delete;
   FaceDetectionNet& operator=(const FaceDetectionNet&) = delete;
 
@@ -52,7 +53,7 @@ class FaceDetectionNet {
 
   // Candidates in |image| (8-bit BGR), best first. Empty when nothing scores above the
   // threshold, or when the network's outputs do not match the prior boxes.
-  std::vector<FaceCandidate> Detect(const cv::Mat& image);
+  std::vector<FaceCandidate> Detect(const cv::Mat& image) override;
 
   int detect_interval() const { return detect_interval_; }
 
