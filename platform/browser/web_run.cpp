@@ -134,7 +134,16 @@ int CWebRun::init_cef(HINSTANCE__* instance, const cef_run_settting& settings, C
   return -1;
 }
 
-int CWebRun::sub_proccess_run(void*) { return 0; }
+int CWebRun::sub_proccess_run(void*) {
+  // No render work of its own yet: the sub-process lives until the library ends it.
+  MSG msg;
+  BOOL got;
+  while ((got = GetMessageW(&msg, nullptr, 0, 0)) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return got == 0 ? static_cast<int>(msg.wParam) : -1;
+}
 
 void CWebRun::RunIdle() {
   if (idle_ != nullptr) Guarded([this] { idle_->OnIdle(); });

@@ -34,9 +34,9 @@ class CWebRun {
  public:
   static CWebRun* Instace();
 
-  // Starts the library on the calling thread, which becomes the UI thread. Returns 0 or more
-  // when this process is a sub-process of the library (its command line carries "--type="),
-  // after running it; -1 for the client process (start-up goes on). |idle| is called whenever
+  // Starts the library on the calling thread, which becomes the UI thread. In a sub-process of
+  // the library (its command line carries "--type=") it runs the sub-process and returns its
+  // result when it ends; -1 for the client process (start-up goes on). |idle| is called whenever
   // the loop's queue is empty; it may be null.
   int init_cef(HINSTANCE__* instance, const cef_run_settting& settings, CxIdle* idle);
   // Runs the UI loop until WM_QUIT (whose wParam it returns): messages are dispatched and,
@@ -45,7 +45,8 @@ class CWebRun {
   int run_message_loop(bool nonblocking);
   // Ends the library: remaining browsers are dropped without callbacks.
   void uninit_cef();
-  // The render sub-process entry; this implementation has no render work and returns 0.
+  // The render sub-process entry: runs the sub-process until the library ends it, here a message
+  // loop on the calling thread until WM_QUIT, whose wParam it returns (-1 when the loop fails).
   int sub_proccess_run(void* instance);
 
   // True when the library may end: no browser is alive.

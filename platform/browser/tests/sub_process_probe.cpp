@@ -1,5 +1,5 @@
-// Starts the browser library and exits with init_cef's result: 0 or more in a sub-process (the
-// command line carries "--type="), -1 in the client process.
+// Starts the browser library and exits with init_cef's result: in a sub-process (the command
+// line carries "--type=") the code of the WM_QUIT that ends it, -1 in the client process.
 #include <windows.h>
 
 #include "platform/browser/web_run.h"

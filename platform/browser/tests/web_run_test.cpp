@@ -12,6 +12,7 @@
 #include "foundation/hub.h"
 #include "platform/browser/web_run.h"
 #include "platform/browser/tests/loop_pump.h"
+#include "tests/support/test_process.h"
 
 namespace {
 
@@ -118,28 +119,35 @@ TEST(CWebRunTest, StartRecordDefaultsAndLayout) {
 
 // Runs the probe program (beside this test) with |arguments|; returns its exit code.
 DWORD RunProbe(const std::wstring& arguments) {
-  wchar_t path[MAX_PATH];
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring probe(path);
-  probe = probe.substr(0, probe.find_last_of(L"\\/") + 1) + L"browser_sub_process_probe.exe";
-  std::wstring command = L"\"" + probe + L"\" " + arguments;
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(probe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
-    return 0xDEAD;
-  }
-  WaitForSingleObject(process.hProcess, 30000);
   DWORD code = 0xDEAD;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  tarvo_test::RunProgram(tarvo_test::ProgramBeside(L"browser_sub_process_probe.exe"), arguments,
+                         30000, &code);
   return code;
 }
 
+// A sub-process runs until its main thread gets WM_QUIT, and ends with that message's code; the
+// client process goes on at once.
 TEST(CWebRunTest, StartTellsTheClientFromASubProcess) {
-  EXPECT_EQ(RunProbe(L"--type=renderer"), 0u);
+  std::wstring command = L"\"" + tarvo_test::ProgramBeside(L"browser_sub_process_probe.exe") +
+                         L"\" --type=renderer";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &process));
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 300), static_cast<DWORD>(WAIT_TIMEOUT));
+  // The thread takes posted messages once its loop has made its queue.
+  for (int i = 0; i < 500 && !PostThreadMessageW(process.dwThreadId, WM_QUIT, 7, 0); ++i) {
+    Sleep(10);
+  }
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+  DWORD code = 0xDEAD;
+  GetExitCodeProcess(process.hProcess, &code);
+  EXPECT_EQ(code, 7u);
+  if (code == STILL_ACTIVE) TerminateProcess(process.hProcess, 1);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+
   EXPECT_EQ(RunProbe(L""), 0xFFFFFFFFu);
   EXPECT_EQ(RunProbe(L"-web_debug"), 0xFFFFFFFFu);
 }
