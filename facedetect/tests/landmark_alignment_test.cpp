@@ -308,6 +308,13 @@ TEST_F(LandmarkNetworks, FindsAndFollowsAFaceFromItsBox) {
   const Landmarks expected = TemplateAt({150, 100}, 56);
   EXPECT_LT(Farthest(found, expected), 0.7);
 
+  // A box at the image's corner: the crop is padded, and its points come back by the same
+  // offset (the crop starts at -18, -18).
+  const cv::Mat corner = BlackWithPatch({320, 240}, cv::Rect(0, 0, 20, 20));
+  Landmarks at_corner;
+  ASSERT_TRUE(net.FromBox(corner, cv::Rect(-10, -10, 40, 40), &at_corner));
+  EXPECT_LT(Farthest(at_corner, TemplateAt({10, 10}, 56)), 0.7);
+
   // Tracked from its key points it stays; moved, it is followed.
   Landmarks tracked = found;
   ASSERT_TRUE(net.Track(image, zqfd::KeyPointsOf(found), &tracked));
