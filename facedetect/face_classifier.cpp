@@ -12,18 +12,6 @@ namespace {
 
 constexpr char kScoreOutput[] = "prob1";
 
-MNN::CV::ImageProcess::Config ClassifierImageConfig() {
-  MNN::CV::ImageProcess::Config config;
-  config.sourceFormat = MNN::CV::BGR;
-  config.destFormat = MNN::CV::BGR;
-  for (int k = 0; k < 3; ++k) {
-    config.mean[k] = 127.5f;
-    config.normal[k] = 0.0078125f;
-  }
-  config.filterType = MNN::CV::NEAREST;
-  return config;
-}
-
 // The face score of a crop already at the input size; false when the output is unusable.
 bool Score(NetworkSlot* network, const cv::Mat& input, float* score) {
   if (!network->Run(input)) return false;
@@ -44,7 +32,7 @@ int FaceClassifier::Init(const ClassifierSetup& setup) {
   float score = 0;
   if (input_width_ <= 0 || input_height_ <= 0 ||
       !network_.Create(setup.model, setup.model_length, setup.thread_count, setup.forward_type,
-                       ClassifierImageConfig()) ||
+                       BgrImageConfig(MNN::CV::BGR, 127.5f, 0.0078125f)) ||
       !Score(&network_, cv::Mat(input_height_, input_width_, CV_8UC3, cv::Scalar::all(0)),
              &score)) {
     LogLine("load cly model failed.");

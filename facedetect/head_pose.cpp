@@ -19,14 +19,6 @@ constexpr float kPi = 3.14159265358979f;
 constexpr float kCropMargin = 0.6f;
 constexpr size_t kLandmarksRead = 85;
 
-MNN::CV::ImageProcess::Config PoseImageConfig() {
-  MNN::CV::ImageProcess::Config config;
-  config.sourceFormat = MNN::CV::BGR;
-  config.destFormat = MNN::CV::BGR;
-  config.filterType = MNN::CV::NEAREST;
-  return config;
-}
-
 bool Finite(const PoseAngles& angles) {
   return std::all_of(angles.begin(), angles.end(), [](float a) { return std::isfinite(a); });
 }
@@ -42,7 +34,7 @@ int HeadPoseEstimator::Init(const HeadPoseSetup& setup) {
   input_height_ = setup.input_height;
   if (input_width_ <= 0 || input_height_ <= 0 ||
       !network_.Create(setup.model, setup.model_length, setup.thread_count, setup.forward_type,
-                       PoseImageConfig()) ||
+                       BgrImageConfig(MNN::CV::BGR, 0.0f, 1.0f)) ||
       !network_.Run(cv::Mat(input_height_, input_width_, CV_8UC3, cv::Scalar::all(0))) ||
       !OutputHasValues(network_.Output(kPoseOutput), 3)) {
     LogLine("load pose model failed.");

@@ -11,26 +11,11 @@ namespace {
 
 constexpr size_t kOutputValues = 2 * zq_landmarks::kPointCount;
 
-MNN::CV::ImageProcess::Config LandmarkImageConfig() {
-  MNN::CV::ImageProcess::Config config;
-  config.sourceFormat = MNN::CV::BGR;
-  config.destFormat = MNN::CV::RGB;
-  for (int k = 0; k < 3; ++k) {
-    config.mean[k] = 127.0f;
-    config.normal[k] = 0.017543860f;
-  }
-  config.mean[3] = 0.0f;
-  config.normal[3] = 1.0f;
-  config.filterType = MNN::CV::NEAREST;
-  config.wrap = MNN::CV::CLAMP_TO_EDGE;
-  return config;
-}
-
 // Creates one network and checks it on a blank crop of its input size.
 bool CreateLandmarkSlot(NetworkSlot* slot, const unsigned char* model, size_t length,
                         const LandmarkSetup& setup) {
   if (!slot->Create(model, length, setup.thread_count, setup.forward_type,
-                    LandmarkImageConfig()) ||
+                    BgrImageConfig(MNN::CV::RGB, 127.0f, 0.017543860f)) ||
       slot->input_width() <= 0 || slot->input_height() <= 0) {
     return false;
   }

@@ -58,6 +58,20 @@ std::vector<float> NetworkSlot::Output(const char* name) const {
   return std::vector<float>(host.host<float>(), host.host<float>() + host.elementSize());
 }
 
+MNN::CV::ImageProcess::Config BgrImageConfig(MNN::CV::ImageFormat destination, float mean,
+                                             float normal) {
+  MNN::CV::ImageProcess::Config config;
+  config.sourceFormat = MNN::CV::BGR;
+  config.destFormat = destination;
+  for (int k = 0; k < 3; ++k) {
+    config.mean[k] = mean;
+    config.normal[k] = normal;
+  }
+  config.filterType = MNN::CV::NEAREST;
+  config.wrap = MNN::CV::CLAMP_TO_EDGE;
+  return config;
+}
+
 bool OutputHasValues(const std::vector<float>& values, size_t count) {
   if (values.size() != count) return false;
   for (float v : values) {

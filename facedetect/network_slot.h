@@ -48,6 +48,11 @@ class NetworkSlot {
   std::unique_ptr<MNN::CV::ImageProcess> image_process_;
 };
 
+// A converter from 8-bit BGR to |destination| order, (pixel - mean) * normal in each colour
+// channel, nearest-neighbour, clamped at the edges.
+MNN::CV::ImageProcess::Config BgrImageConfig(MNN::CV::ImageFormat destination, float mean,
+                                             float normal);
+
 // True when a network's output holds exactly |count| values, all finite.
 bool OutputHasValues(const std::vector<float>& values, size_t count);
 
