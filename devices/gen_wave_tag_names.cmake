@@ -1,0 +1,26 @@
+# Writes the table of WAVE format tag names from the multimedia registry header:
+#   cmake -DHEADER=<mmreg.h> -DOUTPUT=<file.inc> -P gen_wave_tag_names.cmake
+# Every "#define WAVE_FORMAT_<NAME> <number>" gives one entry { <number>, L"<NAME>" }; aliases
+# of other names are left out and a number keeps its first name.
+cmake_minimum_required(VERSION 3.25)
+file(STRINGS "${HEADER}" lines REGEX "^[ \t]*#[ \t]*define[ \t]+WAVE_FORMAT_[A-Za-z0-9_]+[ \t]+")
+set(seen "")
+set(text "// Generated from ${HEADER} by gen_wave_tag_names.cmake. Do not edit.\n")
+foreach(line IN LISTS lines)
+  if(line MATCHES "define[ \t]+WAVE_FORMAT_([A-Za-z0-9_]+)[ \t]+\\(?[ \t]*(0[xX][0-9A-Fa-f]+|[0-9]+)[ \t]*\\)?[ \t]*($|/)")
+    set(name "${CMAKE_MATCH_1}")
+    set(value "${CMAKE_MATCH_2}")
+    math(EXPR number "${value}" OUTPUT_FORMAT DECIMAL)
+    if(NOT number IN_LIST seen)
+      list(APPEND seen ${number})
+      string(APPEND text "    {${number}, L\"${name}\"},\n")
+    endif()
+  endif()
+endforeach()
+list(LENGTH seen count)
+if(count LESS 10)
+  message(FATAL_ERROR "gen_wave_tag_names: only ${count} tags found in ${HEADER}")
+endif()
+file(WRITE "${OUTPUT}.tmp" "${text}")
+file(COPY_FILE "${OUTPUT}.tmp" "${OUTPUT}" ONLY_IF_DIFFERENT)
+file(REMOVE "${OUTPUT}.tmp")
