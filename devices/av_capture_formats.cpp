@@ -29,16 +29,6 @@ constexpr const wchar_t* kVideoFormatNames[] = {
     L"YUY2", L"UYVY",  L"HDYC",  L"MPEG2",  L"H264", L"dvsl", L"dvsd", L"dvhd", L"MJPG",
 };
 
-struct WaveTagName {
-  int tag;
-  const wchar_t* name;
-};
-
-// Generated from the WAVE_FORMAT_ definitions of <mmreg.h>, without the prefix.
-constexpr WaveTagName kWaveTagNames[] = {
-#include "morlun_wave_tag_names.inc"
-};
-
 }  // namespace
 
 int VideoFormatOfFourcc(uint32_t fourcc) {
@@ -51,13 +41,6 @@ int VideoFormatOfFourcc(uint32_t fourcc) {
 const wchar_t* VideoFormatName(int format) {
   constexpr int count = static_cast<int>(sizeof(kVideoFormatNames) / sizeof(kVideoFormatNames[0]));
   return format >= 0 && format < count ? kVideoFormatNames[format] : kVideoFormatNames[0];
-}
-
-const wchar_t* WaveFormatName(int tag) {
-  for (const WaveTagName& entry : kWaveTagNames) {
-    if (entry.tag == tag) return entry.name;
-  }
-  return L"UNKNOWN";
 }
 
 int VideoFormatOfBitmap(const BITMAPINFOHEADER& header) {

@@ -11,17 +11,21 @@ add_custom_command(OUTPUT ${wave_tag_names}
   DEPENDS ${MORLUN_MMREG_HEADER} ${CMAKE_CURRENT_SOURCE_DIR}/gen_wave_tag_names.cmake
   COMMENT "Generating the WAVE format tag names")
 
+# Media types and format tables, shared with the test devices.
+add_library(morlun_dshow STATIC av_capture_formats.cpp av_media_type.cpp)
+target_include_directories(morlun_dshow PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(morlun_dshow PUBLIC strmiids ole32)
+
 add_library(morlun_capture OBJECT
   av_base.cpp
   av_camera.cpp
   av_capture_device.cpp
-  av_capture_formats.cpp
   av_capture_gate.cpp
   av_device_list.cpp
-  av_media_type.cpp
   av_microphone.cpp
   av_speaker.cpp
   av_wave_image.cpp
+  av_wave_tag_names.cpp
   kest_capture_enums.cpp
   kest_capture_filter.cpp
   morlun_capture_exports.cpp
@@ -29,5 +33,5 @@ add_library(morlun_capture OBJECT
 target_include_directories(morlun_capture PUBLIC ${PROJECT_SOURCE_DIR}
                            PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/generated)
 target_compile_definitions(morlun_capture PUBLIC MORLUN_BUILD)
-target_link_libraries(morlun_capture PUBLIC foundation strmiids dsound dxguid ole32 oleaut32
-                      uuid user32)
+target_link_libraries(morlun_capture PUBLIC morlun_dshow foundation strmiids dsound dxguid ole32
+                      oleaut32 uuid user32)
