@@ -107,10 +107,15 @@ tarvo_sound_start() {
   fi
   rm -f "$dir/native"
   # The null sink plays in real time, so DirectSound and Core Audio see a working device.
+  # Two more sinks serve Morlun's device tests, which hear what they play on the sinks'
+  # monitors: "Tarvo Tone" and one whose description is longer than the 31 characters of a
+  # wave-out device name.
   pulseaudio -D -n --exit-idle-time=-1 --daemonize=yes --use-pid-file=no \
     --load="module-native-protocol-unix socket=$dir/native auth-anonymous=1" \
     --load="module-null-sink sink_name=tarvo_null" \
     --load="module-null-source source_name=tarvo_mic" \
+    --load='module-null-sink sink_name=tarvo_tone sink_properties=device.description="Tarvo\ Tone"' \
+    --load='module-null-sink sink_name=tarvo_long_name sink_properties=device.description="Tarvo\ Speaker\ Test\ Output\ With\ A\ Long\ Name"' \
     >"$TARVO_SCRATCH/pulse.log" 2>&1 || true
   local i
   for i in $(seq 1 100); do

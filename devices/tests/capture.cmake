@@ -33,3 +33,12 @@ tarvo_add_gtest(NAME MorlunCameraTest
   LIBS morlun_capture morlun_engine
   DEPENDS TarvoTestDevices Morlun
   FIXTURES test_devices)
+tarvo_add_gtest(NAME MorlunMicrophoneTest SOURCES microphone_unittest.cpp sound_io.cpp
+  LIBS morlun_capture morlun_engine winmm
+  DEPENDS TarvoTestDevices
+  FIXTURES test_devices
+  LABELS sound)
+tarvo_add_gtest(NAME MorlunSpeakerTest SOURCES speaker_unittest.cpp sound_io.cpp
+  LIBS morlun_capture morlun_engine winmm
+  DEPENDS Morlun
+  LABELS sound)

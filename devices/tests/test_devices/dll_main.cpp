@@ -172,7 +172,9 @@ STDAPI DllCanUnloadNow() {
 STDAPI DllRegisterServer() {
   ComScope com;
   HRESULT hr = RegisterServer(kVirtualCameraClsid, L"Tarvo Virtual Camera Filter");
-  if (SUCCEEDED(hr)) hr = RegisterServer(kVirtualMicrophoneClsid, L"Tarvo Virtual Microphone Filter");
+  if (SUCCEEDED(hr)) {
+    hr = RegisterServer(kVirtualMicrophoneClsid, L"Tarvo Virtual Microphone Filter");
+  }
   ComPtr<IFilterMapper2> mapper;
   if (SUCCEEDED(hr)) {
     hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER,

@@ -168,6 +168,8 @@ STDMETHODIMP SourcePin::QueryInterface(REFIID iid, void** out) {
     *out = static_cast<IAMStreamConfig*>(this);
   } else if (iid == IID_IAMBufferNegotiation && filter_->source()->major() == MEDIATYPE_Audio) {
     *out = static_cast<IAMBufferNegotiation*>(this);
+  } else if (iid == IID_IAMDroppedFrames) {
+    *out = static_cast<IAMDroppedFrames*>(this);
   } else {
     *out = nullptr;
     return E_NOINTERFACE;
@@ -385,6 +387,31 @@ STDMETHODIMP SourcePin::GetAllocatorProperties(ALLOCATOR_PROPERTIES* properties)
   std::lock_guard<std::mutex> lock(filter_->lock());
   if (!allocator_) return VFW_E_NO_ALLOCATOR;
   *properties = actual_;
+  return S_OK;
+}
+
+STDMETHODIMP SourcePin::GetNumDropped(long* dropped) {
+  if (!dropped) return E_POINTER;
+  *dropped = 0;
+  return S_OK;
+}
+
+STDMETHODIMP SourcePin::GetNumNotDropped(long* delivered) {
+  if (!delivered) return E_POINTER;
+  *delivered = delivered_.load();
+  return S_OK;
+}
+
+STDMETHODIMP SourcePin::GetDroppedInfo(long, long*, long* copied) {
+  if (!copied) return E_POINTER;
+  *copied = 0;
+  return S_OK;
+}
+
+STDMETHODIMP SourcePin::GetAverageFrameSize(long* size) {
+  if (!size) return E_POINTER;
+  const long delivered = delivered_.load();
+  *size = delivered ? static_cast<long>(delivered_bytes_.load() / delivered) : 0;
   return S_OK;
 }
 
@@ -620,6 +647,8 @@ void SourceFilter::Stream() {
     sample->SetDiscontinuity(first);
     first = false;
     if (FAILED(input->Receive(sample.Get()))) break;
+    ++pin_.delivered_;
+    pin_.delivered_bytes_ += length;
   }
   source_->End();
 }

@@ -28,7 +28,8 @@ class SourceFilter;
 class SourcePin final : public IPin,
                         public IKsPropertySet,
                         public IAMStreamConfig,
-                        public IAMBufferNegotiation {
+                        public IAMBufferNegotiation,
+                        public IAMDroppedFrames {
  public:
   explicit SourcePin(SourceFilter* filter);
   ~SourcePin();
@@ -72,6 +73,13 @@ class SourcePin final : public IPin,
   STDMETHODIMP SuggestAllocatorProperties(const ALLOCATOR_PROPERTIES* properties) override;
   STDMETHODIMP GetAllocatorProperties(ALLOCATOR_PROPERTIES* properties) override;
 
+  // IAMDroppedFrames: nothing is dropped; the count of delivered samples since the pin was
+  // made.
+  STDMETHODIMP GetNumDropped(long* dropped) override;
+  STDMETHODIMP GetNumNotDropped(long* delivered) override;
+  STDMETHODIMP GetDroppedInfo(long size, long* frames, long* copied) override;
+  STDMETHODIMP GetAverageFrameSize(long* size) override;
+
  private:
   friend class SourceFilter;
   HRESULT TryConnect(IPin* receive_pin, const AM_MEDIA_TYPE& type);
@@ -86,6 +94,8 @@ class SourcePin final : public IPin,
   morlun::MediaType current_;     // The format set (or connected).
   ALLOCATOR_PROPERTIES suggested_{};  // From IAMBufferNegotiation (0 sizes: none).
   ALLOCATOR_PROPERTIES actual_{};
+  std::atomic<long> delivered_{0};  // Samples delivered downstream.
+  std::atomic<long long> delivered_bytes_{0};
 };
 
 class SourceFilter final : public IBaseFilter, public IPersistPropertyBag {
