@@ -1,24 +1,18 @@
 #pragma once
 
 // AvCamera: Morlun's camera engine (devices/av_camera_engine.h) over a DirectShow capture
-// graph that ends in the sink filter (devices/kest_capture_filter.h).
-//
-// Threads: the control operations run on the user's thread (one at a time); frames arrive on
-// DirectShow's streaming thread through OnVideoSample and pass the capture gate, which lets
-// Stop wait for a frame callback in progress. A Stop from inside OnFrame only closes the gate
-// and marks the graph for tear-down, which the next Start, Uninit or destroy does.
+// graph that ends in the sink filter (devices/kest_capture_filter.h). The device, the graph
+// run and the threads are AvCaptureBase's (devices/av_capture_base.h); frames arrive on
+// DirectShow's streaming thread through OnVideoSample.
 
 #include <atomic>
 #include <cstdint>
 #include <vector>
 
-#include "devices/av_base.h"
 #include "devices/av_camera_engine.h"
-#include "devices/av_capture_device.h"
-#include "devices/av_capture_gate.h"
-#include "devices/kest_capture_filter.h"
+#include "devices/av_capture_base.h"
 
-class AvCamera : public AvBase, public CKestCaptureSink, public AvCameraEngine {
+class AvCamera : public AvCaptureBase, public AvCameraEngine {
  public:
   AvCamera();
   ~AvCamera() override;
@@ -70,22 +64,15 @@ class AvCamera : public AvBase, public CKestCaptureSink, public AvCameraEngine {
   };
   // The record of a listed capability; false when the type is not listed.
   static bool CapOf(const AM_MEDIA_TYPE& type, Cap* cap);
-  const Cap* CapAt(int index) const;
-  void RebuildCaps();
-  // Describes frames by the media type they are delivered in.
-  void DescribeFrames(const AM_MEDIA_TYPE& type);
-  // Tears down a graph left running by a Stop from inside OnFrame.
-  void FinishPendingTeardown();
+
+  // AvCaptureBase.
+  bool ReportState(int state) override;
+  void DescribeSamples(const AM_MEDIA_TYPE& type) override;
+  void RebuildCaps() override;
 
   std::atomic<AvCameraSink*> sink_{nullptr};
-  morlun::AvCaptureDevice device_;
   std::vector<Cap> caps_;
-  int selected_ = 0;
-  Microsoft::WRL::ComPtr<CKestCaptureFilter> sink_filter_;
-  morlun::AvCaptureGate gate_;
-  std::atomic<bool> started_{false};
-  std::atomic<bool> teardown_pending_{false};
-  // How frames are delivered: set by Start before the gate opens, then changed only by the
+  // How frames are delivered: set by Start before frames flow, then changed only by the
   // streaming thread (when a sample carries a new media type).
   int frame_width_ = 0;
   int frame_height_ = 0;

@@ -13,56 +13,28 @@ bool AvMicrophone::Cap::operator==(const Cap& other) const {
 }
 
 AvMicrophone::AvMicrophone()
-    : device_(CLSID_AudioInputDeviceCategory, sizeof(AUDIO_STREAM_CONFIG_CAPS)) {}
+    : AvCaptureBase(CLSID_AudioInputDeviceCategory, sizeof(AUDIO_STREAM_CONFIG_CAPS),
+                    MEDIATYPE_Audio, "AvMicrophone") {}
 
 AvMicrophone::~AvMicrophone() { Uninit(); }
 
 void AvMicrophone::SetSink(AvMicrophoneSink* sink) { sink_.store(sink); }
 
-int AvMicrophone::Init() {
-  AvLog("AvMicrophone::Init, pInst = %08x",
-        static_cast<unsigned>(reinterpret_cast<uintptr_t>(this)));
-  if (!CreateGraph()) return 0;
-  EnumDevices();
-  return 1;
-}
+int AvMicrophone::Init() { return InitCapture(); }
 
-void AvMicrophone::Uninit() {
-  Stop();
-  FinishPendingTeardown();
-  CloseDevice();
-  ReleaseGraph();
-}
+void AvMicrophone::Uninit() { UninitCapture(); }
 
-int AvMicrophone::EnumDevices() {
-  if (!HasGraph()) return -1;
-  const int count = device_.Enum();
-  AvLog("AvMicrophone::EnumDevices = %d", count);
-  return count;
-}
+int AvMicrophone::EnumDevices() { return EnumCaptureDevices(); }
 
 const wchar_t* AvMicrophone::GetDeviceName(int index) { return device_.Name(index); }
 
 const wchar_t* AvMicrophone::GetDevicePath(int index) { return device_.Path(index); }
 
 int AvMicrophone::OpenDevice(const wchar_t* name, const wchar_t* path) {
-  CloseDevice();
-  if (!HasGraph() || !device_.Open(name, path)) {
-    AvLog("AvMicrophone::OpenDevice: no such device");
-    return 0;
-  }
-  RebuildCaps();
-  AvLog("AvMicrophone::OpenDevice: %d capabilities", static_cast<int>(caps_.size()));
-  return 1;
+  return OpenCaptureDevice(name, path);
 }
 
-void AvMicrophone::CloseDevice() {
-  selected_ = 0;
-  caps_.clear();
-  if (sink_filter_) sink_filter_->SetSink(nullptr);
-  sink_filter_.Reset();
-  device_.Close();
-}
+void AvMicrophone::CloseDevice() { CloseCaptureDevice(); }
 
 bool AvMicrophone::IsOpened() { return device_.IsOpen(); }
 
@@ -87,18 +59,7 @@ bool AvMicrophone::CapOf(const AM_MEDIA_TYPE& type, Cap* cap) {
   return true;
 }
 
-void AvMicrophone::RebuildCaps() {
-  caps_.clear();
-  device_.ForEachCap([this](const AM_MEDIA_TYPE& type, const BYTE*) {
-    Cap cap;
-    if (CapOf(type, &cap)) caps_.push_back(cap);
-    return false;
-  });
-}
-
-const AvMicrophone::Cap* AvMicrophone::CapAt(int index) const {
-  return index >= 0 && index < static_cast<int>(caps_.size()) ? &caps_[index] : nullptr;
-}
+void AvMicrophone::RebuildCaps() { ListCaps(&caps_, &AvMicrophone::CapOf); }
 
 void AvMicrophone::AskForBuffers(const Cap& cap) {
   Microsoft::WRL::ComPtr<IAMBufferNegotiation> negotiation;
@@ -120,21 +81,10 @@ void AvMicrophone::AskForBuffers(const Cap& cap) {
 }
 
 int AvMicrophone::SelectCap(int index) {
-  selected_ = 0;
-  const Cap* chosen = CapAt(index);
-  if (!device_.IsOpen() || !chosen) return 0;
-  selected_ = index;
-  bool applied = false;
-  device_.ForEachCap([&](const AM_MEDIA_TYPE& type, const BYTE*) {
-    Cap cap;
-    if (!CapOf(type, &cap) || !(cap == *chosen)) return false;
-    applied = device_.SetFormat(type);
-    return true;
-  });
-  device_.ReadCurrentFormat();
-  if (applied && buffer_samples_ != 0) AskForBuffers(*chosen);
-  AvLog("AvMicrophone::SelectCap(%d) = %d", index, applied ? 1 : 0);
-  return applied ? 1 : 0;
+  const int applied = SelectCapOf(caps_, index, &AvMicrophone::CapOf);
+  if (applied && buffer_samples_ != 0) AskForBuffers(caps_[index]);
+  AvLog("AvMicrophone::SelectCap(%d) = %d", index, applied);
+  return applied;
 }
 
 int AvMicrophone::GetCapCount() { return static_cast<int>(caps_.size()); }
@@ -142,27 +92,27 @@ int AvMicrophone::GetCapCount() { return static_cast<int>(caps_.size()); }
 int AvMicrophone::GetSelectedCap() { return selected_; }
 
 const wchar_t* AvMicrophone::GetCapFormatName(int index) {
-  const Cap* cap = CapAt(index);
+  const Cap* cap = CapAt(caps_, index);
   return cap ? morlun::WaveFormatName(cap->tag) : L"UNKNOWN";
 }
 
 int AvMicrophone::GetCapFormatTag(int index) {
-  const Cap* cap = CapAt(index);
+  const Cap* cap = CapAt(caps_, index);
   return cap ? cap->tag : 0;
 }
 
 int AvMicrophone::GetCapChannels(int index) {
-  const Cap* cap = CapAt(index);
+  const Cap* cap = CapAt(caps_, index);
   return cap ? cap->channels : 0;
 }
 
 int AvMicrophone::GetCapSampleRate(int index) {
-  const Cap* cap = CapAt(index);
+  const Cap* cap = CapAt(caps_, index);
   return cap ? static_cast<int>(cap->sample_rate) : 0;
 }
 
 int AvMicrophone::GetCapBitsPerSample(int index) {
-  const Cap* cap = CapAt(index);
+  const Cap* cap = CapAt(caps_, index);
   return cap ? cap->bits : 0;
 }
 
@@ -170,7 +120,13 @@ void AvMicrophone::SetBufferSamples(int samples) { buffer_samples_ = samples > 0
 
 int AvMicrophone::GetBufferSamples() { return buffer_samples_; }
 
-void AvMicrophone::DescribeBuffers(const AM_MEDIA_TYPE& type) {
+bool AvMicrophone::ReportState(int state) {
+  AvMicrophoneSink* sink = sink_.load();
+  if (sink) sink->OnState(state);
+  return sink != nullptr;
+}
+
+void AvMicrophone::DescribeSamples(const AM_MEDIA_TYPE& type) {
   const WAVEFORMATEX* wave = morlun::WaveFormatOf(type);
   if (!wave) return;
   format_tag_ = wave->wFormatTag;
@@ -179,26 +135,10 @@ void AvMicrophone::DescribeBuffers(const AM_MEDIA_TYPE& type) {
   bits_ = wave->wBitsPerSample;
 }
 
-void AvMicrophone::FinishPendingTeardown() {
-  if (!teardown_pending_.exchange(false)) return;
-  gate_.Close();  // Waits for the callback that asked for the stop.
-  StopCaptureGraph(device_.filter());
-  if (sink_filter_) sink_filter_->SetSink(nullptr);
-  sink_filter_.Reset();
-}
-
 int AvMicrophone::Start() {
-  if (started_.load()) return 1;
-  if (gate_.IsInsideCallback()) {
-    AvLog("AvMicrophone::Start: refused inside a buffer callback");
-    return 0;
-  }
-  Stop();
-  FinishPendingTeardown();
-  AvMicrophoneSink* sink = sink_.load();
-  if (!HasGraph() || !device_.IsOpen() || !sink) {
-    AvLog("AvMicrophone::Start: %s", !HasGraph() ? "no graph" : !device_.IsOpen() ? "no device"
-                                                                                  : "no sink");
+  if (IsCapturing()) return 1;
+  if (!sink_.load()) {
+    AvLog("AvMicrophone::Start: no sink");
     return 0;
   }
   device_.ReadCurrentFormat();
@@ -207,61 +147,22 @@ int AvMicrophone::Start() {
     AvLog("AvMicrophone::Start: the device's format is no wave format");
     return 0;
   }
-  sink_filter_.Attach(CKestCaptureFilter::Create(this, MEDIATYPE_Audio, current.subtype));
-  if (!sink_filter_) return 0;
-  if (!StartCaptureGraph(device_.filter(), sink_filter_.Get(), MEDIATYPE_Audio, false)) {
-    sink_filter_->SetSink(nullptr);
-    sink_filter_.Reset();
-    AvLog("AvMicrophone::Start failed");
-    return 0;
-  }
   format_tag_ = channels_ = sample_rate_ = bits_ = 0;
-  morlun::MediaType connected;
-  if (sink_filter_->pin()->GetConnectionType(&connected)) DescribeBuffers(connected.get());
-  started_.store(true);
-  AvLog("AvMicrophone::Start: tag %d, %d channels, %d Hz, %d bits", format_tag_, channels_,
-        sample_rate_, bits_);
-  sink->OnState(1);
-  if (started_.load()) gate_.Open();
-  return 1;
+  return StartCapture(current.subtype, false);
 }
 
-void AvMicrophone::Stop() {
-  const bool was_started = started_.exchange(false);
-  const bool inside_callback = gate_.Close();
-  if (!was_started) return;
-  if (inside_callback) {
-    teardown_pending_.store(true);  // See AvCamera::Stop.
-  } else {
-    StopCaptureGraph(device_.filter());
-    if (sink_filter_) sink_filter_->SetSink(nullptr);
-    sink_filter_.Reset();
-  }
-  AvLog("AvMicrophone::Stop");
-  if (AvMicrophoneSink* sink = sink_.load()) sink->OnState(0);
-}
+void AvMicrophone::Stop() { StopCapture(); }
 
-bool AvMicrophone::IsStarted() { return started_.load(); }
+bool AvMicrophone::IsStarted() { return IsCapturing(); }
 
 void AvMicrophone::OnVideoSample(IMediaSample*) {}
 
 void AvMicrophone::OnAudioSample(IMediaSample* sample) {
-  if (!sample || !gate_.Enter()) return;
-  struct Leave {
-    morlun::AvCaptureGate* gate;
-    ~Leave() { gate->Leave(); }
-  } leave{&gate_};
-  AM_MEDIA_TYPE* changed = nullptr;
-  if (sample->GetMediaType(&changed) == S_OK && changed) {
-    DescribeBuffers(*changed);
-    morlun::DeleteMediaType(changed);
-  }
-  BYTE* data = nullptr;
-  if (FAILED(sample->GetPointer(&data)) || !data) return;
-  const long length = sample->GetActualDataLength();
-  if (AvMicrophoneSink* sink = sink_.load()) {
-    sink->OnAudio(data, static_cast<int>(length), format_tag_, channels_, sample_rate_, bits_);
-  }
+  DeliverSample(sample, [this](const BYTE* data, long length) {
+    if (AvMicrophoneSink* sink = sink_.load()) {
+      sink->OnAudio(data, static_cast<int>(length), format_tag_, channels_, sample_rate_, bits_);
+    }
+  });
 }
 
 void AvMicrophone::OnUnusedSample(IMediaSample*) {}

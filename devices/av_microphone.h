@@ -1,19 +1,17 @@
 #pragma once
 
 // AvMicrophone: Morlun's microphone engine (devices/av_microphone_engine.h), the audio
-// counterpart of AvCamera (devices/av_camera.h) with the same threads and capture gate.
+// counterpart of AvCamera (devices/av_camera.h) on the same AvCaptureBase; buffers arrive on
+// DirectShow's streaming thread through OnAudioSample.
 
 #include <atomic>
 #include <cstdint>
 #include <vector>
 
-#include "devices/av_base.h"
-#include "devices/av_capture_device.h"
-#include "devices/av_capture_gate.h"
+#include "devices/av_capture_base.h"
 #include "devices/av_microphone_engine.h"
-#include "devices/kest_capture_filter.h"
 
-class AvMicrophone : public AvBase, public CKestCaptureSink, public AvMicrophoneEngine {
+class AvMicrophone : public AvCaptureBase, public AvMicrophoneEngine {
  public:
   AvMicrophone();
   ~AvMicrophone() override;
@@ -61,22 +59,17 @@ class AvMicrophone : public AvBase, public CKestCaptureSink, public AvMicrophone
     bool operator==(const Cap& other) const;
   };
   static bool CapOf(const AM_MEDIA_TYPE& type, Cap* cap);
-  const Cap* CapAt(int index) const;
-  void RebuildCaps();
   void AskForBuffers(const Cap& cap);
-  void DescribeBuffers(const AM_MEDIA_TYPE& type);
-  void FinishPendingTeardown();
+
+  // AvCaptureBase.
+  bool ReportState(int state) override;
+  void DescribeSamples(const AM_MEDIA_TYPE& type) override;
+  void RebuildCaps() override;
 
   std::atomic<AvMicrophoneSink*> sink_{nullptr};
-  morlun::AvCaptureDevice device_;
   std::vector<Cap> caps_;
-  int selected_ = 0;
   int buffer_samples_ = 0;
-  Microsoft::WRL::ComPtr<CKestCaptureFilter> sink_filter_;
-  morlun::AvCaptureGate gate_;
-  std::atomic<bool> started_{false};
-  std::atomic<bool> teardown_pending_{false};
-  // The connected wave format: set by Start before the gate opens, then changed only by the
+  // The connected wave format: set by Start before buffers flow, then changed only by the
   // streaming thread.
   int format_tag_ = 0;
   int channels_ = 0;

@@ -19,6 +19,7 @@ target_link_libraries(morlun_dshow PUBLIC strmiids ole32)
 add_library(morlun_capture OBJECT
   av_base.cpp
   av_camera.cpp
+  av_capture_base.cpp
   av_capture_device.cpp
   av_capture_gate.cpp
   av_device_list.cpp
