@@ -139,7 +139,7 @@ long CameraSource::BufferSize(const AM_MEDIA_TYPE& type, long) const {
 
 bool CameraSource::Paced() const { return mode_ != kModeUnpaced; }
 
-bool CameraSource::Begin(const AM_MEDIA_TYPE& type) {
+bool CameraSource::Begin(const AM_MEDIA_TYPE& type, long) {
   if (mode_ == kModeSilent) return false;
   const BITMAPINFOHEADER* header = morlun::BitmapHeaderOf(type);
   if (!header) return false;

@@ -23,7 +23,7 @@ class CameraSource : public StreamSource {
   bool Accepts(const AM_MEDIA_TYPE& type) const override;
   long BufferSize(const AM_MEDIA_TYPE& type, long suggested) const override;
   bool Paced() const override;
-  bool Begin(const AM_MEDIA_TYPE& type) override;
+  bool Begin(const AM_MEDIA_TYPE& type, long buffer_size) override;
   Fill FillSample(BYTE* data, long capacity, long* length, REFERENCE_TIME* duration,
                   HANDLE stop) override;
   void End() override;

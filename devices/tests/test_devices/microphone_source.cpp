@@ -103,13 +103,13 @@ long MicrophoneSource::BufferSize(const AM_MEDIA_TYPE& type, long suggested) con
 
 bool MicrophoneSource::Paced() const { return mode_ == kModeTone; }
 
-bool MicrophoneSource::Begin(const AM_MEDIA_TYPE& type) {
+bool MicrophoneSource::Begin(const AM_MEDIA_TYPE& type, long buffer_size) {
   const WAVEFORMATEX* wave = morlun::WaveFormatOf(type);
   if (!wave || wave->nBlockAlign == 0 || mode_ == kModeNoWaveFormat) return false;
   format_ = *wave;
   format_.cbSize = 0;
   next_sample_ = 0;
-  if (mode_ == kModePulse) return OpenWaveIn(BufferSize(type, 0));
+  if (mode_ == kModePulse) return OpenWaveIn(buffer_size - buffer_size % wave->nBlockAlign);
   return true;
 }
 

@@ -608,14 +608,16 @@ void SourceFilter::Stream() {
   ComPtr<IMemAllocator> allocator;
   ComPtr<IMemInputPin> input;
   morlun::MediaType type;
+  long buffer_size = 0;
   {
     std::lock_guard<std::mutex> lock(lock_);
     allocator = pin_.allocator_;
     input = pin_.input_;
     type.Assign(pin_.current_.get());
+    buffer_size = pin_.actual_.cbBuffer;
   }
   if (!allocator || !input) return;
-  if (!source_->Begin(type.get())) {
+  if (!source_->Begin(type.get(), buffer_size)) {
     WaitForSingleObject(stop_event_, INFINITE);  // A silent device.
     return;
   }

@@ -33,10 +33,10 @@ class StreamSource {
   // Whether samples are held back until the graph clock reaches their end time.
   virtual bool Paced() const = 0;
 
-  // Streaming thread: Begin once with the connected type (false: the device delivers
-  // nothing), then FillSample for every sample, then End.
+  // Streaming thread: Begin once with the connected type and the allocator's buffer size
+  // (false: the device delivers nothing), then FillSample for every sample, then End.
   enum class Fill { kSample, kNothing, kStop };
-  virtual bool Begin(const AM_MEDIA_TYPE& type) = 0;
+  virtual bool Begin(const AM_MEDIA_TYPE& type, long buffer_size) = 0;
   // Fills at most `capacity` bytes; a source that waits for data returns kStop once `stop` is
   // set.
   virtual Fill FillSample(BYTE* data, long capacity, long* length, REFERENCE_TIME* duration,
