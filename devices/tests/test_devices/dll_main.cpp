@@ -10,6 +10,7 @@
 #include <string>
 
 #include "devices/tests/test_devices/camera_source.h"
+#include "devices/tests/test_devices/com_object.h"
 #include "devices/tests/test_devices/microphone_source.h"
 #include "devices/tests/test_devices/source_filter.h"
 #include "devices/tests/test_devices/test_devices.h"
@@ -22,25 +23,9 @@ namespace {
 HMODULE g_module = nullptr;
 std::atomic<long> g_server_locks{0};
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public ComObject<IClassFactory, IID_IClassFactory> {
  public:
-  explicit ClassFactory(const CLSID& clsid) : clsid_(clsid) { ++g_live_objects; }
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-      *out = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
+  explicit ClassFactory(const CLSID& clsid) : clsid_(clsid) {}
   STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
     if (!out) return E_POINTER;
     *out = nullptr;
@@ -67,8 +52,6 @@ class ClassFactory final : public IClassFactory {
   }
 
  private:
-  ~ClassFactory() { --g_live_objects; }
-  std::atomic<ULONG> references_{1};
   const CLSID clsid_;
 };
 

@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "devices/tests/test_devices/com_object.h"
 #include "devices/tests/test_devices/test_devices.h"
 
 using Microsoft::WRL::ComPtr;
@@ -29,28 +30,11 @@ wchar_t* TaskMemCopy(const wchar_t* text) {
 }
 
 // An enumerator over a snapshot of media types.
-class TypeEnum final : public IEnumMediaTypes {
+class TypeEnum final : public ComObject<IEnumMediaTypes, IID_IEnumMediaTypes> {
  public:
   TypeEnum(IUnknown* owner, std::vector<morlun::MediaType>* types, size_t position)
       : owner_(owner), position_(position) {
     for (morlun::MediaType& type : *types) types_.push_back(std::move(type));
-    ++g_live_objects;
-  }
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IEnumMediaTypes) {
-      *out = static_cast<IEnumMediaTypes*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
   }
   STDMETHODIMP Next(ULONG count, AM_MEDIA_TYPE** out, ULONG* fetched) override {
     if (!out || (count > 1 && !fetched)) return E_POINTER;
@@ -83,36 +67,16 @@ class TypeEnum final : public IEnumMediaTypes {
   }
 
  private:
-  ~TypeEnum() { --g_live_objects; }
-  std::atomic<ULONG> references_{1};
   ComPtr<IUnknown> owner_;
   std::vector<morlun::MediaType> types_;
   size_t position_;
 };
 
 // An enumerator over the filter's one pin.
-class PinEnum final : public IEnumPins {
+class PinEnum final : public ComObject<IEnumPins, IID_IEnumPins> {
  public:
   PinEnum(IBaseFilter* filter, IPin* pin, ULONG position)
-      : filter_(filter), pin_(pin), position_(position) {
-    ++g_live_objects;
-  }
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IEnumPins) {
-      *out = static_cast<IEnumPins*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
+      : filter_(filter), pin_(pin), position_(position) {}
   STDMETHODIMP Next(ULONG count, IPin** out, ULONG* fetched) override {
     if (!out || (count > 1 && !fetched)) return E_POINTER;
     ULONG got = 0;
@@ -142,8 +106,6 @@ class PinEnum final : public IEnumPins {
   }
 
  private:
-  ~PinEnum() { --g_live_objects; }
-  std::atomic<ULONG> references_{1};
   ComPtr<IBaseFilter> filter_;
   IPin* pin_;  // Lives as long as |filter_|.
   ULONG position_;

@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "devices/av_media_type.h"
+#include "devices/tests/test_devices/com_object.h"
 #include "devices/tests/test_devices/stream_source.h"
 
 namespace tarvo_test_devices {
@@ -157,8 +158,5 @@ class SourceFilter final : public IBaseFilter, public IPersistPropertyBag {
   std::thread thread_;
   HANDLE stop_event_ = nullptr;  // Manual reset; set while the streaming thread must end.
 };
-
-// Live objects of the DLL, for DllCanUnloadNow.
-extern std::atomic<long> g_live_objects;
 
 }  // namespace tarvo_test_devices
