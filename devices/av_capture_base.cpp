@@ -41,12 +41,12 @@ int AvCaptureBase::OpenCaptureDevice(const wchar_t* name, const wchar_t* path) {
 
 void AvCaptureBase::CloseCaptureDevice() {
   selected_ = 0;
-  RebuildCaps();  // Empty without a device.
   if (sink_filter_ && !teardown_pending_.load()) {
     sink_filter_->SetSink(nullptr);
     sink_filter_.Reset();
   }
   device_.Close();
+  RebuildCaps();  // Empty without a device.
 }
 
 void AvCaptureBase::TearDownGraph() {
