@@ -7,6 +7,7 @@
 #include <cwchar>
 #include <new>
 
+#include "devices/av_capture_formats.h"
 #include "devices/av_log.h"
 #include "devices/kest_capture_enums.h"
 
@@ -143,7 +144,13 @@ STDMETHODIMP CKestCapturePin::QueryId(LPWSTR* id) {
 STDMETHODIMP CKestCapturePin::QueryAccept(const AM_MEDIA_TYPE* type) {
   if (!type) return E_POINTER;
   if (!filter_->IsStopped()) return S_FALSE;
-  return type->majortype == major_ && type->subtype == subtype_ ? S_OK : S_FALSE;
+  if (type->majortype != major_ || type->subtype != subtype_) return S_FALSE;
+  // The engines describe every sample by the connection's format block: a type without one
+  // (such as the bare type this pin enumerates, which an upstream pin may offer back) would
+  // connect a stream nobody can read.
+  const bool described = major_ == MEDIATYPE_Audio ? morlun::WaveFormatOf(*type) != nullptr
+                                                   : morlun::BitmapHeaderOf(*type) != nullptr;
+  return described ? S_OK : S_FALSE;
 }
 
 STDMETHODIMP CKestCapturePin::EnumMediaTypes(IEnumMediaTypes** types) {

@@ -1,8 +1,9 @@
 #pragma once
 
 // Morlun's sink filter: the end of every camera and microphone capture graph. It has one input
-// pin that accepts one media type (a major type, "vids" or "auds", and a subtype) and hands
-// every media sample to the engine through CKestCaptureSink, on DirectShow's streaming thread.
+// pin that accepts one media type (a major type, "vids" or "auds", and a subtype, with a video
+// info or wave format block that describes the samples) and hands every media sample to the
+// engine through CKestCaptureSink, on DirectShow's streaming thread.
 //
 // COM rules as DirectShow expects them: the filter starts with one reference, owned by its
 // creator; the pin shares the filter's reference count; everything handed out (pins, filters,

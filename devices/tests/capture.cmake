@@ -7,6 +7,7 @@ add_library(TarvoTestDevices SHARED
   test_devices/camera_source.cpp
   test_devices/dll_main.cpp
   test_devices/microphone_source.cpp
+  test_devices/rgb_converter.cpp
   test_devices/source_filter.cpp
   test_devices/test_pattern.cpp
   test_devices/TarvoTestDevices.def)

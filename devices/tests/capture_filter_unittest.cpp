@@ -141,6 +141,12 @@ TEST_F(CaptureFilterTest, ConnectionResultCodes) {
   EXPECT_EQ(pin_->ReceiveConnection(&input_pin, &yuy2_.type), VFW_E_INVALID_DIRECTION);
   EXPECT_EQ(pin_->QueryAccept(&rgb), S_FALSE);
   EXPECT_EQ(pin_->QueryAccept(&yuy2_.type), S_OK);
+  // The bare type the pin enumerates, offered back without a format block, describes nothing.
+  AM_MEDIA_TYPE bare = yuy2_.type;
+  bare.formattype = GUID_NULL;
+  bare.cbFormat = 0;
+  bare.pbFormat = nullptr;
+  EXPECT_EQ(pin_->ReceiveConnection(&upstream_, &bare), VFW_E_TYPE_NOT_ACCEPTED);
 
   filter_->Run(0);
   EXPECT_EQ(pin_->ReceiveConnection(&upstream_, &yuy2_.type), VFW_E_NOT_STOPPED);

@@ -12,6 +12,7 @@
 #include "devices/tests/test_devices/camera_source.h"
 #include "devices/tests/test_devices/com_object.h"
 #include "devices/tests/test_devices/microphone_source.h"
+#include "devices/tests/test_devices/rgb_converter.h"
 #include "devices/tests/test_devices/source_filter.h"
 #include "devices/tests/test_devices/test_devices.h"
 
@@ -30,6 +31,13 @@ class ClassFactory final : public ComObject<IClassFactory, IID_IClassFactory> {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
+    if (clsid_ == kRgbConverterClsid) {
+      auto* converter = new (std::nothrow) RgbConverter();
+      if (!converter) return E_OUTOFMEMORY;
+      const HRESULT hr = converter->QueryInterface(iid, out);
+      converter->Release();
+      return hr;
+    }
     SourceFilter* filter = nullptr;
     try {
       std::unique_ptr<StreamSource> source;
@@ -111,6 +119,28 @@ HRESULT WriteMode(const DeviceInstance& device) {
   return ok ? S_OK : E_FAIL;
 }
 
+// The RGB24 to RGB32 converter, a transform that intelligent connect may insert: the legacy
+// filter category at normal merit, with its pins' types.
+HRESULT RegisterConverter(IFilterMapper2* mapper) {
+  const REGPINTYPES input_type = {&MEDIATYPE_Video, &MEDIASUBTYPE_RGB24};
+  const REGPINTYPES output_type = {&MEDIATYPE_Video, &MEDIASUBTYPE_RGB32};
+  REGFILTERPINS pins[2] = {};
+  pins[0].strName = const_cast<LPWSTR>(L"In");
+  pins[0].nMediaTypes = 1;
+  pins[0].lpMediaType = &input_type;
+  pins[1].strName = const_cast<LPWSTR>(L"Out");
+  pins[1].bOutput = TRUE;
+  pins[1].nMediaTypes = 1;
+  pins[1].lpMediaType = &output_type;
+  REGFILTER2 filter{};
+  filter.dwVersion = 1;
+  filter.dwMerit = MERIT_NORMAL;
+  filter.cPins = 2;
+  filter.rgPins = pins;
+  return mapper->RegisterFilter(kRgbConverterClsid, kRgbConverterName, nullptr,
+                                &CLSID_LegacyAmFilterCategory, nullptr, &filter);
+}
+
 // COM for the registration calls, balanced on return.
 class ComScope {
  public:
@@ -138,7 +168,8 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
-  if (clsid != kVirtualCameraClsid && clsid != kVirtualMicrophoneClsid) {
+  if (clsid != kVirtualCameraClsid && clsid != kVirtualMicrophoneClsid &&
+      clsid != kRgbConverterClsid) {
     return CLASS_E_CLASSNOTAVAILABLE;
   }
   auto* factory = new (std::nothrow) ClassFactory(clsid);
@@ -158,6 +189,7 @@ STDAPI DllRegisterServer() {
   if (SUCCEEDED(hr)) {
     hr = RegisterServer(kVirtualMicrophoneClsid, L"Tarvo Virtual Microphone Filter");
   }
+  if (SUCCEEDED(hr)) hr = RegisterServer(kRgbConverterClsid, kRgbConverterName);
   ComPtr<IFilterMapper2> mapper;
   if (SUCCEEDED(hr)) {
     hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER,
@@ -174,6 +206,7 @@ STDAPI DllRegisterServer() {
                                 device.instance, &filter);
     if (SUCCEEDED(hr)) hr = WriteMode(device);
   }
+  if (SUCCEEDED(hr)) hr = RegisterConverter(mapper.Get());
   return hr;
 }
 
@@ -185,8 +218,9 @@ STDAPI DllUnregisterServer() {
     for (const DeviceInstance& device : kDeviceInstances) {
       mapper->UnregisterFilter(&CategoryOf(device), device.instance, ClsidOf(device));
     }
+    mapper->UnregisterFilter(&CLSID_LegacyAmFilterCategory, nullptr, kRgbConverterClsid);
   }
-  for (const CLSID* clsid : {&kVirtualCameraClsid, &kVirtualMicrophoneClsid}) {
+  for (const CLSID* clsid : {&kVirtualCameraClsid, &kVirtualMicrophoneClsid, &kRgbConverterClsid}) {
     RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + GuidText(*clsid)).c_str());
   }
   return S_OK;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "devices/tests/test_devices/com_object.h"
+#include "devices/tests/test_devices/enumerators.h"
 #include "devices/tests/test_devices/test_devices.h"
 
 using Microsoft::WRL::ComPtr;
@@ -28,88 +29,6 @@ wchar_t* TaskMemCopy(const wchar_t* text) {
   if (copy) std::memcpy(copy, text, bytes);
   return copy;
 }
-
-// An enumerator over a snapshot of media types.
-class TypeEnum final : public ComObject<IEnumMediaTypes, IID_IEnumMediaTypes> {
- public:
-  TypeEnum(IUnknown* owner, std::vector<morlun::MediaType>* types, size_t position)
-      : owner_(owner), position_(position) {
-    for (morlun::MediaType& type : *types) types_.push_back(std::move(type));
-  }
-  STDMETHODIMP Next(ULONG count, AM_MEDIA_TYPE** out, ULONG* fetched) override {
-    if (!out || (count > 1 && !fetched)) return E_POINTER;
-    ULONG got = 0;
-    while (got < count && position_ < types_.size()) {
-      out[got] = morlun::CreateMediaType(types_[position_].get());
-      if (!out[got]) break;
-      ++got;
-      ++position_;
-    }
-    if (fetched) *fetched = got;
-    return got == count ? S_OK : S_FALSE;
-  }
-  STDMETHODIMP Skip(ULONG count) override {
-    position_ += count;
-    if (position_ <= types_.size()) return S_OK;
-    position_ = types_.size();
-    return S_FALSE;
-  }
-  STDMETHODIMP Reset() override {
-    position_ = 0;
-    return S_OK;
-  }
-  STDMETHODIMP Clone(IEnumMediaTypes** clone) override {
-    if (!clone) return E_POINTER;
-    std::vector<morlun::MediaType> copies(types_.size());
-    for (size_t i = 0; i < types_.size(); ++i) copies[i].Assign(types_[i].get());
-    *clone = new (std::nothrow) TypeEnum(owner_.Get(), &copies, position_);
-    return *clone ? S_OK : E_OUTOFMEMORY;
-  }
-
- private:
-  ComPtr<IUnknown> owner_;
-  std::vector<morlun::MediaType> types_;
-  size_t position_;
-};
-
-// An enumerator over the filter's one pin.
-class PinEnum final : public ComObject<IEnumPins, IID_IEnumPins> {
- public:
-  PinEnum(IBaseFilter* filter, IPin* pin, ULONG position)
-      : filter_(filter), pin_(pin), position_(position) {}
-  STDMETHODIMP Next(ULONG count, IPin** out, ULONG* fetched) override {
-    if (!out || (count > 1 && !fetched)) return E_POINTER;
-    ULONG got = 0;
-    if (count > 0 && position_ == 0) {
-      out[0] = pin_;
-      pin_->AddRef();
-      got = 1;
-      position_ = 1;
-    }
-    if (fetched) *fetched = got;
-    return got == count ? S_OK : S_FALSE;
-  }
-  STDMETHODIMP Skip(ULONG count) override {
-    position_ += count;
-    if (position_ <= 1) return S_OK;
-    position_ = 1;
-    return S_FALSE;
-  }
-  STDMETHODIMP Reset() override {
-    position_ = 0;
-    return S_OK;
-  }
-  STDMETHODIMP Clone(IEnumPins** clone) override {
-    if (!clone) return E_POINTER;
-    *clone = new (std::nothrow) PinEnum(filter_.Get(), pin_, position_);
-    return *clone ? S_OK : E_OUTOFMEMORY;
-  }
-
- private:
-  ComPtr<IBaseFilter> filter_;
-  IPin* pin_;  // Lives as long as |filter_|.
-  ULONG position_;
-};
 
 }  // namespace
 
@@ -474,7 +393,7 @@ STDMETHODIMP SourceFilter::GetSyncSource(IReferenceClock** clock) {
 
 STDMETHODIMP SourceFilter::EnumPins(IEnumPins** pins) {
   if (!pins) return E_POINTER;
-  *pins = new (std::nothrow) PinEnum(this, &pin_, 0);
+  *pins = new (std::nothrow) PinEnum(this, {&pin_}, 0);
   return *pins ? S_OK : E_OUTOFMEMORY;
 }
 

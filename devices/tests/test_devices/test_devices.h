@@ -6,7 +6,8 @@
 // The DLL registers (regsvr32) two source filters, a virtual camera and a virtual microphone,
 // under several device instances in the video and audio input categories. Each instance gets
 // its behaviour from the "TarvoMode" value of its property bag, which the filter reads in
-// IPersistPropertyBag::Load when the device moniker binds it.
+// IPersistPropertyBag::Load when the device moniker binds it. It also registers an RGB24 to
+// RGB32 converter (rgb_converter.h) for intelligent connect, which Wine lacks.
 
 #include <windows.h>
 
