@@ -16,6 +16,9 @@ target_link_options(TarvoTestDevices PRIVATE -Wl,--enable-stdcall-fixup)
 target_link_libraries(TarvoTestDevices PRIVATE morlun_dshow strmiids ole32 oleaut32 uuid winmm
                       advapi32)
 
+# scripts/wine-run starts the target's own loader in the target's prefix, so "regsvr32" is the
+# 64-bit one for an x86_64 build and the 32-bit one for the i686 product: each registers a DLL
+# of its own bitness only.
 set(test_devices_dll "Z:${CMAKE_BINARY_DIR}/bin/TarvoTestDevices.dll")
 add_test(NAME fixture.test_devices_register
          COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-run regsvr32 /s ${test_devices_dll})
