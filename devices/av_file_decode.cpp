@@ -102,9 +102,16 @@ void AvFileDecode::PostState(int state, int error) {
   window_.Post(morlun::kAvMsgState, morlun::PackAvMsg(error, state));
 }
 
-void AvFileDecode::PostProgress(int value) {
+void AvFileDecode::PostProgress(int value, ProgressNotice notice) {
+  // A pull that read its position just before the end must not post it after the end's own
+  // notice: deciding and posting happen under one lock.
+  std::lock_guard<std::mutex> lock(progress_mutex_);
+  if (notice == ProgressNotice::kRestart) progress_ended_ = false;
+  if (progress_ended_) return;
+  if (notice == ProgressNotice::kLast) progress_ended_ = true;
   progress_.store(value);
-  if (last_posted_progress_.exchange(value) != value) {
+  if (last_posted_progress_ != value) {
+    last_posted_progress_ = value;
     window_.Post(morlun::kAvMsgPosition, morlun::PackAvMsg(value, 0));
   }
 }
@@ -326,7 +333,7 @@ int AvFileDecode::OpenFile(const wchar_t* path, bool preReadDuration) {
     seek_target_ms_ = 0;
   }
   position_ms_.store(0);
-  PostProgress(0);
+  PostProgress(0, ProgressNotice::kRestart);
   AvLog("FileDecode OpenFile Success, errorCode = [%d], pInst = %08x", 0, self);
   PostState(kAvFileDecodeStateOpenReady, 0);
   return 0;
@@ -707,7 +714,7 @@ bool AvFileDecode::Reset() {
     seek_requested_ = false;
     seek_target_ms_ = 0;
   }
-  PostProgress(0);
+  PostProgress(0, ProgressNotice::kRestart);
   demux_running_.store(true);
   StartThread(&demux_thread_, &AvFileDecode::DemuxLoop, "morlun: demux");
   if (audio_.index.load() >= 0) {
@@ -741,9 +748,11 @@ void AvFileDecode::EndOfPlayback(int code, bool manual_seek, bool manual_finish)
   if (state_.load() == kAvFileDecodeStateFinished) return;
   const double duration = duration_.load();
   if (percent_mode_.load()) {
-    PostProgress(duration > 0 ? 100 : 0);
+    PostProgress(duration > 0 ? 100 : 0, ProgressNotice::kLast);
   } else if (duration > 0) {
-    PostProgress(static_cast<int>(std::ceil(duration)));
+    PostProgress(static_cast<int>(std::ceil(duration)), ProgressNotice::kLast);
+  } else {
+    PostProgress(progress_.load(), ProgressNotice::kLast);
   }
   PostState(kAvFileDecodeStateFinished, error_code_.load());
   error_code_.store(code);

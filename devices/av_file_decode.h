@@ -154,7 +154,11 @@ class AvFileDecode final : public AvFileDecodeEngine, public AvMsgRecv {
 
   void PostState(int state, int error);
   void UpdateProgress(int64_t position_ms);
-  void PostProgress(int value);
+  // How a position notice relates to playback: an update while playing, the 0 of a new
+  // playback (open, reset), or the last one of a playback (its end). Updates after the last
+  // one are dropped until a new playback starts, so no notice follows the end.
+  enum class ProgressNotice { kUpdate, kRestart, kLast };
+  void PostProgress(int value, ProgressNotice notice = ProgressNotice::kUpdate);
   // `ms` of file time within 0 and the duration (when it is known).
   int64_t ClampToDuration(int64_t ms) const;
   int64_t PositionMs() const;
@@ -244,7 +248,10 @@ class AvFileDecode final : public AvFileDecodeEngine, public AvMsgRecv {
   std::atomic<int> serial_{0};                     // Bumped by every seek.
 
   std::atomic<int> progress_{0};
-  std::atomic<int> last_posted_progress_{-1};
+  // Orders the position notices of the pulling, pacing and finishing threads.
+  std::mutex progress_mutex_;
+  int last_posted_progress_ = -1;  // Guarded by |progress_mutex_|.
+  bool progress_ended_ = false;    // Guarded by |progress_mutex_|.
   std::atomic<int> state_{kAvFileDecodeStateNone};
   std::atomic<int> error_code_{0};
   std::atomic<bool> paused_{false};
