@@ -105,6 +105,7 @@ CControlUI* CDialogBuilder::CreateBuiltinControl(const wchar_t* name) {
       {L"Slider", []() -> CControlUI* { return new CSliderUI; }},
       {L"Edit", []() -> CControlUI* { return new CEditUI; }},
       {L"Animation", []() -> CControlUI* { return new CAnimationUI; }},
+      {L"PngAnim", []() -> CControlUI* { return new CPngAnimUI; }},
       {L"List", []() -> CControlUI* { return new CListUI; }},
       {L"ListLabelElement", []() -> CControlUI* { return new CListLabelElementUI; }},
       {L"ListContainerElement", []() -> CControlUI* { return new CListContainerElementUI; }},

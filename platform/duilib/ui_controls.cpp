@@ -601,6 +601,11 @@ void* CAnimationUI::GetInterface(const wchar_t* name) {
   return CControlUI::GetInterface(name);
 }
 
+void* CPngAnimUI::GetInterface(const wchar_t* name) {
+  if (EqualsNoCase(name, L"PngAnim")) return this;
+  return CAnimationUI::GetInterface(name);
+}
+
 void CAnimationUI::SetManager(CPaintManagerUI* manager, CControlUI* parent, bool init) {
   CControlUI::SetManager(manager, parent, init);
   if (init && manager && m_bPlaying && !m_bTimerSet) {

@@ -1,7 +1,8 @@
 #pragma once
 
 // The basic controls: labels and texts, buttons, options and check boxes (option groups),
-// progress bars and sliders, a single-line edit and a PNG-strip animation. UI thread only.
+// progress bars and sliders, a single-line edit and a PNG-strip animation (also known to
+// layouts and code by the client's name for it, PngAnim / CPngAnimUI). UI thread only.
 
 #include "platform/duilib/ui_control.h"
 
@@ -266,6 +267,13 @@ class CAnimationUI : public CControlUI {
   int m_nFrame = 0;
   bool m_bPlaying = false;
   bool m_bTimerSet = false;
+};
+
+// The PNG-strip animation under the name the client's layouts use ("PngAnim").
+class CPngAnimUI : public CAnimationUI {
+ public:
+  const wchar_t* GetClass() const override { return L"PngAnimUI"; }
+  void* GetInterface(const wchar_t* name) override;
 };
 
 }  // namespace DuiLib

@@ -468,7 +468,7 @@ CDuiString CComboUI::GetText() const {
 
 bool CComboUI::SelectItem(int index, bool bTakeFocus, bool bTriggerEvent) {
   CControlUI* target = GetItemAt(index);
-  if (!target || !target->IsEnabled()) return false;
+  if (!target) return false;
   if (bTakeFocus) SetFocus();
   if (index == m_iCurSel) return true;
   int old = m_iCurSel;
@@ -555,12 +555,14 @@ void CComboUI::DoEvent(TEventUI& event) {
       Invalidate();
       return;
     case UIEVENT_KEYDOWN:
-      if (event.chKey == VK_UP && m_iCurSel > 0)
-        SelectItem(m_iCurSel - 1);
-      else if (event.chKey == VK_DOWN)
-        SelectItem(m_iCurSel + 1);
-      else if (event.chKey == VK_F4 || event.chKey == VK_SPACE)
+      if (event.chKey == VK_UP || event.chKey == VK_DOWN) {
+        const int step = event.chKey == VK_UP ? -1 : 1;
+        int index = m_iCurSel + step;
+        while (GetItemAt(index) && !GetItemAt(index)->IsEnabled()) index += step;
+        if (index >= 0) SelectItem(index);
+      } else if (event.chKey == VK_F4 || event.chKey == VK_SPACE) {
         Activate();
+      }
       return;
     default:
       CControlUI::DoEvent(event);

@@ -169,7 +169,9 @@ class CComboUI : public CListOwnerBaseUI<CContainerUI> {
   ~CComboUI() override;
   const wchar_t* GetClass() const override { return L"ComboUI"; }
   void* GetInterface(const wchar_t* name) override;
-  // Selects item `index` (enabled items only); false for a bad index or a disabled item.
+  // Selects item `index`; false for a bad index. Code may select a disabled item (a list with
+  // no usable entry shows one); the user never can: the drop-down window and the arrow keys
+  // pass over disabled items.
   bool SelectItem(int index, bool bTakeFocus = false, bool bTriggerEvent = true) override;
   bool AddAt(CControlUI* control, int index) override;
   bool RemoveAt(int index) override;

@@ -313,3 +313,15 @@ TEST(DialogBuilderTest, BrokenImageIsReportedOnceAndNothingIsDrawn) {
   DeleteObject(bmp);
   DeleteDC(dc);
 }
+
+TEST(DialogBuilderTest, PngAnimIsTheAnimationUnderTheClientsName) {
+  CDialogBuilder builder;
+  std::unique_ptr<CControlUI> anim(builder.Create(
+      L"<PngAnim name=\"logo_lab\" image=\"img\\blue\\wait.png\" frames=\"5\" interval=\"100\"/>"));
+  ASSERT_NE(anim, nullptr);
+  EXPECT_STREQ(anim->GetClass(), L"PngAnimUI");
+  EXPECT_EQ(anim->GetInterface(L"PngAnim"), anim.get());
+  auto* as_animation = static_cast<CAnimationUI*>(anim->GetInterface(L"Animation"));
+  ASSERT_NE(as_animation, nullptr);
+  EXPECT_EQ(as_animation->GetFrameCount(), 5);
+}

@@ -230,11 +230,27 @@ TEST_P(DemoWindowTest, ComboFilledAtRunTimeSelectsAndNotifies) {
   ASSERT_EQ(frame_->Count(L"itemselect", L"dev_combo"), 1);
   EXPECT_EQ(frame_->events.back().wParam, 2u);
   EXPECT_EQ(frame_->events.back().lParam, -1);
-  EXPECT_FALSE(combo->SelectItem(1));  // disabled
+  // Code may select a disabled item (a list without a usable entry shows one).
+  EXPECT_TRUE(combo->SelectItem(1, false, false));
+  EXPECT_EQ(combo->GetText(), L"Camera B");
   EXPECT_FALSE(combo->SelectItem(7));
   EXPECT_TRUE(combo->SelectItem(0, false, false));  // silently
   EXPECT_EQ(frame_->Count(L"itemselect"), 1);
   EXPECT_EQ(combo->GetItemIndex(combo->GetItemAt(2)), 2);
+  // The arrow keys pass over the disabled item.
+  TEventUI down;
+  down.Type = UIEVENT_KEYDOWN;
+  down.chKey = VK_DOWN;
+  combo->DoEvent(down);
+  EXPECT_EQ(combo->GetCurSel(), 2);
+  EXPECT_EQ(frame_->Count(L"itemselect"), 2);
+  TEventUI up = down;
+  up.chKey = VK_UP;
+  combo->DoEvent(up);
+  EXPECT_EQ(combo->GetCurSel(), 0);
+  combo->DoEvent(up);
+  EXPECT_EQ(combo->GetCurSel(), 0);
+  EXPECT_EQ(frame_->Count(L"itemselect"), 3);
 
   // Through the drop-down window: "dropdown", then a click on the third item.
   frame_->Find<CTabLayoutUI>(L"main_tab")->SelectItem(1);
@@ -245,6 +261,10 @@ TEST_P(DemoWindowTest, ComboFilledAtRunTimeSelectsAndNotifies) {
   HWND drop = combo->GetDropWindow();
   ASSERT_NE(drop, nullptr);
   const int item_h = combo->GetListInfo()->nItemHeight;
+  // The user cannot choose the disabled item: the list stays open.
+  SendMessageW(drop, WM_LBUTTONUP, 0, MAKELPARAM(10, item_h * 1 + 5));
+  EXPECT_TRUE(IsWindow(drop));
+  EXPECT_EQ(combo->GetCurSel(), 0);
   SendMessageW(drop, WM_LBUTTONUP, 0, MAKELPARAM(10, item_h * 2 + 5));
   EXPECT_FALSE(IsWindow(drop));
   EXPECT_EQ(frame_->Count(L"dropup", L"dev_combo"), 1);
