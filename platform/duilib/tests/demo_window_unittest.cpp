@@ -3,8 +3,6 @@
 
 #include <windows.h>
 #include <commctrl.h>
-#include <objidl.h>
-#include <gdiplus.h>
 
 #include <gtest/gtest.h>
 
@@ -22,6 +20,7 @@ using duilib_test::Click;
 using duilib_test::DemoFrame;
 using duilib_test::LogCapture;
 using duilib_test::PumpUntil;
+using duilib_test::Screenshot;
 
 namespace {
 
@@ -567,68 +566,6 @@ TEST_P(DemoWindowTest, AnimationPlaysAndStops) {
   EXPECT_EQ(anim->GetCurrentFrame(), 0);
 }
 
-namespace {
-
-bool SavePng(HBITMAP bitmap, const std::wstring& path) {
-  UINT count = 0, size = 0;
-  Gdiplus::GetImageEncodersSize(&count, &size);
-  std::string buffer(size, '\0');
-  auto* encoders = reinterpret_cast<Gdiplus::ImageCodecInfo*>(&buffer[0]);
-  Gdiplus::GetImageEncoders(count, size, encoders);
-  for (UINT i = 0; i < count; ++i) {
-    if (std::wstring(encoders[i].MimeType) == L"image/png") {
-      Gdiplus::Bitmap image(bitmap, nullptr);
-      return image.Save(path.c_str(), &encoders[i].Clsid, nullptr) == Gdiplus::Ok;
-    }
-  }
-  return false;
-}
-
-}  // namespace
-
-// The window as PrintWindow sees it (our WM_PRINTCLIENT painting), kept in a DIB section.
-class Screenshot {
- public:
-  explicit Screenshot(HWND hwnd) {
-    BITMAPINFO bmi{};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = 480;
-    bmi.bmiHeader.biHeight = -320;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    dib_ = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits_, nullptr, 0);
-    HDC mem = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(mem, dib_);
-    printed_ = PrintWindow(hwnd, mem, 0) != FALSE;
-    GdiFlush();
-    SelectObject(mem, old);
-    DeleteDC(mem);
-  }
-  ~Screenshot() { DeleteObject(dib_); }
-  bool printed() const { return printed_ && dib_; }
-  DWORD Pixel(int x, int y) const {
-    return static_cast<const DWORD*>(bits_)[y * 480 + x] & 0xFFFFFF;
-  }
-  // Pixels of `rc` that differ from `background`.
-  int Ink(RECT rc, DWORD background) const {
-    int n = 0;
-    for (int y = rc.top; y < rc.bottom; ++y) {
-      for (int x = rc.left; x < rc.right; ++x) n += Pixel(x, y) != background;
-    }
-    return n;
-  }
-  bool Save(const std::wstring& name) const {
-    const char* dir = std::getenv("TARVO_TEST_DATA");
-    std::wstring path = dir ? std::wstring(dir, dir + strlen(dir)) : std::wstring(L".");
-    return SavePng(dib_, path + L"/" + name);
-  }
-
- private:
-  HBITMAP dib_ = nullptr;
-  void* bits_ = nullptr;
-  bool printed_ = false;
-};
-
 TEST_P(DemoWindowTest, ScreenshotShowsTheSkin) {
   // Something typed, a checked box, a moved slider and filled device lists.
   auto* combo = frame_->Find<CComboUI>(L"dev_combo");
@@ -790,14 +727,3 @@ INSTANTIATE_TEST_SUITE_P(Skins, DemoWindowTest, ::testing::Values(L"blue", L"ora
                          [](const ::testing::TestParamInfo<std::wstring>& info) {
                            return std::string(info.param.begin(), info.param.end());
                          });
-
-// GDI+ is needed for saving PNGs in this program.
-namespace {
-struct GdiplusSession {
-  GdiplusSession() {
-    Gdiplus::GdiplusStartupInput input;
-    Gdiplus::GdiplusStartup(&token, &input, nullptr);
-  }
-  ULONG_PTR token = 0;
-} g_gdiplus;
-}  // namespace

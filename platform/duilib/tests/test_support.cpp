@@ -1,6 +1,13 @@
 #include "platform/duilib/tests/test_support.h"
 
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <cwchar>
+#include <string>
 
 namespace duilib_test {
 
@@ -141,6 +148,99 @@ RECT ClientRectOnScreen(HWND hwnd) {
   MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&rc), 2);
   return rc;
 }
+
+// ---------------------------------------------------------------------------------------------
+// Screenshot
+
+namespace {
+
+bool SavePng(HBITMAP bitmap, const std::wstring& path) {
+  static const bool started = [] {
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    return Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok;
+  }();
+  if (!started) return false;
+  UINT count = 0, size = 0;
+  Gdiplus::GetImageEncodersSize(&count, &size);
+  std::string buffer(size, '\0');
+  auto* encoders = reinterpret_cast<Gdiplus::ImageCodecInfo*>(&buffer[0]);
+  Gdiplus::GetImageEncoders(count, size, encoders);
+  for (UINT i = 0; i < count; ++i) {
+    if (std::wstring(encoders[i].MimeType) == L"image/png") {
+      Gdiplus::Bitmap image(bitmap, nullptr);
+      return image.Save(path.c_str(), &encoders[i].Clsid, nullptr) == Gdiplus::Ok;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+bool Screenshot::Allocate(SIZE size) {
+  if (size.cx <= 0 || size.cy <= 0) return false;
+  size_ = size;
+  void* bits = nullptr;
+  dib_ = CRenderEngine::CreateDib32(size.cx, size.cy, &bits);
+  bits_ = static_cast<DWORD*>(bits);
+  return dib_ != nullptr;
+}
+
+Screenshot::Screenshot(HWND hwnd) {
+  RECT client{};
+  GetClientRect(hwnd, &client);
+  if (!Allocate(SIZE{client.right, client.bottom})) return;
+  HDC mem = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(mem, dib_);
+  printed_ = PrintWindow(hwnd, mem, 0) != FALSE;
+  GdiFlush();
+  SelectObject(mem, old);
+  DeleteDC(mem);
+}
+
+Screenshot::Screenshot(const DWORD* premultiplied, SIZE size, DWORD backdrop) {
+  if (!premultiplied || !Allocate(size)) return;
+  for (int i = 0; i < size.cx * size.cy; ++i) {
+    const DWORD px = premultiplied[i];
+    const DWORD alpha = px >> 24;
+    DWORD out = 0xFF000000;
+    for (int shift = 0; shift < 24; shift += 8) {
+      const DWORD top = (px >> shift) & 0xFF;
+      const DWORD under = (backdrop >> shift) & 0xFF;
+      out |= std::min<DWORD>(255, top + under * (255 - alpha) / 255) << shift;
+    }
+    bits_[i] = out;
+  }
+  printed_ = true;
+}
+
+Screenshot::~Screenshot() {
+  if (dib_) DeleteObject(dib_);
+}
+
+DWORD Screenshot::Pixel(int x, int y) const {
+  if (!bits_ || x < 0 || y < 0 || x >= size_.cx || y >= size_.cy) return 0;
+  return bits_[y * size_.cx + x] & 0xFFFFFF;
+}
+
+int Screenshot::Ink(RECT rc, DWORD background) const {
+  int n = 0;
+  for (int y = rc.top; y < rc.bottom; ++y) {
+    for (int x = rc.left; x < rc.right; ++x) n += Pixel(x, y) != background;
+  }
+  return n;
+}
+
+bool Screenshot::Save(const std::wstring& name) const {
+  if (!dib_) return false;
+  const char* dir = std::getenv("TARVO_TEST_DATA");
+  const std::wstring folder = dir ? std::wstring(dir, dir + strlen(dir)) : std::wstring(L".");
+  CreateDirectoryW(folder.c_str(), nullptr);
+  return SavePng(dib_, folder + L"/" + name);
+}
+
+// ---------------------------------------------------------------------------------------------
+// DemoFrame
 
 DemoFrame::DemoFrame(std::wstring skin, std::wstring file)
     : skin_(std::move(skin)), file_(std::move(file)) {}

@@ -1,7 +1,8 @@
 #pragma once
 
-// Helpers for the UI library's tests: message pumping, log capture, mouse input and the
-// demonstration window over the skin's "demo_frame.xml".
+// Helpers for the UI library's tests and the tests of windows built on it: message pumping,
+// log capture, mouse input, screenshots and the demonstration window over the skin's
+// "demo_frame.xml".
 
 #include <cstdint>
 #include <functional>
@@ -42,6 +43,36 @@ StoredZip MakeStoredZip(const std::vector<std::pair<std::string, std::string>>& 
 // A left click at client point (x, y), sent as button down and up.
 void Click(HWND hwnd, int x, int y);
 RECT ClientRectOnScreen(HWND hwnd);
+
+// A picture of a window, kept as 32-bit pixels: either what PrintWindow gets from the window's
+// own WM_PRINTCLIENT painting (its client area), or a layered window's back buffer
+// (premultiplied alpha) laid over an opaque backdrop colour, as a desktop would show it.
+class Screenshot {
+ public:
+  explicit Screenshot(HWND hwnd);
+  Screenshot(const DWORD* premultiplied, SIZE size, DWORD backdrop);
+  ~Screenshot();
+  Screenshot(const Screenshot&) = delete;
+  Screenshot& operator=(const Screenshot&) = delete;
+
+  bool printed() const { return printed_ && dib_; }
+  int width() const { return size_.cx; }
+  int height() const { return size_.cy; }
+  // 0xRRGGBB at (x, y); 0 outside the picture.
+  DWORD Pixel(int x, int y) const;
+  // Pixels of `rc` that differ from `background`.
+  int Ink(RECT rc, DWORD background) const;
+  // Saves a PNG named `name` in the test data folder ($TARVO_TEST_DATA, else the current one).
+  bool Save(const std::wstring& name) const;
+
+ private:
+  bool Allocate(SIZE size);
+
+  HBITMAP dib_ = nullptr;
+  DWORD* bits_ = nullptr;
+  SIZE size_{};
+  bool printed_ = false;
+};
 
 struct NotifyRecord {
   std::wstring type;
