@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Draws the pictures of the small dialogs (edit boxes, secondary buttons, radio marks, rounded
+# dialog backgrounds, the translucent mask, the skip button, the sending spinner) for both skins
+# with ImageMagick (colours #RRGGBB or #RRGGBBAA), into skin/img/<skin>/. The PNGs are committed;
+# run this again after a change.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+# draw SKIN FILE WIDTH HEIGHT DRAW-ARGUMENTS...: a transparent canvas with the given drawing.
+draw() {
+  local skin="$1" file="$2" w="$3" h="$4"; shift 4
+  convert -size "${w}x${h}" xc:none "$@" +repage -strip "PNG32:$root/img/$skin/$file"
+}
+
+for skin in blue orange; do
+  if [ "$skin" = blue ]; then
+    field=#2A303B; line=#3A4150; accent=#2F9AFF; caption=#252A33; body=#1E2129
+    btn=#2A303B; btn_hot=#323946; btn_hot_line=#4A5263; btn_down=#232830
+    mark=#5C6577; pill=#252A33E6
+  else
+    field=#FFFFFF; line=#D5D7DC; accent=#F89B33; caption=#F4F4F4; body=#FFFFFF
+    btn=#FFFFFF; btn_hot=#FFF6EC; btn_hot_line=#F89B33; btn_down=#F4F4F4
+    mark=#B9BCC4; pill=#FFFFFFF0
+  fi
+
+  # Edit box: normal piece 0..240, focused piece 240..480.
+  draw $skin editbk.png 480 36 \
+    -fill $field -stroke $line -draw "roundrectangle 0.5,0.5,239.5,35.5,4,4" \
+    -fill $field -stroke $accent -draw "roundrectangle 240.5,0.5,479.5,35.5,4,4"
+
+  # Secondary (outlined) button: normal, hot, pushed; 96 x 30 each.
+  draw $skin button2.png 288 30 \
+    -fill $btn -stroke $line -draw "roundrectangle 0.5,0.5,95.5,29.5,4,4" \
+    -fill $btn_hot -stroke $btn_hot_line -draw "roundrectangle 96.5,0.5,191.5,29.5,4,4" \
+    -fill $btn_down -stroke $line -draw "roundrectangle 192.5,0.5,287.5,29.5,4,4"
+
+  # Radio mark: unselected 0..16, selected 16..32.
+  draw $skin radio.png 32 16 \
+    -fill none -stroke $mark -strokewidth 1.2 -draw "circle 8,8 8,1.5" \
+    -fill none -stroke $accent -strokewidth 1.2 -draw "circle 24,8 24,1.5" \
+    -fill $accent -stroke none -draw "circle 24,8 24,4.5"
+
+  # Rounded dialog: 20-pixel corners, a 40-pixel caption strip, a one-pixel frame.
+  draw $skin dialog_bk.png 100 100 \
+    -fill $caption -stroke none -draw "roundrectangle 0,0,99,99,20,20" \
+    -fill $body -draw "rectangle 0,40,99,79" -draw "roundrectangle 0,40,99,99,20,20" \
+    -fill none -stroke $line -draw "roundrectangle 0.5,0.5,99.5,99.5,20,20"
+
+  # The mask over the main window: translucent black, 10-pixel corners.
+  draw $skin trans.png 40 40 -fill '#00000099' -stroke none -draw "roundrectangle 0,0,39,39,10,10"
+
+  # Skip button on the mask: normal, hot, disabled; 110 x 36 each; white frame, see-through.
+  draw $skin skip_btn.png 330 36 \
+    -fill '#00000000' -stroke '#FFFFFF99' -draw "roundrectangle 0.5,0.5,109.5,35.5,18,18" \
+    -fill '#FFFFFF26' -stroke '#FFFFFFCC' -draw "roundrectangle 110.5,0.5,219.5,35.5,18,18" \
+    -fill '#00000000' -stroke '#FFFFFF40' -draw "roundrectangle 220.5,0.5,329.5,35.5,18,18"
+
+  # Sending spinner: five 20 x 20 frames, the bright arc turning by 72 degrees a frame.
+  args=()
+  for k in 0 1 2 3 4; do
+    x=$((k * 20 + 10)); a=$((k * 72 - 90))
+    args+=(-fill none -stroke $mark -strokewidth 2 -draw "circle $x,10 $x,3")
+    args+=(-fill none -stroke $accent -strokewidth 2 -draw "arc $((x - 7)),3 $((x + 7)),17 $a,$((a + 100))")
+  done
+  draw $skin sending.png 100 20 "${args[@]}"
+
+  # The wait window's rounded background.
+  draw $skin logsend_bk.png 36 36 -fill $pill -stroke $line -draw "roundrectangle 0.5,0.5,35.5,35.5,18,18"
+done
