@@ -1,0 +1,55 @@
+#include "windows/mask_layer/mask_layer_frame.h"
+
+#include "shell/login/skin_choice.h"
+
+namespace {
+
+constexpr int kLayoutNumber = 11;  // "mask_lay_frame.xml"
+
+}  // namespace
+
+CMaskLayerFrame::CMaskLayerFrame(bool showSkipButton) : showSkipButton(showSkipButton) {}
+
+DuiLib::CDuiString CMaskLayerFrame::GetSkinFile() { return ::GetSkinFile(kLayoutNumber); }
+
+void CMaskLayerFrame::InitWindow() {
+  HWND owner = GetWindow(m_hWnd, GW_OWNER);
+  if (!owner) owner = GetParent(m_hWnd);
+  RECT rc{};
+  if (owner && GetWindowRect(owner, &rc)) {
+    SetWindowPos(m_hWnd, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
+void CMaskLayerFrame::OnFinalMessage(HWND hWnd) {
+  CSkinDialog::OnFinalMessage(hWnd);
+  delete this;
+}
+
+LRESULT CMaskLayerFrame::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM, BOOL& bHandled) {
+  bHandled = FALSE;  // the message goes on to the default handling either way
+  if (uMsg == kSkipButtonMessage) {
+    if (DuiLib::CControlUI* skip = m_PaintManager.FindControl(L"skip_check_btn")) {
+      skip->SetEnabled(wParam == 1);
+    }
+  }
+  return 0;
+}
+
+void CMaskLayerFrame::Notify(DuiLib::TNotifyUI& msg) {
+  if (msg.sType == L"windowinit") {
+    if (companionWindow && IsWindow(companionWindow)) ::ShowWindow(companionWindow, SW_SHOW);
+    if (DuiLib::CControlUI* skip = m_PaintManager.FindControl(L"skip_check_btn")) {
+      skip->SetVisible(showSkipButton);
+    }
+    return;
+  }
+  if (msg.sType == L"click" && msg.pSender && msg.pSender->GetName() == L"skip_check_btn") {
+    // The companion closes first (and may save its choices); the layer follows.
+    if (companionWindow && IsWindow(companionWindow)) {
+      ::SendMessageW(companionWindow, WM_CLOSE, 0, 0);
+    }
+    Close(1);
+  }
+}
