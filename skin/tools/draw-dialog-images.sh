@@ -25,14 +25,14 @@ for skin in blue orange; do
 
   # Edit box: normal piece 0..240, focused piece 240..480.
   draw $skin editbk.png 480 36 \
-    -fill $field -stroke $line -draw "roundrectangle 0.5,0.5,239.5,35.5,4,4" \
-    -fill $field -stroke $accent -draw "roundrectangle 240.5,0.5,479.5,35.5,4,4"
+    -fill $field -stroke $line -draw "roundrectangle 0,0,239,35,4,4" \
+    -fill $field -stroke $accent -draw "roundrectangle 240,0,479,35,4,4"
 
   # Secondary (outlined) button: normal, hot, pushed; 96 x 30 each.
   draw $skin button2.png 288 30 \
-    -fill $btn -stroke $line -draw "roundrectangle 0.5,0.5,95.5,29.5,4,4" \
-    -fill $btn_hot -stroke $btn_hot_line -draw "roundrectangle 96.5,0.5,191.5,29.5,4,4" \
-    -fill $btn_down -stroke $line -draw "roundrectangle 192.5,0.5,287.5,29.5,4,4"
+    -fill $btn -stroke $line -draw "roundrectangle 0,0,95,29,4,4" \
+    -fill $btn_hot -stroke $btn_hot_line -draw "roundrectangle 96,0,191,29,4,4" \
+    -fill $btn_down -stroke $line -draw "roundrectangle 192,0,287,29,4,4"
 
   # Radio mark: unselected 0..16, selected 16..32.
   draw $skin radio.png 32 16 \
@@ -44,16 +44,16 @@ for skin in blue orange; do
   draw $skin dialog_bk.png 100 100 \
     -fill $caption -stroke none -draw "roundrectangle 0,0,99,99,20,20" \
     -fill $body -draw "rectangle 0,40,99,79" -draw "roundrectangle 0,40,99,99,20,20" \
-    -fill none -stroke $line -draw "roundrectangle 0.5,0.5,99.5,99.5,20,20"
+    -fill none -stroke $line -draw "roundrectangle 0,0,99,99,20,20"
 
   # The mask over the main window: translucent black, 10-pixel corners.
   draw $skin trans.png 40 40 -fill '#00000099' -stroke none -draw "roundrectangle 0,0,39,39,10,10"
 
   # Skip button on the mask: normal, hot, disabled; 110 x 36 each; white frame, see-through.
   draw $skin skip_btn.png 330 36 \
-    -fill '#00000000' -stroke '#FFFFFF99' -draw "roundrectangle 0.5,0.5,109.5,35.5,18,18" \
-    -fill '#FFFFFF26' -stroke '#FFFFFFCC' -draw "roundrectangle 110.5,0.5,219.5,35.5,18,18" \
-    -fill '#00000000' -stroke '#FFFFFF40' -draw "roundrectangle 220.5,0.5,329.5,35.5,18,18"
+    -fill '#00000000' -stroke '#FFFFFF99' -draw "roundrectangle 0,0,109,35,18,18" \
+    -fill '#FFFFFF26' -stroke '#FFFFFFCC' -draw "roundrectangle 110,0,219,35,18,18" \
+    -fill '#00000000' -stroke '#FFFFFF40' -draw "roundrectangle 220,0,329,35,18,18"
 
   # Sending spinner: five 20 x 20 frames, the bright arc turning by 72 degrees a frame.
   args=()
@@ -65,5 +65,5 @@ for skin in blue orange; do
   draw $skin sending.png 100 20 "${args[@]}"
 
   # The wait window's rounded background.
-  draw $skin logsend_bk.png 36 36 -fill $pill -stroke $line -draw "roundrectangle 0.5,0.5,35.5,35.5,18,18"
+  draw $skin logsend_bk.png 36 36 -fill $pill -stroke $line -draw "roundrectangle 0,0,35,35,18,18"
 done

@@ -162,9 +162,9 @@ TEST_F(RegistryTest, CurVerValuesAreReadSafely) {
   ASSERT_TRUE(SetValue(L"TarvoTest.CurVer", &number, sizeof(number), REG_DWORD));
   EXPECT_FALSE(CDocTransFrame::ReadCurVer(L"TarvoTest.CurVer", &version));
 
-  // 255 characters with their terminator fit; 256 characters stored without one (512 bytes)
-  // do not, and nothing is read past the buffer.
-  std::wstring longest(254, L'x');
+  // 254 characters with their terminator (510 bytes) fit; 256 characters stored without one
+  // (512 bytes) do not, and nothing is read past the buffer.
+  std::wstring longest(253, L'x');
   longest += L'7';
   ASSERT_TRUE(SetText(L"TarvoTest.CurVer", longest));
   EXPECT_TRUE(CDocTransFrame::ReadCurVer(L"TarvoTest.CurVer", &version));
