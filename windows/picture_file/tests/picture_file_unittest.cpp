@@ -347,6 +347,7 @@ TEST(PictureFileConversionTest, ColoursFollowTheFormulaRounded) {
 }
 
 TEST_F(PictureFileTest, ReadsBmpOfEveryDepthPngAndJpeg) {
+  const std::set<std::wstring> before = TempFolderListing();
   for (int bits : {1, 4, 8, 16, 24}) {
     const Bytes bmp = MakeBmp(bits, 64, 32);
     const std::wstring path = File(L"quadrants" + std::to_wstring(bits) + L".bmp");
@@ -362,6 +363,8 @@ TEST_F(PictureFileTest, ReadsBmpOfEveryDepthPngAndJpeg) {
   ExpectQuadrants(Load(File(L"quadrants.png")), 24, 1, "PNG");
   ASSERT_TRUE(SaveQuadrants(File(L"quadrants.jpg"), L"image/jpeg", 64, 32));
   ExpectQuadrants(Load(File(L"quadrants.jpg")), 24, 6, "JPEG");
+  // Loading leaves nothing behind in the temporary folder.
+  EXPECT_EQ(TempFolderListing(), before);
 }
 
 TEST_F(PictureFileTest, LargePicturesAreFittedAndOddSizesRoundedDown) {
