@@ -169,12 +169,15 @@ TEST_F(RegistryTest, CurVerValuesAreReadSafely) {
   ASSERT_TRUE(SetText(L"TarvoTest.CurVer", longest));
   EXPECT_TRUE(CDocTransFrame::ReadCurVer(L"TarvoTest.CurVer", &version));
   EXPECT_EQ(version, 7);
-  const std::wstring unterminated(256, L'9');
+  // Its only digit is its last character: a read that took all 512 bytes would find it and go
+  // on reading past the buffer. (A null character right after the data would be stored as its
+  // terminator, hence the character after the 256.)
+  std::wstring unterminated(255, L'x');
+  unterminated += L"9x";
   ASSERT_TRUE(SetValue(L"TarvoTest.CurVer", unterminated.data(), 512));
   version = -1;
-  if (CDocTransFrame::ReadCurVer(L"TarvoTest.CurVer", &version)) {
-    EXPECT_GT(version, 0);
-  }
+  EXPECT_FALSE(CDocTransFrame::ReadCurVer(L"TarvoTest.CurVer", &version));
+  EXPECT_EQ(version, -1);
   EXPECT_TRUE(CDocTransFrame::RegKeyExists(L"TarvoTest.CurVer"));
   EXPECT_FALSE(CDocTransFrame::RegKeyExists(L"TarvoTest.NoSuchKey"));
 }
