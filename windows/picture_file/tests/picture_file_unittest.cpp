@@ -264,7 +264,14 @@ class PictureFileTest : public ::testing::Test {
   static void SetUpTestSuite() {
     Gdiplus::GdiplusStartupInput input;
     Gdiplus::GdiplusStartup(&token_, &input, nullptr);
+    // A temporary folder of our own: other test programs of the run share the usual one, and
+    // their files come and go while we compare listings.
+    private_temp_ = TempFolder() + L"picture_file_temp_" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(private_temp_.c_str(), nullptr);
+    SetEnvironmentVariableW(L"TMP", private_temp_.c_str());
+    SetEnvironmentVariableW(L"TEMP", private_temp_.c_str());
   }
+  static void TearDownTestSuite() { RemoveDirectoryW(private_temp_.c_str()); }
 
   void SetUp() override {
     folder_ = TempFolder() + L"picture_file_test_" + std::to_wstring(GetCurrentProcessId());
@@ -285,9 +292,11 @@ class PictureFileTest : public ::testing::Test {
   std::wstring File(const std::wstring& name) const { return folder_ + L"\\" + name; }
 
   static ULONG_PTR token_;
+  static std::wstring private_temp_;
   std::wstring folder_;
 };
 ULONG_PTR PictureFileTest::token_ = 0;
+std::wstring PictureFileTest::private_temp_;
 
 }  // namespace
 
