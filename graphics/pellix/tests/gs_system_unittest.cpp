@@ -577,9 +577,11 @@ class TestWindow {
     RegisterClassW(&wc);
     RECT rect = {0, 0, width, height};
     AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, FALSE);
-    hwnd_ = CreateWindowW(L"PellixTestWindow", L"pellix", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                          rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
-                          wc.hInstance, nullptr);
+    // Topmost: the pixels are read from the screen, which the test programs running beside
+    // this one share, and their windows must not cover ours.
+    hwnd_ = CreateWindowExW(WS_EX_TOPMOST, L"PellixTestWindow", L"pellix",
+                            WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, rect.right - rect.left,
+                            rect.bottom - rect.top, nullptr, nullptr, wc.hInstance, nullptr);
     Pump();
   }
   ~TestWindow() { Destroy(); }

@@ -25,10 +25,11 @@ const wchar_t* SkinFolder(int skin);     // L"blue" / L"orange"
 // Sets the process-wide skin and loads the language table of the skin archive.
 void UseLook(const Look& look);
 
-// A plain visible top-level window that owns the dialogs under test.
+// A plain visible top-level window that owns the dialogs under test. It keeps clear of the
+// screen's top-left corner, where the graphics tests read their windows from the screen.
 class OwnerWindow {
  public:
-  explicit OwnerWindow(RECT rc = RECT{60, 40, 1340, 760});
+  explicit OwnerWindow(RECT rc = RECT{240, 180, 1520, 900});
   ~OwnerWindow();
   OwnerWindow(const OwnerWindow&) = delete;
   OwnerWindow& operator=(const OwnerWindow&) = delete;

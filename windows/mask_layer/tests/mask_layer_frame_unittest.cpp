@@ -50,7 +50,7 @@ class MaskLayerFrameTest : public ::testing::TestWithParam<Look> {
     g_layer_alive_at_close = false;
   }
 
-  dialog_test::OwnerWindow owner_{RECT{40, 30, 1320, 750}};
+  dialog_test::OwnerWindow owner_{RECT{200, 160, 1480, 880}};
 };
 
 }  // namespace
