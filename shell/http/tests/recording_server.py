@@ -29,6 +29,7 @@ The server ends by itself after one hour.
 """
 
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -195,6 +196,8 @@ def serve(state_dir):
 
 def start(state_dir):
     stop(state_dir)
+    # Requests of an earlier run go: segment names carry process ids, which a new run reuses.
+    shutil.rmtree(os.path.join(state_dir, "requests"), ignore_errors=True)
     os.makedirs(state_dir, exist_ok=True)
     for name in ("port", "pid"):
         try:
