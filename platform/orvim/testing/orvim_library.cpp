@@ -1,0 +1,52 @@
+#include "platform/orvim/testing/orvim_library.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace orvim::testing {
+
+namespace {
+
+std::wstring BesideProgram(const wchar_t* name) {
+  wchar_t path[MAX_PATH];
+  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring full(path, n);
+  return full.substr(0, full.find_last_of(L"\\/") + 1) + name;
+}
+
+template <class F>
+F Lookup(void* module, const char* name) {
+  return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name)));
+}
+
+}  // namespace
+
+OrvimLibrary::OrvimLibrary() {
+  module_ = LoadLibraryW(BesideProgram(L"OrvimSDK.dll").c_str());
+  if (!module_) return;
+  create_ = Lookup<CreateRTServiceFunc>(module_, "CreateRTService");
+  release_ = Lookup<ReleaseRTServiceFunc>(module_, "ReleaseRTService");
+  control_ = Lookup<OrvimControlFunc>(module_, "OrvimControl");
+}
+
+OrvimLibrary::~OrvimLibrary() = default;
+
+std::string OrvimLibrary::Control(const std::string& request) const {
+  if (!control_) return "{\"ok\":false,\"error\":\"no library\"}";
+  std::vector<char> answer(4096);
+  for (;;) {
+    const int n = control_(request.c_str(), answer.data(), static_cast<int>(answer.size()));
+    if (n < static_cast<int>(answer.size())) return std::string(answer.data(), static_cast<size_t>(n));
+    answer.resize(static_cast<size_t>(n) + 1);
+  }
+}
+
+JsonPtr OrvimLibrary::ControlJson(const std::string& request) const { return ParseObject(Control(request)); }
+
+bool OrvimLibrary::ControlOk(const std::string& request) const {
+  JsonPtr answer = ControlJson(request);
+  return answer && GetBool(answer.get(), "ok");
+}
+
+}  // namespace orvim::testing

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace orvim::testing {
+
+// orvim_room_server.exe (beside the test program) as a child process. The server ends with
+// this object (or when Kill is called).
+class RoomServerProcess {
+ public:
+  RoomServerProcess() = default;
+  ~RoomServerProcess();
+  RoomServerProcess(const RoomServerProcess&) = delete;
+  RoomServerProcess& operator=(const RoomServerProcess&) = delete;
+
+  // Starts the server on |port| (0: a free one) and reads the port it prints. False when it
+  // did not start or print within a few seconds.
+  bool Start(uint16_t port = 0);
+  // Ends the process at once (as a crash would) and waits for it.
+  void Kill();
+  bool running() const { return process_ != nullptr; }
+  uint16_t port() const { return port_; }
+  // "127.0.0.1:<port>".
+  std::string address() const;
+
+ private:
+  void* process_ = nullptr;  // HANDLE, owned.
+  uint16_t port_ = 0;
+};
+
+}  // namespace orvim::testing
