@@ -38,6 +38,26 @@ Bytes ScalePicture(const uint8_t* src, int src_w, int src_h, int dst_w, int dst_
   return out;
 }
 
+struct Rect {
+  int x, y, w, h;
+};
+
+// The largest even-sized rectangle of |src_w| x |src_h|'s shape inside |w| x |h|, centred, with
+// even offsets.
+Rect FitInto(int src_w, int src_h, int w, int h) {
+  Rect r{0, 0, w, h};
+  if (static_cast<int64_t>(src_w) * h > static_cast<int64_t>(src_h) * w) {
+    r.h = static_cast<int>(static_cast<int64_t>(src_h) * w / src_w) & ~1;
+  } else {
+    r.w = static_cast<int>(static_cast<int64_t>(src_w) * h / src_h) & ~1;
+  }
+  r.w = std::max(r.w, 2);
+  r.h = std::max(r.h, 2);
+  r.x = ((w - r.w) / 2) & ~1;
+  r.y = ((h - r.h) / 2) & ~1;
+  return r;
+}
+
 }  // namespace
 
 void Counters::CountVideo(size_t bytes, int w, int h) {
@@ -291,22 +311,24 @@ void RoomServer::MixPictures() {
     for (int i = 0; i < n; ++i) {
       const Job::Tile& tile = job.tiles[static_cast<size_t>(i)];
       if (!tile.frame.data || tile_w <= 0 || tile_h <= 0) continue;
-      Bytes scaled = ScalePicture(tile.frame.data.get() + tile.offset, tile.width, tile.height, tile_w, tile_h);
-      const int x0 = (i % columns) * kMixWidth / columns & ~1;
-      const int y0 = (i / columns) * kMixHeight / rows & ~1;
+      // The picture keeps its shape inside its tile, centred.
+      const Rect fit = FitInto(tile.width, tile.height, tile_w, tile_h);
+      Bytes scaled = ScalePicture(tile.frame.data.get() + tile.offset, tile.width, tile.height, fit.w, fit.h);
+      const int x0 = (((i % columns) * kMixWidth / columns) & ~1) + fit.x;
+      const int y0 = (((i / columns) * kMixHeight / rows) & ~1) + fit.y;
       const uint8_t* sy = scaled.data.get();
-      const uint8_t* su = sy + static_cast<size_t>(tile_w) * tile_h;
-      const uint8_t* sv = su + static_cast<size_t>(tile_w / 2) * (tile_h / 2);
+      const uint8_t* su = sy + static_cast<size_t>(fit.w) * fit.h;
+      const uint8_t* sv = su + static_cast<size_t>(fit.w / 2) * (fit.h / 2);
       uint8_t* du = y + luma;
       uint8_t* dv = du + static_cast<size_t>(kMixWidth / 2) * (kMixHeight / 2);
-      for (int r = 0; r < tile_h; ++r) {
-        std::memcpy(y + static_cast<size_t>(y0 + r) * kMixWidth + x0, sy + static_cast<size_t>(r) * tile_w,
-                    static_cast<size_t>(tile_w));
+      for (int r = 0; r < fit.h; ++r) {
+        std::memcpy(y + static_cast<size_t>(y0 + r) * kMixWidth + x0, sy + static_cast<size_t>(r) * fit.w,
+                    static_cast<size_t>(fit.w));
       }
-      for (int r = 0; r < tile_h / 2; ++r) {
+      for (int r = 0; r < fit.h / 2; ++r) {
         const size_t row = static_cast<size_t>(y0 / 2 + r) * (kMixWidth / 2) + x0 / 2;
-        std::memcpy(du + row, su + static_cast<size_t>(r) * (tile_w / 2), static_cast<size_t>(tile_w / 2));
-        std::memcpy(dv + row, sv + static_cast<size_t>(r) * (tile_w / 2), static_cast<size_t>(tile_w / 2));
+        std::memcpy(du + row, su + static_cast<size_t>(r) * (fit.w / 2), static_cast<size_t>(fit.w / 2));
+        std::memcpy(dv + row, sv + static_cast<size_t>(r) * (fit.w / 2), static_cast<size_t>(fit.w / 2));
       }
     }
     for (const auto& receiver : job.receivers) {
