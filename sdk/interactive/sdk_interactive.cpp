@@ -1,0 +1,128 @@
+#include "sdk/interactive/sdk_interactive.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "foundation/bus_topics.h"
+#include "foundation/hub.h"
+#include "foundation/log.h"
+
+namespace {
+
+constexpr unsigned kBlockCapacity = 1920 * 1080 * 2;  // 4147200 bytes.
+constexpr int kBeautyInstance = 2;
+
+// The folder of the running program, ending in a backslash.
+std::wstring ProgramFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+    if (n == 0) return std::wstring();
+    if (n < path.size()) {
+      path.resize(n);
+      break;
+    }
+    path.resize(path.size() * 2);  // Cut short: try a larger buffer.
+  }
+  return path.substr(0, path.find_last_of(L'\\') + 1);
+}
+
+}  // namespace
+
+CSdkInterActive::CSdkInterActive(DevConsumerDelegate* owner)
+    : m_pBeautyFace(std::make_unique<CxBeautyFace>(kBeautyInstance)), m_pOwner(owner) {
+  m_liveBlock.Create(L"livestream_share", kBlockCapacity, true);
+  m_mixBlock.Create(L"mixstream_share", kBlockCapacity, true);
+  m_castBlock.Create(L"caststream_share", kBlockCapacity, true);
+  m_cameraBlock.Create(L"camerastream_share", kBlockCapacity, true);
+
+  CxBus& bus = GetMessageBus();
+  CxBus::Listen(m_subscriptions, bus, kTopicAddDevConsumer, &CSdkInterActive::AddDevConsumer, this);
+  CxBus::Listen(m_subscriptions, bus, kTopicDelDevConsumer, &CSdkInterActive::DelDevConsumer, this);
+}
+
+CSdkInterActive::~CSdkInterActive() {
+  // The SDK's threads may still call in and write into the blocks: end them first.
+  UnloadSdk();
+  m_liveBlock.Close();
+  m_mixBlock.Close();
+  m_castBlock.Close();
+  m_cameraBlock.Close();
+  m_subscriptions.RemoveAll();
+  std::lock_guard<std::mutex> guard(m_frameMutex);
+  free(m_pLastFrame);
+  m_pLastFrame = nullptr;
+}
+
+int CSdkInterActive::LoadSdk() {
+  if (m_hSdkLibrary) return 0;
+  const std::wstring path = ProgramFolder() + L"OrvimSDK.dll";
+  HMODULE library = LoadLibraryW(path.c_str());
+  if (!library) return -1;
+  auto create = reinterpret_cast<CreateRTServiceFunc>(
+      reinterpret_cast<void*>(GetProcAddress(library, "CreateRTService")));
+  if (!create) {
+    FreeLibrary(library);
+    return -2;
+  }
+  m_hSdkLibrary = library;
+  m_pService = create();
+  return 0;
+}
+
+void CSdkInterActive::InitSDK() {
+  const int ret = LoadSdk();
+  if (ret == 0 && m_pService) {
+    m_pRtcEngine = m_pService->CreateRtcEngine();
+    TVLOG_INFO_THIS() << " Finish ret=" << 0;
+  } else {
+    TVLOG_ERROR_THIS() << " ret =" << ret;
+  }
+}
+
+void CSdkInterActive::UnloadSdk() {
+  if (!m_hSdkLibrary || !m_pService) return;
+  auto release = reinterpret_cast<ReleaseRTServiceFunc>(
+      reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(m_hSdkLibrary), "ReleaseRTService")));
+  if (!release) return;
+  release(m_pService);
+  m_pService = nullptr;
+  m_pRtcEngine = nullptr;
+}
+
+void CSdkInterActive::AddDevConsumer(DevConsumerDelegate* consumer) {
+  std::lock_guard<std::mutex> guard(m_consumerMutex);
+  m_consumers.push_back(consumer);
+  m_nConsumerCount.store(static_cast<int32_t>(m_consumers.size()));
+}
+
+void CSdkInterActive::DelDevConsumer(DevConsumerDelegate* consumer) {
+  std::lock_guard<std::mutex> guard(m_consumerMutex);
+  m_consumers.erase(std::remove(m_consumers.begin(), m_consumers.end(), consumer), m_consumers.end());
+  m_nConsumerCount.store(static_cast<int32_t>(m_consumers.size()));
+}
+
+void CSdkInterActive::SetLodView(CLodViewFrame* view) { m_pLodView.store(view); }
+
+bool CSdkInterActive::OutofMeeting(bool log) {
+  if (m_bIn_meet.load()) return false;
+  if (log) TVLOG_INFO_THIS() << " in_meet=" << 0;
+  return true;
+}
+
+bool CSdkInterActive::GenerateAudioFrame(uint8_t* buffer, int length) {
+  if (buffer && length > 0) std::memset(buffer, 0, static_cast<size_t>(length));
+  return true;
+}
+
+StMeetingIds CSdkInterActive::GetMeetingIds() {
+  std::lock_guard<std::mutex> guard(m_idsMutex);
+  return m_ids;
+}
+
+void CSdkInterActive::UpdateMeetingIds(const std::function<void(StMeetingIds&)>& change) {
+  std::lock_guard<std::mutex> guard(m_idsMutex);
+  change(m_ids);
+}

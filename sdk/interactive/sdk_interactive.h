@@ -1,0 +1,224 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "foundation/bus.h"
+#include "foundation/dev_consumer.h"
+#include "foundation/lock.h"
+#include "foundation/shared_memory.h"
+#include "net_statistics.h"
+#include "orvim_sdk.h"
+#include "sdk/interactive/local_video_stream.h"
+#include "share/beauty/beauty_face.h"
+#include "share/yuv/yuv_transform.h"
+#include "shell/login/join_info.h"
+
+class CLodViewFrame;
+
+// The ids of the meeting the layer is in. SDK callbacks write them and commands read them on
+// other threads, so they are kept together under one mutex and handed out as copies.
+struct StMeetingIds {
+  std::string groupId;   // From the room status; copied into every user record.
+  std::string groupCid;
+  std::string roomId;    // From joining; passed to the live control.
+  std::string publishStreamId;
+  std::string shareStreamId;
+  std::string localMediaStreamId;
+  std::string cameraStreamId;  // The camera stream released last.
+  std::string ownParticipantId;
+};
+
+// One sample of the publish statistics history: the audio level and the two audio sums.
+struct StPublishStatSample {
+  uint32_t audioLevel = 0;
+  double totalAudioEnergy = 0.0;
+  double totalSamplesDuration = 0.0;
+};
+
+// The histories of the network quality level, one sample per judgement.
+struct StNetStatus {
+  std::deque<int64_t> sentBytes;
+  std::deque<int64_t> byteRate;
+  std::deque<int32_t> videoPackets;
+  std::deque<int32_t> videoPacketsLost;
+  std::deque<int32_t> videoLossCount;
+  std::deque<int32_t> frameRate;
+  std::deque<uint32_t> frameHeight;
+  std::deque<float> videoLoss;
+  std::deque<int64_t> audioBytes;
+  std::deque<int32_t> audioPackets;
+  std::deque<int32_t> audioPacketsLost;
+  int32_t lastFrameRate = 0;
+  uint32_t lastFrameHeight = 0;
+  uint32_t lastFrameWidth = 0;
+  std::string videoCodec;
+  int32_t videoLast = 0;
+  std::string audioCodec;
+};
+
+// A frame sender of the SDK for one outgoing stream (0 camera or picture, 1 share).
+struct StFrameSender {
+  std::string streamId;
+  rtTarvo::rtc::FrameSender* sender = nullptr;  // The SDK's; never freed here.
+};
+
+// A steady-clock time point and the interval it is compared with.
+struct StThrottle {
+  std::chrono::steady_clock::time_point last = std::chrono::steady_clock::now();
+  int intervalMs = 0;
+};
+
+// CSdkInterActive: the client's single object over the real-time SDK OrvimSDK. It loads the
+// SDK, keeps the meeting's state, serves the device topics of the message bus, receives the
+// SDK's callbacks (as its RTObserver and AudioFrameGenerator), writes frames into four
+// shared-memory stream blocks and reports to the windows through DevConsumerDelegate.
+//
+// Threads: commands run on their caller's thread (the main window's, or a bus publisher's);
+// callbacks on the SDK's threads. Each list and statistics record has its own mutex, taken
+// for the copy or update of that member; flags and the consumer count are atomic.
+//
+// Owned by the main window, which creates it with its own DevConsumerDelegate, calls InitSDK
+// once and destroys it when the window goes.
+class CSdkInterActive : public rtTarvo::base::RTObserver, public rtTarvo::rtc::AudioFrameGenerator {
+ public:
+  explicit CSdkInterActive(DevConsumerDelegate* owner);
+  ~CSdkInterActive() override;
+  CSdkInterActive(const CSdkInterActive&) = delete;
+  CSdkInterActive& operator=(const CSdkInterActive&) = delete;
+
+  // Binds "OrvimSDK.dll" beside the program: 0 bound (at once when it already is), -1 no
+  // library, -2 no CreateRTService export (the library is let go again, so a later call tries
+  // anew).
+  int LoadSdk();
+  // LoadSdk, then takes the SDK's rtc engine; logs the outcome.
+  void InitSDK();
+  // Gives the service back through ReleaseRTService (which ends every SDK thread). The library
+  // stays loaded.
+  void UnloadSdk();
+
+  // Bus topics "event/id/ui/add/dev/consumer/s" and "event/id/ui/del/dev/consumer/s": a window
+  // joins or leaves the consumers. Removing takes every entry of |consumer|; the count always
+  // equals the list's size.
+  virtual void AddDevConsumer(DevConsumerDelegate* consumer);
+  virtual void DelDevConsumer(DevConsumerDelegate* consumer);
+
+  // The local playback window whose sound the local-media stream pulls (null clears it).
+  void SetLodView(CLodViewFrame* view);
+
+  // The in-meeting guard: false while in a meeting; otherwise true, logging " in_meet=0" when
+  // |log| is set.
+  bool OutofMeeting(bool log);
+
+  // rtTarvo::rtc::AudioFrameGenerator, on the SDK's audio thread: fills |length| bytes of
+  // silence for now; the local playback's sound comes with the playback window.
+  bool GenerateAudioFrame(uint8_t* buffer, int length) override;
+
+  // The SDK objects (null until InitSDK bound them).
+  rtTarvo::base::RTService* GetService() const { return m_pService; }
+  rtTarvo::rtc::RTCEngine* GetRtcEngine() const { return m_pRtcEngine; }
+  // The number of registered consumers.
+  int GetConsumerCount() const { return m_nConsumerCount.load(); }
+  // A copy of the meeting's ids.
+  StMeetingIds GetMeetingIds();
+
+ protected:
+  // Changes the meeting's ids under their mutex.
+  void UpdateMeetingIds(const std::function<void(StMeetingIds&)>& change);
+
+ private:
+  // 1. The SDK.
+  void* m_hSdkLibrary = nullptr;  // HMODULE; loaded once, never freed.
+  rtTarvo::base::RTService* m_pService = nullptr;
+  rtTarvo::rtc::RTCEngine* m_pRtcEngine = nullptr;
+  // 2. The local playback window (not owned).
+  std::atomic<CLodViewFrame*> m_pLodView{nullptr};
+  // 3, 5, 15. The meeting's ids.
+  std::mutex m_idsMutex;  // Protects |m_ids|.
+  StMeetingIds m_ids;
+  // 4. Local camera streams.
+  std::mutex m_localVideoMutex;  // Protects |m_localVideoStreams|.
+  std::vector<LocalVideoStream> m_localVideoStreams;
+  // 6. Subscribed streams: stream id to kind (2 share, 4 mix, 7 live).
+  std::mutex m_subscribedMutex;  // Protects |m_subscribedStreams|.
+  std::map<std::string, int32_t> m_subscribedStreams;
+  // 7. Consumers (not owned).
+  std::mutex m_consumerMutex;  // Protects |m_consumers|.
+  std::vector<DevConsumerDelegate*> m_consumers;
+  std::atomic<int32_t> m_nConsumerCount{0};
+  // 8. Pending stream operations: stream id + "_v" or "_a".
+  std::mutex m_streamOpMutex;  // Protects |m_streamOps|.
+  std::vector<std::string> m_streamOps;
+  // 9. The face-beauty client.
+  std::mutex m_beautyMutex;  // Serialises the beauty client's start, stop, parameters and frames.
+  std::unique_ptr<CxBeautyFace> m_pBeautyFace;
+  // 10. The last local frame (malloc'd).
+  std::mutex m_frameMutex;  // Protects the four fields below.
+  uint8_t* m_pLastFrame = nullptr;
+  uint16_t m_nLastFrameWidth = 0;
+  uint16_t m_nLastFrameHeight = 0;
+  uint32_t m_nLastFrameLength = 0;
+  // 11. Transform work objects.
+  CxYuvTransform m_localTransform;
+  CxYuvTransform m_pictureTransform;
+  CxYuvTransform m_previewTransform;
+  // 12. Stream blocks, in this order: live, mix, cast, camera.
+  CxShareMemory m_liveBlock;
+  CxShareMemory m_mixBlock;
+  CxShareMemory m_castBlock;
+  CxShareMemory m_cameraBlock;
+  // 13. The network quality histories.
+  StNetStatus m_netStatus;
+  // 14. The join record.
+  StJoinInfo m_joinInfo;
+  // 16. Recovery lists.
+  std::mutex m_republishMutex;  // Protects |m_republishStreams|.
+  std::vector<std::string> m_republishStreams;
+  std::mutex m_resubscribeMutex;  // Protects |m_resubscribeStreams|.
+  std::vector<std::string> m_resubscribeStreams;
+  // 17. Users publishing a local-media stream.
+  std::vector<std::string> m_mediaShareUsers;
+  // 18. Flags.
+  std::atomic<bool> m_bLiveSubscribing{false};
+  std::atomic<bool> m_bPublishConnectionLost{false};
+  std::atomic<bool> m_bSubscribeConnectionLost{false};
+  std::atomic<bool> m_bVideoMutex{false};  // Local video muted.
+  std::atomic<bool> m_bMicMuted{false};
+  std::atomic<bool> m_bIn_meet{false};
+  std::atomic<bool> m_bLiveSubscribeEnabled{false};
+  std::atomic<bool> m_bLiveSubscribed{false};
+  std::atomic<bool> m_bLodIng{false};
+  std::atomic<bool> m_bCurPublishVideo{false};
+  std::atomic<bool> m_bCurPublishMic{false};
+  std::atomic<int32_t> m_nLiveWidth{0};
+  std::atomic<int32_t> m_nLiveHeight{0};
+  std::atomic<bool> m_bLiveAudioMuted{false};
+  // 19. Statistics records, the publish history between the first two, and their mutexes.
+  NetStatistics m_publishStats;
+  std::deque<StPublishStatSample> m_publishStatHistory;
+  NetStatistics m_subscribeStats;
+  NetStatistics m_localMediaStats;
+  std::mutex m_publishStatsMutex;
+  std::mutex m_subscribeStatsMutex;
+  std::mutex m_localMediaStatsMutex;
+  // 20. The owner (the main window; not owned).
+  DevConsumerDelegate* m_pOwner = nullptr;
+  // 21. Frame senders by kind, under the sender lock (a critical section).
+  CxLock m_senderLock;
+  StFrameSender m_senders[2];
+  // 22. Bus subscriptions.
+  CxSubscriptionList m_subscriptions;
+  // 23. The publish stream starts muted (set at camera stream creation).
+  bool m_bStartMuted = false;
+  // 24. Throttles of the show-state hint.
+  StThrottle m_repeatThrottle{std::chrono::steady_clock::now(), 60000};
+  StThrottle m_showThrottle{std::chrono::steady_clock::now(), 5000};
+};
