@@ -167,12 +167,6 @@ bool Service::Released() {
   return released_;
 }
 
-std::shared_ptr<Session> Service::JoinedSession() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (released_ || !session_ || !session_->Joined()) return nullptr;
-  return session_;
-}
-
 bool Service::SendRequest(cJSON* request) {
   JsonPtr owned(request);
   std::shared_ptr<Session> session;

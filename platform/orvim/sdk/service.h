@@ -185,8 +185,6 @@ class Service : public rtTarvo::base::RTService,
   void Record(const char* op, cJSON* args = nullptr) { journal_.Record(op, args); }
   bool Offline();
   bool Released();
-  // The joined session, or null.
-  std::shared_ptr<Session> JoinedSession();
   // Sends a signalling request; false without a joined session.
   bool SendRequest(cJSON* request);
   // Takes the failure queued for |kind|, if any.

@@ -214,45 +214,49 @@ void RoomServer::RecordTap(Participant& p, const std::string& stream, const uint
 void RoomServer::MixAudio() {
   std::lock_guard<std::mutex> lock(mutex_);
   for (auto& [room_id, room] : rooms_) {
-    struct Part {
-      std::string owner;
-      std::string stream;
-      Bytes pcm;
-    };
-    std::vector<Part> parts;
-    for (auto& [id, s] : room.streams) {
-      if (s.audio_queue.empty()) continue;
-      parts.push_back(Part{s.owner, id, std::move(s.audio_queue.front())});
-      s.audio_queue.pop_front();
-    }
-    if (parts.empty()) continue;
-    for (Subscription& sub : room.subscriptions) {
-      if (sub.media_down || sub.audio_muted || sub.speaker_muted) continue;
-      const bool mixed = room.has_live && (sub.stream == room.live_id() || sub.stream == room.mix_id());
-      // The sum of everyone else's audio (the live and mix streams), or the stream's own.
-      std::vector<const Part*> chosen;
-      for (const Part& part : parts) {
-        if (mixed ? part.owner != sub.participant : part.stream == sub.stream) chosen.push_back(&part);
+    // One packet of each stream per tick; a second one from streams that fell behind (the
+    // sender's clock ran ahead of ours), so queues catch up instead of dropping packets.
+    for (int round = 0; round < 2; ++round) {
+      struct Part {
+        std::string owner;
+        std::string stream;
+        Bytes pcm;
+      };
+      std::vector<Part> parts;
+      for (auto& [id, s] : room.streams) {
+        if (s.audio_queue.empty() || (round == 1 && s.audio_queue.size() <= 4)) continue;
+        parts.push_back(Part{s.owner, id, std::move(s.audio_queue.front())});
+        s.audio_queue.pop_front();
       }
-      if (chosen.empty()) continue;
-      Participant* to = FindParticipant(sub.participant);
-      if (!to || !to->connection) continue;
-      Bytes out;
-      if (chosen.size() == 1) {
-        out = chosen.front()->pcm;
-      } else {
-        out = MakeBytes(kAudioPacketBytes);
-        int16_t* sum = reinterpret_cast<int16_t*>(out.data.get());
-        for (int i = 0; i < kAudioPacketBytes / 2; ++i) {
-          int v = 0;
-          for (const Part* part : chosen) v += reinterpret_cast<const int16_t*>(part->pcm.data.get())[i];
-          sum[i] = static_cast<int16_t>(std::clamp(v, -32768, 32767));
+      if (parts.empty()) break;
+      for (Subscription& sub : room.subscriptions) {
+        if (sub.media_down || sub.audio_muted || sub.speaker_muted) continue;
+        const bool mixed = room.has_live && (sub.stream == room.live_id() || sub.stream == room.mix_id());
+        // The sum of everyone else's audio (the live and mix streams), or the stream's own.
+        std::vector<const Part*> chosen;
+        for (const Part& part : parts) {
+          if (mixed ? part.owner != sub.participant : part.stream == sub.stream) chosen.push_back(&part);
         }
+        if (chosen.empty()) continue;
+        Participant* to = FindParticipant(sub.participant);
+        if (!to || !to->connection) continue;
+        Bytes out;
+        if (chosen.size() == 1) {
+          out = chosen.front()->pcm;
+        } else {
+          out = MakeBytes(kAudioPacketBytes);
+          int16_t* sum = reinterpret_cast<int16_t*>(out.data.get());
+          for (int i = 0; i < kAudioPacketBytes / 2; ++i) {
+            int v = 0;
+            for (const Part* part : chosen) v += reinterpret_cast<const int16_t*>(part->pcm.data.get())[i];
+            sum[i] = static_cast<int16_t>(std::clamp(v, -32768, 32767));
+          }
+        }
+        const int level = ReadAudioPacket(reinterpret_cast<const int16_t*>(out.data.get()), kAudioPacketFrames).level;
+        sub.out.CountAudio(out.size, level);
+        RecordTap(*to, sub.stream, out.data.get(), out.size);
+        to->connection->Post(AudioMessage(sub.stream, out, 0, out.size));
       }
-      const int level = ReadAudioPacket(reinterpret_cast<const int16_t*>(out.data.get()), kAudioPacketFrames).level;
-      sub.out.CountAudio(out.size, level);
-      RecordTap(*to, sub.stream, out.data.get(), out.size);
-      to->connection->Post(AudioMessage(sub.stream, out, 0, out.size));
     }
   }
 }
