@@ -4,16 +4,11 @@
 
 #include <vector>
 
+#include "tests/support/test_process.h"
+
 namespace orvim::testing {
 
 namespace {
-
-std::wstring BesideProgram(const wchar_t* name) {
-  wchar_t path[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring full(path, n);
-  return full.substr(0, full.find_last_of(L"\\/") + 1) + name;
-}
 
 template <class F>
 F Lookup(void* module, const char* name) {
@@ -23,7 +18,7 @@ F Lookup(void* module, const char* name) {
 }  // namespace
 
 OrvimLibrary::OrvimLibrary() {
-  module_ = LoadLibraryW(BesideProgram(L"OrvimSDK.dll").c_str());
+  module_ = LoadLibraryW(tarvo_test::ProgramBeside(L"OrvimSDK.dll").c_str());
   if (!module_) return;
   create_ = Lookup<CreateRTServiceFunc>(module_, "CreateRTService");
   release_ = Lookup<ReleaseRTServiceFunc>(module_, "ReleaseRTService");

@@ -5,18 +5,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "tests/support/test_process.h"
+
 namespace orvim::testing {
-
-namespace {
-
-std::wstring BesideProgram(const wchar_t* name) {
-  wchar_t path[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring full(path, n);
-  return full.substr(0, full.find_last_of(L"\\/") + 1) + name;
-}
-
-}  // namespace
 
 RoomServerProcess::~RoomServerProcess() { Kill(); }
 
@@ -27,7 +18,7 @@ bool RoomServerProcess::Start(uint16_t port) {
   HANDLE write_end = nullptr;
   if (!CreatePipe(&read_end, &write_end, &inherit, 0)) return false;
   SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
-  std::wstring command = L"\"" + BesideProgram(L"orvim_room_server.exe") + L"\" " + std::to_wstring(port);
+  std::wstring command = L"\"" + tarvo_test::ProgramBeside(L"orvim_room_server.exe") + L"\" " + std::to_wstring(port);
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESTDHANDLES;
