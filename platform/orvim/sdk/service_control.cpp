@@ -79,8 +79,19 @@ bool Service::PostAndWait(TaskThread& thread, std::function<void()> task, bool w
     done->done = true;
     done->cv.notify_all();
   });
+  // A service released meanwhile drops the task: stop waiting then.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
   std::unique_lock<std::mutex> lock(done->mutex);
-  return done->cv.wait_for(lock, std::chrono::milliseconds(kWaitMs), [&] { return done->done; });
+  while (!done->done && std::chrono::steady_clock::now() < deadline) {
+    done->cv.wait_for(lock, std::chrono::milliseconds(50));
+    if (!done->done) {
+      lock.unlock();
+      const bool released = Released();
+      lock.lock();
+      if (released) break;
+    }
+  }
+  return done->done;
 }
 
 std::string Service::ControlEmit(const cJSON* request) {
