@@ -213,6 +213,25 @@ TEST_F(OrvimRoomServerTest, TwoJoinOneRoomAndSeeEachOthersParticipantsAndStreams
   EXPECT_EQ(status.participant_count, 2);
 }
 
+TEST_F(OrvimRoomServerTest, CallsFromACallbackAreAnsweredLaterOnAnSdkThread) {
+  ServiceClient a(library_);
+  rtTarvo::rtc::RTCEngine* rtc = a.rtc();
+  a.observer().SetHook([rtc](const ObservedEvent& e) {
+    if (e.name != "OnJoinRoomSuccess") return;
+    rtc->RequestRoomStatus();
+    rtc->RequestParticipants();
+    rtc->GetMediaObject()->CreateStream(0, 640, 360, 7, 5, true, false);
+  });
+  ASSERT_TRUE(a.Join(server_.address(), "room", "alice"));
+  ASSERT_TRUE(a.observer().WaitForEvent("OnGetRoomStatusSuccess"));
+  ASSERT_TRUE(a.observer().WaitForEvent("OnGetParticipantsSuccess"));
+  ASSERT_TRUE(a.observer().WaitForEvent("OnCreateSenderSuccess"));
+  for (const ObservedEvent& e : a.observer().Events()) {
+    EXPECT_FALSE(e.nested) << e.name;
+    EXPECT_NE(e.thread, std::this_thread::get_id()) << e.name;
+  }
+}
+
 TEST_F(OrvimRoomServerTest, FramesFromASenderReachTheOtherSideInOrder) {
   ServiceClient a(library_);
   ServiceClient b(library_);
