@@ -72,9 +72,18 @@ void Session::Stop() {
   if (!thread_.joinable()) return;
   if (thread_.get_id() == std::this_thread::get_id()) {
     thread_.detach();
-  } else {
-    thread_.join();
+    return;
   }
+  // The server answers the shutdown by closing its side, which ends a pending read. A server
+  // that does not (hung, or stopped) gets its socket closed under the reader after a while.
+  for (int i = 0; i < 200 && !finished_.load(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (!finished_.load()) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (link_) link_->socket.reset();
+  }
+  thread_.join();
 }
 
 std::string Session::participant_id() const {
