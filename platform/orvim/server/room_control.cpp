@@ -132,16 +132,18 @@ std::string RoomServer::Control(const cJSON* request) {
   if (command == "drop_media") {
     if (Has(request, "hold")) p->held = GetBool(request, "hold");
     if (!room) return OkAnswer();
+    // Every stream of the participant, or only |stream| when it is given.
+    const std::string only = GetString(request, "stream");
     std::vector<std::string> lost;
     for (auto& [sid, s] : room->streams) {
-      if (s.owner == p->id) {
+      if (s.owner == p->id && (only.empty() || only == sid)) {
         s.media_down = true;
         s.audio_queue.clear();
         lost.push_back(sid);
       }
     }
     for (Subscription& s : room->subscriptions) {
-      if (s.participant == p->id && !s.implicit) {
+      if (s.participant == p->id && !s.implicit && (only.empty() || only == s.stream)) {
         s.media_down = true;
         lost.push_back(s.stream);
       }

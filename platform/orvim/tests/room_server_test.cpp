@@ -414,7 +414,7 @@ TEST_F(OrvimRoomServerTest, ALostMediaConnectionComesBackWhenPublishedOrSubscrib
   FrameFeeder feeder(sender, 11);
   ASSERT_TRUE(b.observer().WaitForFrames("room-live", 5));
 
-  ASSERT_TRUE(ServerOk(R"({"cmd":"drop_media","uid":"alice"})"));
+  ASSERT_TRUE(ServerOk(R"({"cmd":"drop_media","uid":"alice","stream":")" + camera + R"("})"));
   ASSERT_TRUE(a.observer().WaitForEvent("OnIceDisconnected"));
   EXPECT_EQ(a.observer().Last("OnIceDisconnected").id, camera);
   std::this_thread::sleep_for(300ms);
