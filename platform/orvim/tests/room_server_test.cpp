@@ -232,6 +232,24 @@ TEST_F(OrvimRoomServerTest, CallsFromACallbackAreAnsweredLaterOnAnSdkThread) {
   }
 }
 
+TEST_F(OrvimRoomServerTest, ARoomsStartMutedPolicyReachesItsParticipantsRecords) {
+  ASSERT_TRUE(ServerOk(R"({"cmd":"start_muted","room":"quiet","on":true})"));
+  ServiceClient a(library_);
+  ServiceClient b(library_);
+  ASSERT_TRUE(a.Join(server_.address(), "quiet", "alice"));
+  ASSERT_TRUE(b.Join(server_.address(), "room", "bob"));
+  for (ServiceClient* c : {&a, &b}) {
+    c->media()->CreateCameraStream("orvim-camera-1", rtTarvo::rtc::VideoParams());
+    ASSERT_TRUE(c->observer().WaitForEvent("OnCreateStreamSuccess"));
+    rtTarvo::rtc::ParticipantInfo self;
+    ASSERT_TRUE(c->rtc()->GetParticipant(&self, c->observer().Last("OnCreateStreamSuccess").id));
+    EXPECT_EQ(self.id, c->participant_id());
+    EXPECT_EQ(self.video_start_muted, c == &a);
+  }
+  rtTarvo::rtc::ParticipantInfo nobody;
+  EXPECT_FALSE(a.rtc()->GetParticipant(&nobody, "no such stream"));
+}
+
 TEST_F(OrvimRoomServerTest, FramesFromASenderReachTheOtherSideInOrder) {
   ServiceClient a(library_);
   ServiceClient b(library_);
