@@ -24,9 +24,11 @@ namespace {
 // while they run, so a service released meanwhile is destroyed when they are done.
 class Registry {
  public:
+  // Never destroyed: at process exit the services' threads are gone already, and waiting for
+  // them while the library unloads could only hang.
   static Registry& Instance() {
-    static Registry registry;
-    return registry;
+    static Registry* registry = new Registry;
+    return *registry;
   }
 
   Service* Create() {
