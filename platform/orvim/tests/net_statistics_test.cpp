@@ -93,8 +93,8 @@ TEST(NetStatisticsTest, ResetZeroesCountersAndKeepsTextsSizesLevelAndSums) {
 }
 
 TEST(NetStatisticsTest, HasTheSizeTheClientExpects) {
-  // 64 bytes of video part and 72 of audio part with 24-byte texts (the 32-bit build).
-  static_assert(sizeof(void*) == 4, "the client is a 32-bit program");
+  if (sizeof(void*) != 4) GTEST_SKIP() << "the record's size is the 32-bit product's";
+  // 64 bytes of video part and 72 of audio part with 24-byte texts.
   EXPECT_EQ(sizeof(NetStatistics), 136u);
 }
 
