@@ -11,6 +11,9 @@ namespace {
 
 constexpr size_t kMaxQueuedMediaBytes = 12u * 1024u * 1024u;
 constexpr int kRetryPauseMs = 100;
+// The server sends a heartbeat every 500 ms; a connection silent for this long is taken as
+// broken (a server that went away without closing its side).
+constexpr DWORD kLinkSilenceMs = 3000;
 
 }  // namespace
 
@@ -156,6 +159,10 @@ std::unique_ptr<Session::Link> Session::Connect(const std::string& first_message
   *answer = nullptr;
   ScopedSocket socket(ConnectTo(address_));
   if (!socket.valid()) return nullptr;
+  // Every read of the connection, the answer below included, ends after that silence.
+  const DWORD silence = kLinkSilenceMs;
+  setsockopt(socket.get(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&silence),
+             sizeof(silence));
   auto link = std::make_unique<Link>();
   const SOCKET s = socket.get();
   link->socket = std::move(socket);
@@ -217,7 +224,9 @@ bool Session::ReadLoop(SOCKET socket) {
     }
     JsonPtr json = ParseObject(message.json());
     if (!json) continue;
-    if (GetString(json.get(), "op") == "bye") {
+    const std::string op = GetString(json.get(), "op");
+    if (op == "ping") continue;  // The server's heartbeat.
+    if (op == "bye") {
       std::lock_guard<std::mutex> lock(mutex_);
       said_goodbye_ = true;
       continue;

@@ -200,7 +200,10 @@ void RoomServer::MediaLoop() {
     std::this_thread::sleep_until(next);
     MixAudio();
     if (++tick % 7 == 0) MixPictures();
-    if (tick % 50 == 0) DropDetached();
+    if (tick % 50 == 0) {
+      DropDetached();
+      SendHeartbeats();
+    }
   }
 }
 
@@ -349,6 +352,14 @@ void RoomServer::DropDetached() {
     if (!p.connection && now - p.detached_at > std::chrono::milliseconds(grace_ms_)) gone.push_back(id);
   }
   for (const std::string& id : gone) RemoveParticipant(id, false);
+}
+
+void RoomServer::SendHeartbeats() {
+  const OutMessage ping = JsonMessage("{\"op\":\"ping\"}");
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (auto& [id, p] : participants_) {
+    if (p.connection) p.connection->Post(ping);
+  }
 }
 
 }  // namespace orvim::server

@@ -143,8 +143,8 @@ struct Room {
 //
 // Threads: the accept loop (Run's caller), a reader and a writer per connection, one media
 // thread (audio mixing every 10 ms, the mix picture about 15 times a second, dropping
-// participants whose connection stayed away). One lock, |mutex_|, guards all room state;
-// scaling and mixing pictures happen outside it.
+// participants whose connection stayed away, a heartbeat to every participant every 500 ms).
+// One lock, |mutex_|, guards all room state; scaling and mixing pictures happen outside it.
 class RoomServer {
  public:
   RoomServer();
@@ -196,6 +196,8 @@ class RoomServer {
   void MixAudio();
   void MixPictures();
   void DropDetached();
+  // A "ping" to every participant's connection: it tells the client the server still lives.
+  void SendHeartbeats();
   void RecordTap(Participant& p, const std::string& stream, const uint8_t* pcm, size_t bytes);
 
   // Control.
