@@ -336,6 +336,12 @@ TEST_F(OrvimStandInServerTest, AKilledServerEndsTheSessionWithoutLeavingAThread)
     EXPECT_TRUE(streams.empty());
   }
   EXPECT_EQ(Threads(), before);
+  // A restarted server takes its port again, and the service joins anew there.
+  const uint16_t port = server_.port();
+  ASSERT_TRUE(server_.Start(port));
+  EXPECT_EQ(server_.port(), port);
+  ServiceClient again(library_);
+  EXPECT_TRUE(again.Join(server_.address(), "killed", "dave"));
 }
 
 TEST_F(OrvimStandInServerTest, LoginWithoutAServerFailsWithTheThreeCallbacks) {
