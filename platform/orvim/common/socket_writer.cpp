@@ -15,16 +15,22 @@ void NameCurrentThread(const wchar_t* name) {
 
 std::thread StartThread(const wchar_t* name, const ThreadHooks& hooks, std::function<void()> body) {
   std::wstring thread_name = name;
-  return std::thread([thread_name, hooks, body = std::move(body)] {
-    if (hooks.on_start) hooks.on_start();
-    NameCurrentThread(thread_name.c_str());
-    try {
-      body();
-    } catch (...) {
-      // A thread of the SDK or the server never ends the process.
-    }
+  if (hooks.on_create) hooks.on_create();
+  try {
+    return std::thread([thread_name, hooks, body = std::move(body)] {
+      if (hooks.on_start) hooks.on_start();
+      NameCurrentThread(thread_name.c_str());
+      try {
+        body();
+      } catch (...) {
+        // A thread of the SDK or the server never ends the process.
+      }
+      if (hooks.on_exit) hooks.on_exit();
+    });
+  } catch (...) {
     if (hooks.on_exit) hooks.on_exit();
-  });
+    throw;
+  }
 }
 
 SocketWriter::SocketWriter(SOCKET socket, const wchar_t* thread_name, const ThreadHooks& hooks,

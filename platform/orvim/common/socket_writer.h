@@ -15,8 +15,9 @@ namespace orvim {
 
 // Hooks a side runs on each thread it starts (naming, counting).
 struct ThreadHooks {
-  std::function<void()> on_start;
-  std::function<void()> on_exit;
+  std::function<void()> on_create;  // On the creating thread, before the new one starts.
+  std::function<void()> on_start;   // First thing on the new thread.
+  std::function<void()> on_exit;    // Last thing on the new thread (or when it failed to start).
 };
 
 // Sets the calling thread's description where Windows offers it.

@@ -13,10 +13,9 @@ thread_local const void* t_owner = nullptr;
 
 ThreadHooks SdkThreadHooks(const void* owner) {
   ThreadHooks hooks;
-  hooks.on_start = [owner] {
-    t_owner = owner;
-    g_live_threads.fetch_add(1);
-  };
+  // Counted from its creation, so that a thread that has not run yet is not missed.
+  hooks.on_create = [] { g_live_threads.fetch_add(1); };
+  hooks.on_start = [owner] { t_owner = owner; };
   hooks.on_exit = [] { g_live_threads.fetch_sub(1); };
   return hooks;
 }
