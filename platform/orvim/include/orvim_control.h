@@ -8,7 +8,9 @@
 // (true or false) and, on failure, "error". OrvimControl writes at most |capacity| bytes
 // (always zero-terminated when |capacity| > 0) and returns the length of the whole answer
 // without the terminator: call again with a larger buffer when the result is |capacity| or
-// more. Thread-safe; must not be called from an SDK callback when "wait" is asked.
+// more. That next call from the same thread with the same request gets the answer already
+// made (the command does not run again). Thread-safe; must not be called from an SDK callback
+// when "wait" is asked.
 //
 // Commands that concern one service take "service": its number (services are numbered 1, 2,
 // ... in creation order within the process); without it, the newest live service.

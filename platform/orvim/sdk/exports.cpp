@@ -110,6 +110,16 @@ std::string HandleControl(const std::string& text) {
   return service->Control(command, request.get());
 }
 
+// An answer that did not fit the caller's buffer, kept for the caller's next call with the
+// same request (commands such as "journal" with "clear", "tap" with "drain" or "emit" must
+// not run twice, and a growing answer would never fit).
+struct HeldAnswer {
+  bool held = false;
+  std::string request;
+  std::string answer;
+};
+thread_local HeldAnswer t_held;
+
 }  // namespace
 }  // namespace orvim::sdk
 
@@ -132,11 +142,23 @@ ORVIM_EXPORT void ReleaseRTService(rtTarvo::base::RTService* service) {
 }
 
 ORVIM_EXPORT int OrvimControl(const char* request, char* answer, int capacity) {
+  const std::string request_text = request ? request : "";
+  orvim::sdk::HeldAnswer& held = orvim::sdk::t_held;
   std::string text;
-  try {
-    text = orvim::sdk::HandleControl(request ? request : "");
-  } catch (...) {
-    text = orvim::ErrorAnswer("the command failed");
+  if (held.held && held.request == request_text) {
+    text = std::move(held.answer);
+  } else {
+    try {
+      text = orvim::sdk::HandleControl(request_text);
+    } catch (...) {
+      text = orvim::ErrorAnswer("the command failed");
+    }
+  }
+  held = orvim::sdk::HeldAnswer();
+  if (capacity <= 0 || text.size() >= static_cast<size_t>(capacity)) {
+    held.held = true;
+    held.request = request_text;
+    held.answer = text;
   }
   if (answer && capacity > 0) {
     const size_t n = text.size() < static_cast<size_t>(capacity - 1) ? text.size() : capacity - 1;

@@ -23,6 +23,8 @@ class OrvimLibrary {
     if (release_) release_(service);
   }
 
+  // The control export itself.
+  OrvimControlFunc control() const { return control_; }
   // Sends one control request and returns the answer text.
   std::string Control(const std::string& request) const;
   // The answer parsed (null when it is no JSON object).

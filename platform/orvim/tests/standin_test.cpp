@@ -6,7 +6,9 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/orvim/common/media_pattern.h"
 #include "platform/orvim/common/wire.h"
@@ -109,6 +111,21 @@ TEST_F(OrvimStandInTest, BadControlRequestsGetAnErrorAnswer) {
     EXPECT_FALSE(GetBool(answer.get(), "ok", true)) << request;
     EXPECT_FALSE(GetString(answer.get(), "error").empty()) << request;
   }
+}
+
+TEST_F(OrvimStandInTest, AnAnswerLongerThanTheBufferComesWholeNextTimeWithoutRunningTheCommandAgain) {
+  ServiceClient client(library_);
+  client.service()->SetServerAddress("offline");
+  const std::string request =
+      R"({"cmd":"journal","clear":true,"service":)" + std::to_string(client.number()) + "}";
+  char small[8];
+  const int n = library_.control()(request.c_str(), small, sizeof(small));
+  ASSERT_GE(n, static_cast<int>(sizeof(small)));
+  EXPECT_EQ(std::string(small).size(), sizeof(small) - 1);
+  std::vector<char> whole(static_cast<size_t>(n) + 1);
+  ASSERT_EQ(library_.control()(request.c_str(), whole.data(), n + 1), n);
+  EXPECT_NE(std::string(whole.data()).find("SetServerAddress"), std::string::npos);
+  EXPECT_TRUE(JournalOps(client).empty());  // Cleared once, by the first call.
 }
 
 TEST_F(OrvimStandInTest, AnObserverAddedTwiceIsCalledOnce) {
