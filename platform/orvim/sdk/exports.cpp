@@ -1,6 +1,9 @@
 // The exports of OrvimSDK.dll: CreateRTService, ReleaseRTService and OrvimControl.
 
+#include <windows.h>
+
 #include <cstring>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -118,7 +121,35 @@ struct HeldAnswer {
   std::string request;
   std::string answer;
 };
-thread_local HeldAnswer t_held;
+
+// Held answers by calling thread. Never destroyed (no thread-local destructor either): the
+// library may be unloaded at process exit while other threads are gone.
+class HeldAnswers {
+ public:
+  static HeldAnswers& Instance() {
+    static HeldAnswers* answers = new HeldAnswers;
+    return *answers;
+  }
+  // The answer held for |request| of the calling thread, taken; false when none. Any other
+  // answer held for the thread is dropped.
+  bool Take(const std::string& request, std::string* answer) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = held_.find(GetCurrentThreadId());
+    if (it == held_.end()) return false;
+    const bool match = it->second.request == request;
+    if (match) *answer = std::move(it->second.answer);
+    held_.erase(it);
+    return match;
+  }
+  void Hold(const std::string& request, const std::string& answer) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    held_[GetCurrentThreadId()] = HeldAnswer{true, request, answer};
+  }
+
+ private:
+  std::mutex mutex_;
+  std::map<unsigned long, HeldAnswer> held_;
+};
 
 }  // namespace
 }  // namespace orvim::sdk
@@ -143,23 +174,16 @@ ORVIM_EXPORT void ReleaseRTService(rtTarvo::base::RTService* service) {
 
 ORVIM_EXPORT int OrvimControl(const char* request, char* answer, int capacity) {
   const std::string request_text = request ? request : "";
-  orvim::sdk::HeldAnswer& held = orvim::sdk::t_held;
+  auto& held = orvim::sdk::HeldAnswers::Instance();
   std::string text;
-  if (held.held && held.request == request_text) {
-    text = std::move(held.answer);
-  } else {
+  if (!held.Take(request_text, &text)) {
     try {
       text = orvim::sdk::HandleControl(request_text);
     } catch (...) {
       text = orvim::ErrorAnswer("the command failed");
     }
   }
-  held = orvim::sdk::HeldAnswer();
-  if (capacity <= 0 || text.size() >= static_cast<size_t>(capacity)) {
-    held.held = true;
-    held.request = request_text;
-    held.answer = text;
-  }
+  if (capacity <= 0 || text.size() >= static_cast<size_t>(capacity)) held.Hold(request_text, text);
   if (answer && capacity > 0) {
     const size_t n = text.size() < static_cast<size_t>(capacity - 1) ? text.size() : capacity - 1;
     std::memcpy(answer, text.data(), n);
