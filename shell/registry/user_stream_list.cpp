@@ -26,6 +26,28 @@ void CUserStreamList::Remove(const std::string& id) {
   users_.erase(found);
 }
 
+void CUserStreamList::Replace(std::vector<StUserStream> records) {
+  std::map<std::string, std::unique_ptr<StUserStream>> users;
+  for (StUserStream& record : records) {
+    std::string id = record.id;
+    users[std::move(id)] = std::make_unique<StUserStream>(std::move(record));
+  }
+  {
+    CxAutoLock hold(lock_);
+    users_.swap(users);
+  }
+  // The earlier records are freed here, outside the lock.
+}
+
+std::optional<StUserStream> CUserStreamList::Update(
+    const std::string& id, const std::function<void(StUserStream&)>& change) {
+  CxAutoLock hold(lock_);
+  auto found = users_.find(id);
+  if (found == users_.end()) return std::nullopt;
+  change(*found->second);
+  return *found->second;
+}
+
 std::optional<StUserStream> CUserStreamList::Find(const std::string& id) const {
   CxAutoLock hold(lock_);
   auto found = users_.find(id);

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "foundation/lock.h"
 
@@ -45,6 +46,14 @@ class CUserStreamList {
   void Add(const StUserStream& record);
   // Frees and erases the record with |id|; nothing when there is none.
   void Remove(const std::string& id);
+  // Makes |records| the whole registry (a later record replaces an earlier one of the same id):
+  // the participant list of a room replaces whatever an earlier room left.
+  void Replace(std::vector<StUserStream> records);
+  // Changes the record with |id| in place, under the lock, and returns a copy of the result;
+  // nothing (and no copy) when there is no such record. |change| must not touch the registry
+  // or alter the id.
+  std::optional<StUserStream> Update(const std::string& id,
+                                     const std::function<void(StUserStream&)>& change);
 
   std::optional<StUserStream> Find(const std::string& id) const;
   // The first record in key order whose uid and cid both equal the arguments.

@@ -49,6 +49,29 @@ TEST(CUserStreamListTest, AddReplacesRemoveAndLookUps) {
   EXPECT_EQ(users.Size(), 2u);
 }
 
+TEST(CUserStreamListTest, ReplaceTakesTheWholeListAndUpdateLeavesAGoneRecordGone) {
+  CUserStreamList users;
+  users.Add(User("old", "u0", "c0"));
+  users.Replace({User("b", "u1", "c1"), User("a", "u2", "c2"), User("b", "u3", "c3")});
+  EXPECT_FALSE(users.Find("old").has_value());
+  EXPECT_EQ(users.Size(), 2u);
+  EXPECT_EQ(users.Find("b")->uid, "u3");  // The later record of an id wins.
+
+  const auto updated = users.Update("a", [](StUserStream& user) { user.videoStatus = "inactive"; });
+  ASSERT_TRUE(updated.has_value());
+  EXPECT_EQ(updated->videoStatus, "inactive");
+  EXPECT_EQ(users.Find("a")->videoStatus, "inactive");
+
+  users.Remove("a");
+  bool called = false;
+  EXPECT_FALSE(users.Update("a", [&](StUserStream&) { called = true; }).has_value());
+  EXPECT_FALSE(called);
+  EXPECT_FALSE(users.Find("a").has_value());
+
+  users.Replace({});
+  EXPECT_EQ(users.Size(), 0u);
+}
+
 // Writers add, replace and remove while readers look records up and walk the list: readers
 // only ever see whole records (a copy whose fields agree with each other).
 TEST(CUserStreamListTest, ConcurrentWritersAndReadersSeeWholeRecords) {
