@@ -41,6 +41,9 @@ CSdkInterActive::CSdkInterActive(DevConsumerDelegate* owner)
   CxBus& bus = GetMessageBus();
   CxBus::Listen(m_subscriptions, bus, kTopicAddDevConsumer, &CSdkInterActive::AddDevConsumer, this);
   CxBus::Listen(m_subscriptions, bus, kTopicDelDevConsumer, &CSdkInterActive::DelDevConsumer, this);
+  CxBus::Listen(m_subscriptions, bus, kTopicClosePicture, &CSdkInterActive::Close_Picture_Stream, this);
+  CxBus::Listen(m_subscriptions, bus, kTopicCloseDevVideo, &CSdkInterActive::Close_Video_Dev, this);
+  CxBus::Listen(m_subscriptions, bus, kTopicAvMuted, &CSdkInterActive::OnAvMuted, this);
 }
 
 CSdkInterActive::~CSdkInterActive() {
@@ -125,4 +128,83 @@ StMeetingIds CSdkInterActive::GetMeetingIds() {
 void CSdkInterActive::UpdateMeetingIds(const std::function<void(StMeetingIds&)>& change) {
   std::lock_guard<std::mutex> guard(m_idsMutex);
   change(m_ids);
+}
+
+StJoinInfo CSdkInterActive::GetJoinInfo() {
+  std::lock_guard<std::mutex> guard(m_idsMutex);
+  return m_joinInfo;
+}
+
+rtTarvo::rtc::MediaObject* CSdkInterActive::GetMedia() const {
+  return m_pRtcEngine ? m_pRtcEngine->GetMediaObject() : nullptr;
+}
+
+rtTarvo::rtc::LiveControl* CSdkInterActive::GetLiveControl() const {
+  return m_pRtcEngine ? m_pRtcEngine->GetLiveControl() : nullptr;
+}
+
+CSdkInterActive::StLiveState CSdkInterActive::GetLiveState() const {
+  StLiveState state;
+  state.subscribing = m_bLiveSubscribing.load();
+  state.enabled = m_bLiveSubscribeEnabled.load();
+  state.subscribed = m_bLiveSubscribed.load();
+  state.width = m_nLiveWidth.load();
+  state.height = m_nLiveHeight.load();
+  state.audioMuted = m_bLiveAudioMuted.load();
+  return state;
+}
+
+std::map<std::string, int32_t> CSdkInterActive::GetSubscribedStreams() {
+  std::lock_guard<std::mutex> guard(m_subscribedMutex);
+  return m_subscribedStreams;
+}
+
+std::vector<LocalVideoStream> CSdkInterActive::GetLocalVideoStreams() {
+  std::lock_guard<std::mutex> guard(m_localVideoMutex);
+  return m_localVideoStreams;
+}
+
+void CSdkInterActive::AppendLocalVideoStream(const LocalVideoStream& stream) {
+  std::lock_guard<std::mutex> guard(m_localVideoMutex);
+  m_localVideoStreams.push_back(stream);
+}
+
+std::vector<std::string> CSdkInterActive::GetRepublishStreams() {
+  std::lock_guard<std::mutex> guard(m_republishMutex);
+  return m_republishStreams;
+}
+
+std::vector<std::string> CSdkInterActive::GetResubscribeStreams() {
+  std::lock_guard<std::mutex> guard(m_resubscribeMutex);
+  return m_resubscribeStreams;
+}
+
+std::vector<std::string> CSdkInterActive::GetStreamOps() {
+  std::lock_guard<std::mutex> guard(m_streamOpMutex);
+  return m_streamOps;
+}
+
+void CSdkInterActive::AddStreamOp(const std::string& op) {
+  std::lock_guard<std::mutex> guard(m_streamOpMutex);
+  m_streamOps.push_back(op);
+}
+
+std::vector<std::string> CSdkInterActive::GetMediaShareUsers() {
+  std::lock_guard<std::mutex> guard(m_mediaShareMutex);
+  return m_mediaShareUsers;
+}
+
+void CSdkInterActive::AddMediaShareUser(const std::string& uid) {
+  std::lock_guard<std::mutex> guard(m_mediaShareMutex);
+  m_mediaShareUsers.push_back(uid);
+}
+
+bool CSdkInterActive::IsConnectionLost(bool publish) const {
+  return publish ? m_bPublishConnectionLost.load() : m_bSubscribeConnectionLost.load();
+}
+
+std::string CSdkInterActive::GetSenderStreamId(int kind) {
+  if (kind < 0 || kind > 1) return std::string();
+  CxAutoLock hold(m_senderLock);
+  return m_senders[kind].streamId;
 }

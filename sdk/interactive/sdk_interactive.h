@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "foundation/bus.h"
@@ -20,7 +21,9 @@
 #include "sdk/interactive/local_video_stream.h"
 #include "share/beauty/beauty_face.h"
 #include "share/yuv/yuv_transform.h"
+#include "shell/jsevents/js_command.h"
 #include "shell/login/join_info.h"
+#include "shell/registry/user_stream_list.h"
 
 class CLodViewFrame;
 
@@ -122,6 +125,123 @@ class CSdkInterActive : public rtTarvo::base::RTObserver, public rtTarvo::rtc::A
   // silence for now; the local playback's sound comes with the playback window.
   bool GenerateAudioFrame(uint8_t* buffer, int length) override;
 
+  // ---- Meeting: login, leaving and stream teardown (sdk_meeting.cpp) ----
+  // Keeps a copy of |join|, gives the service the server address and this layer as observer,
+  // and logs in and joins. The outcome arrives in the callbacks; a retry repeats all three.
+  void Login(const StJoinInfo& join);
+  // Leaves the meeting: closes every own stream, unregisters and leaves, then wipes the
+  // meeting's state so that the next Login starts clean.
+  void ExitRoom();
+  // Stops face beauty, the publish stream, the camera streams and the share stream.
+  void CloseAllStreams();
+  // Unpublishes and releases the publish stream (when there is one), then every camera stream.
+  void StopLocalPublish();
+  // Releases every camera stream and empties their records.
+  void ReleaseLocalVideoStreams();
+  // Unpublishes and releases the share stream (its id stays until the release callback).
+  void StopSharePublish();
+  // The server is lost: stops every own stream and wipes the meeting's state.
+  void ResetMeetingState();
+
+  // ---- Remote users, live subscription and video wall (sdk_users.cpp, sdk_live.cpp) ----
+  // A new user record filled from |participant|; sent to the page (event 13) when |notify|.
+  std::unique_ptr<StUserStream> MakeUserStream(const rtTarvo::rtc::ParticipantInfo& participant,
+                                               bool notify);
+  // Fills |user| from |participant| (nothing when |user| is null). With |apply|, the audio
+  // (|audio|) or video status becomes "inactive" when |muted|, else "active".
+  void FillUserStream(StUserStream* user, const rtTarvo::rtc::ParticipantInfo& participant,
+                      bool audio, bool muted, bool apply);
+  // Refreshes the registry's record of the SDK user whose stream is |streamId| and tells the
+  // page (event 13). A user who left meanwhile stays gone.
+  void UserStreamChange(std::string streamId, bool audio, bool muted, bool apply);
+  void UserStreamChange(std::string streamId, const std::pair<std::string, std::string>& uidCid);
+  // The participant id of the own user record (empty when there is none).
+  std::string GetOwnStreamName();
+  // The page's live size request: keeps the wanted size (when |subscribe|) and subscribes or
+  // unsubscribes the room's live stream.
+  void Set_Subscribe_Resolution(int width, int height, bool subscribe, bool openAudio);
+  // Subscribes (or unsubscribes) every live (kind 7) stream of the room; one subscription is
+  // in progress at a time, whichever thread asks.
+  void SubscribeLiveStream(bool subscribe);
+  // opt 1 subscribes the room's mix; any other value unsubscribes the subscribed mix.
+  void VideoWall_OnOff(int opt);
+
+  // ---- Reconnection, own mutes and status reports (sdk_status.cpp) ----
+  // The owner's reconnect timers: publish or subscribe the listed streams again.
+  void IceReConnectPub();
+  void IceReConnectSub();
+  // Applies the user's camera and microphone switches to the publish stream.
+  void SetAvSetStatus();
+  // Bus topic 21: a stream was added; mutes it as the user's own mutes say.
+  void OnAvMuted(std::string streamId);
+  // Mutes the share stream's sound unless the share window asked for it.
+  void ShareStreamAudioMute();
+  // Mutes (value 1) or unmutes what this client hears of the room's live streams.
+  void OnSpeaker_OnOff(const StJsCommand& command, int value);
+  // Tells the page (event 17) when the room has a screen share.
+  void NotifyShareStreams();
+  // The volume of the room's current media insertion.
+  void SetInterCutVolume(int volume);
+  void GetInterCutVolume();
+  // Page event 30 "win_client:" + |text|, only while the layer has an owner.
+  void PostWebLog(std::string text);
+
+  // ---- Devices, beauty, local media and senders used by the above (sdk_devices.cpp) ----
+  // Closes the camera streams of |deviceId| (all of them when |stopPublish|, else those no
+  // window uses any more).
+  virtual void Close_Video_Dev(const std::string& deviceId, const std::string& deviceName,
+                               bool stopPublish);
+  // Drops the stored picture frame and tells the owner that the picture stream is off.
+  virtual void Close_Picture_Stream();
+  // Starts or stops the beauty process (for every camera).
+  void OpenBeauty(const std::string& streamId, const std::string& deviceId, bool unused);
+  void CloseBeauty(const std::string& label, bool unused);
+  // Unpublishes and releases the local-media stream.
+  void Stop_LocalMedia_Stream();
+  // Whether the SDK lists the camera or microphone |deviceId|.
+  bool VideoDevIsExist(const std::string& deviceId);
+  bool MicDevIsExist(const std::string& deviceId);
+  // The frame senders: kind 0 camera or picture publish stream, 1 share or local media.
+  void AddSender(int kind, const std::string& streamId, rtTarvo::rtc::FrameSender* sender);
+  void DelSender(int kind);
+  bool HasSender(int kind);
+
+  // ---- Connection recovery (sdk_recovery_callbacks.cpp) ----
+  // A publish or subscribe result of |streamId|: it leaves its recovery list unless it failed
+  // after the owner has retried; an emptied list ends that side's loss.
+  void OnPublishStreamRestored(const std::string& streamId, bool ok);
+  void OnSubscribeStreamRestored(const std::string& streamId, bool ok);
+  // Whether the publish stream waits to be published again.
+  bool IsPublishReconnecting();
+  // Takes the publish stream off the re-publish list.
+  void ClearPublishReconnect();
+
+  // ---- SDK callbacks (sdk_room_callbacks.cpp, sdk_subscribe_callbacks.cpp,
+  // sdk_recovery_callbacks.cpp); all run on the SDK's threads ----
+  void OnLogin(const rtTarvo::rtc::LoginResult& result) override;
+  void OnCommandPoll() override;
+  void OnRegisterFailed(int error_code, std::string error_msg) override;
+  void OnCreateRoomSuccess(std::string participant_id, std::string room_name) override;
+  void OnCreateRoomFailed(int ec, std::string room_name) override;
+  void OnJoinRoomSuccess(std::string room_id) override;
+  void OnJoinRoomFailed(int ec, std::string room_id) override;
+  void OnGetRoomStatusSuccess(rtTarvo::rtc::RoomStatus status) override;
+  void OnGetParticipantsSuccess(std::vector<rtTarvo::rtc::ParticipantInfo> participants) override;
+  void OnGetParticipantsFailed(int ec) override;
+  void OnParticipantJoined(rtTarvo::rtc::ParticipantInfo participant) override;
+  void OnParticipantLeft(rtTarvo::rtc::ParticipantInfo participant) override;
+  void OnRoomDestoryNotify(int reason) override;
+  void OnAudioDeviceSelected(uint8_t kind, const std::string& name, const std::string& id) override;
+  void OnSubscribeSuccess(std::string stream_id, int video_type) override;
+  void OnSubscribeFailed(int ec, std::string em, std::string stream_id, int video_type) override;
+  void OnUnSubscribeSuccess(std::string stream_id) override;
+  void OnUnSubscribeFailed(int ec, std::string em, std::string stream_id) override;
+  void OnIceDisconnected(std::string stream_id) override;
+  void OnServerConnected(const std::vector<uint8_t>& reason) override;
+  void OnServerDisconnected(std::string stream_id) override;
+  void BeKickedFromRoomNotify(std::string origin, int reason) override;
+  void OnKickoutNotify(std::vector<std::string> user_ids) override;
+
   // The SDK objects (null until InitSDK bound them).
   rtTarvo::base::RTService* GetService() const { return m_pService; }
   rtTarvo::rtc::RTCEngine* GetRtcEngine() const { return m_pRtcEngine; }
@@ -133,6 +253,49 @@ class CSdkInterActive : public rtTarvo::base::RTObserver, public rtTarvo::rtc::A
  protected:
   // Changes the meeting's ids under their mutex.
   void UpdateMeetingIds(const std::function<void(StMeetingIds&)>& change);
+  // A copy of the join record of the last Login.
+  StJoinInfo GetJoinInfo();
+
+  // What tests look at and set up.
+  struct StLiveState {
+    bool subscribing = false;  // A live subscription is in progress.
+    bool enabled = false;      // Live subscription enabled.
+    bool subscribed = false;   // The live stream is subscribed.
+    int width = 0;             // The wanted live size.
+    int height = 0;
+    bool audioMuted = false;
+  };
+  StLiveState GetLiveState() const;
+  std::map<std::string, int32_t> GetSubscribedStreams();
+  std::vector<LocalVideoStream> GetLocalVideoStreams();
+  void AppendLocalVideoStream(const LocalVideoStream& stream);
+  std::vector<std::string> GetRepublishStreams();
+  std::vector<std::string> GetResubscribeStreams();
+  std::vector<std::string> GetStreamOps();
+  void AddStreamOp(const std::string& op);
+  std::vector<std::string> GetMediaShareUsers();
+  void AddMediaShareUser(const std::string& uid);
+  bool IsConnectionLost(bool publish) const;
+  std::string GetSenderStreamId(int kind);
+  bool IsLocalMediaPlaying() const { return m_bLodIng.load(); }
+  void SetLocalMediaPlaying(bool on) { m_bLodIng.store(on); }
+  bool IsInMeeting() const { return m_bIn_meet.load(); }
+  void SetLocalVideoMuted(bool muted) { m_bVideoMutex.store(muted); }
+  void SetLocalMicMuted(bool muted) { m_bMicMuted.store(muted); }
+
+ private:
+  // The SDK's media object and live control, or null.
+  rtTarvo::rtc::MediaObject* GetMedia() const;
+  rtTarvo::rtc::LiveControl* GetLiveControl() const;
+  // Wipes the meeting's state after its streams were stopped: live flags, the local-media
+  // users and playing flag, camera records, the subscribed map, the stream ids and senders.
+  void ClearMeetingState();
+  // Empties both recovery lists (ending both sides' loss) and the pending stream operations.
+  void ClearRecoveryState();
+  // OnIceDisconnected's work on one side's list.
+  void ListForRecovery(const std::string& streamId, bool publish);
+  // OnPublishStreamRestored and OnSubscribeStreamRestored.
+  void StreamRestored(const std::string& streamId, bool ok, bool publish);
 
  private:
   // 1. The SDK.
@@ -177,7 +340,7 @@ class CSdkInterActive : public rtTarvo::base::RTObserver, public rtTarvo::rtc::A
   CxShareMemory m_cameraBlock;
   // 13. The network quality histories.
   StNetStatus m_netStatus;
-  // 14. The join record.
+  // 14. The join record (under |m_idsMutex|).
   StJoinInfo m_joinInfo;
   // 16. Recovery lists.
   std::mutex m_republishMutex;  // Protects |m_republishStreams|.
@@ -185,6 +348,7 @@ class CSdkInterActive : public rtTarvo::base::RTObserver, public rtTarvo::rtc::A
   std::mutex m_resubscribeMutex;  // Protects |m_resubscribeStreams|.
   std::vector<std::string> m_resubscribeStreams;
   // 17. Users publishing a local-media stream.
+  std::mutex m_mediaShareMutex;  // Protects |m_mediaShareUsers|.
   std::vector<std::string> m_mediaShareUsers;
   // 18. Flags.
   std::atomic<bool> m_bLiveSubscribing{false};
