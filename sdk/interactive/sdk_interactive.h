@@ -277,6 +277,7 @@ class CSdkInterActive : public rtTarvo::base::RTObserver, public rtTarvo::rtc::A
   void AddMediaShareUser(const std::string& uid);
   bool IsConnectionLost(bool publish) const;
   std::string GetSenderStreamId(int kind);
+  void SetLiveSubscribeEnabled(bool on) { m_bLiveSubscribeEnabled.store(on); }
   bool IsLocalMediaPlaying() const { return m_bLodIng.load(); }
   void SetLocalMediaPlaying(bool on) { m_bLodIng.store(on); }
   bool IsInMeeting() const { return m_bIn_meet.load(); }

@@ -1,0 +1,147 @@
+#pragma once
+
+// What the SDK layer's tests share: the layer with its test view, a recording owner, a page
+// that records the events it is sent, and an offline meeting driven through the stand-in's
+// control (its journal of calls and "emit").
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/orvim/common/json.h"
+#include "platform/orvim/testing/orvim_library.h"
+#include "sdk/interactive/sdk_interactive.h"
+#include "shell/jsevents/js_event_sender.h"
+
+namespace sdk_test {
+
+// The layer with its test view opened.
+class TestLayer : public CSdkInterActive {
+ public:
+  using CSdkInterActive::CSdkInterActive;
+  using CSdkInterActive::AddMediaShareUser;
+  using CSdkInterActive::AddStreamOp;
+  using CSdkInterActive::AppendLocalVideoStream;
+  using CSdkInterActive::GetJoinInfo;
+  using CSdkInterActive::GetLiveState;
+  using CSdkInterActive::GetLocalVideoStreams;
+  using CSdkInterActive::GetMediaShareUsers;
+  using CSdkInterActive::GetRepublishStreams;
+  using CSdkInterActive::GetResubscribeStreams;
+  using CSdkInterActive::GetSenderStreamId;
+  using CSdkInterActive::GetStreamOps;
+  using CSdkInterActive::GetSubscribedStreams;
+  using CSdkInterActive::IsConnectionLost;
+  using CSdkInterActive::IsInMeeting;
+  using CSdkInterActive::IsLocalMediaPlaying;
+  using CSdkInterActive::SetLiveSubscribeEnabled;
+  using CSdkInterActive::SetLocalMediaPlaying;
+  using CSdkInterActive::SetLocalMicMuted;
+  using CSdkInterActive::SetLocalVideoMuted;
+  using CSdkInterActive::UpdateMeetingIds;
+};
+
+// The owner window as the layer sees it: records the calls, and keeps the two reconnect
+// "timers" (on or off) and their retry counts as the main window does.
+class RecordingOwner : public DevConsumerDelegate {
+ public:
+  void OnVideoDevResult(const std::string&, bool) override {}
+  void OnPreviewFrame(const unsigned char*, int, int, int) override {}
+  bool IsEffectsIdle() override { return true; }
+  bool IsUsingVideoDev(const std::string&) override { return false; }
+  int GetCaptureWidth() override { return 1280; }
+  int GetCaptureHeight() override { return 720; }
+  void OnJoinRoom(int result, const std::string& roomId) override;
+  void OnJoinGroup(const std::string& groupId, const std::string& groupConfId) override;
+  void IceReConnectPub(bool start) override;
+  void IceReConnectSub(bool start) override;
+  int GetIceReConnectPubCount() override { return pubRetries.load(); }
+  int GetIceReConnectSubCount() override { return subRetries.load(); }
+  void OnPictureStream(bool on) override;
+
+  // Every call as "Name(args)", in order.
+  std::vector<std::string> Calls();
+  void Clear();
+
+  std::atomic<bool> pubTimer{false};
+  std::atomic<bool> subTimer{false};
+  std::atomic<int> pubRetries{0};  // What the timers' ticks counted; tests set them.
+  std::atomic<int> subRetries{0};
+
+ private:
+  void Add(const std::string& call);
+  std::mutex mutex_;  // Protects |calls_|.
+  std::vector<std::string> calls_;
+};
+
+// The page: every event the sender sends, parsed, and the deferred leave notices.
+class PageSink : public JsEventDelegate {
+ public:
+  PageSink();   // Installs itself on CJsEventSender::Instance().
+  ~PageSink();  // Uninstalls itself.
+  void OnNativeInvokeJS(const std::string& json, bool log) override;
+  void DeferExitNotify(int reason, const std::string& origin, bool deferred) override;
+  void OnShareStopped() override {}
+  void RestoreIfNotMaximized() override {}
+
+  // The events numbered |number| (all when 0), as JSON texts.
+  std::vector<std::string> Events(int number = 0);
+  // The events numbered |number|, parsed.
+  std::vector<orvim::JsonPtr> Parsed(int number);
+  // "reason/origin/deferred" of each DeferExitNotify.
+  std::vector<std::string> Deferred();
+  // The values of |key| of the events numbered |number| (numbers as decimal text).
+  std::vector<std::string> Values(int number, const char* key);
+  // Waits until |count| events numbered |number| arrived; false after |timeout_ms|.
+  bool WaitFor(int number, size_t count, int timeout_ms = 10000);
+  void Clear();
+
+ private:
+  std::mutex mutex_;  // Protects the lists.
+  std::vector<std::pair<int, std::string>> events_;
+  std::vector<std::string> deferred_;
+};
+
+// One recorded SDK call.
+struct Call {
+  std::string op;
+  std::string args;  // JSON text.
+};
+
+// A layer of its own service, logged in offline and in a meeting; the journal starts empty.
+class OfflineMeeting {
+ public:
+  // |withOwner| false gives the layer no owner.
+  explicit OfflineMeeting(bool withOwner = true);
+  ~OfflineMeeting();
+
+  // Logs in (offline) with |join| (userid "me", cid "c-me" by default) and emits the join
+  // success of room "room"; the journal is cleared after.
+  void Join();
+  // The service's calls since the last read (cleared).
+  std::vector<Call> Journal();
+  // Only the names, optionally only those in |filter|.
+  std::vector<std::string> Ops(const std::vector<std::string>& filter = {});
+  // Runs one callback on the service's callback thread and waits for it. |args| is the JSON
+  // text of the arguments object.
+  bool Emit(const std::string& callback, const std::string& args);
+  // The stream list (JSON array text) and user list the offline service answers.
+  bool SetStreams(const std::string& streams);
+  bool SetUsers(const std::string& users);
+  std::string Control(const std::string& request) { return library.Control(request); }
+
+  orvim::testing::OrvimLibrary library;
+  PageSink page;
+  RecordingOwner owner;
+  TestLayer layer;
+  StJoinInfo join;
+};
+
+// The text of the process log from |offset| on.
+std::string ReadLog(size_t offset = 0);
+size_t LogSize();
+
+}  // namespace sdk_test
