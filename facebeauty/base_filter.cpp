@@ -223,6 +223,8 @@ bool BaseFilter::uploadVertices(const float* data, int floatCount) {
 void BaseFilter::release() {
   if (vertexBuffer_) glDeleteBuffers(1, &vertexBuffer_);
   if (program_) glDeleteProgram(program_);
+  for (GLuint texture : ownedTextures_) glDeleteTextures(1, &texture);
+  ownedTextures_.clear();
   vertexBuffer_ = 0;
   vertexBufferSize_ = 0;
   program_ = 0;

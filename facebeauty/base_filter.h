@@ -91,6 +91,8 @@ class BaseFilter {
   void useFullFrameQuad();
   // Draws indexCount indices from indices (mesh passes replace the quad's six).
   void setIndices(const std::uint16_t* data, int count);
+  // Textures the pass made for itself (tables, masks); release() deletes them.
+  std::vector<GLuint> ownedTextures_;
 
   const char* className_;
   BeautyLevels* owner_;

@@ -6,6 +6,16 @@ namespace QUENMAR_FACEBEAUTY {
 enum class ShaderId {
   kNormal,
   kReadPixel,
+  kBoxBlurMean,      // kind 0, direction 0
+  kBoxBlurMeanVar,   // kind 0, direction 1
+  kBoxBlurAlpha,     // kind 1
+  kHighPassSoft,
+  kBeautyWhite,
+  kWhite,
+  kSharpen0,
+  kSharpen1,
+  kSharpen2,
+  kSharpen3,
   kCount
 };
 
