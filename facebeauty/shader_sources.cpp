@@ -250,6 +250,82 @@ const char kSharpen3Fragment[] = FB_PRECISION
     "  gl_FragColor = vec4(mix(image.rgb, sharp, amount), image.a);\n"
     "}\n";
 
+// Mesh passes: positions in pixels of the face's frame, the second coordinate on a mask image.
+const char kMeshVertex[] =
+    "attribute vec2 aPosition;\n"
+    "attribute vec2 aTextureCoord;\n"
+    "uniform float width;\n"
+    "uniform float height;\n"
+    "varying vec2 vImageCoord;\n"
+    "varying vec2 vMaskCoord;\n"
+    "void main() {\n"
+    "  vImageCoord = aPosition / vec2(width, height);\n"
+    "  gl_Position = vec4(vImageCoord * 2.0 - 1.0, 0.0, 1.0);\n"
+    "  vMaskCoord = aTextureCoord;\n"
+    "}\n";
+
+const char kFaceMaskDetailFragment[] = FB_PRECISION
+    "varying highp vec2 vImageCoord;\n"
+    "varying highp vec2 vMaskCoord;\n"
+    "uniform sampler2D sTexture_0;\n"
+    "uniform sampler2D sTexture_1;\n"
+    "uniform sampler2D sTexture_2;\n"
+    "uniform float eyeIntensity;\n"
+    "uniform float noseIntensity;\n"
+    "uniform float fEyeIntensity;\n"
+    "void main() {\n"
+    "  vec4 image = texture2D(sTexture_0, vImageCoord);\n"
+    "  vec3 blur = texture2D(sTexture_1, vImageCoord).rgb;\n"
+    "  vec3 mask = texture2D(sTexture_2, vMaskCoord).rgb;\n"
+    "  vec3 result = image.rgb;\n"
+    "  if (mask.r > 0.003 && eyeIntensity >= 0.01) {\n"
+    "    vec3 d = clamp((blur - image.rgb) * 1.3 + 0.03 * blur, 0.0, 0.2);\n"
+    "    result = mix(image.rgb, min(image.rgb + d, 1.0), eyeIntensity * mask.r);\n"
+    "  }\n"
+    "  if (mask.g > 0.003 && mask.r < 0.003 && noseIntensity >= 0.01) {\n"
+    "    vec3 d = clamp((blur - image.rgb) * 1.4 + 0.05 * blur, 0.0, 0.3);\n"
+    "    result = mix(image.rgb, min(image.rgb + d, 1.0), noseIntensity * mask.g);\n"
+    "  }\n"
+    "  if (mask.b > 0.003 && mask.r < 0.003 && fEyeIntensity >= 0.01) {\n"
+    "    float o = 2.0 * 0.0013888;\n"
+    "    vec3 s = (result + texture2D(sTexture_0, vImageCoord + vec2(o, 0.0)).rgb +\n"
+    "              texture2D(sTexture_0, vImageCoord - vec2(o, 0.0)).rgb +\n"
+    "              texture2D(sTexture_0, vImageCoord + vec2(0.0, o)).rgb +\n"
+    "              texture2D(sTexture_0, vImageCoord - vec2(0.0, o)).rgb) / 5.0;\n"
+    "    s = clamp(s + (result - s) * 4.0, 0.0, 1.0);\n"
+    "    result = mix(result, s, mask.b * fEyeIntensity);\n"
+    "  }\n"
+    "  gl_FragColor = vec4(result, image.a);\n"
+    "}\n";
+
+const char kFaceMaskSoftLightFragment[] = FB_PRECISION
+    "varying highp vec2 vImageCoord;\n"
+    "varying highp vec2 vMaskCoord;\n"
+    "uniform sampler2D sTexture_0;\n"
+    "uniform sampler2D sTexture_1;\n"
+    "uniform float intensity;\n"
+    "void main() {\n"
+    "  vec4 image = texture2D(sTexture_0, vImageCoord);\n"
+    "  vec3 b = image.rgb;\n"
+    "  vec3 s = texture2D(sTexture_1, vMaskCoord).rgb;\n"
+    "  vec3 low = 2.0 * b * s + b * b * (1.0 - 2.0 * s);\n"
+    "  vec3 high = sqrt(b) * (2.0 * s - 1.0) + 2.0 * b * (1.0 - s);\n"
+    "  vec3 soft = mix(low, high, step(0.5, s));\n"
+    "  gl_FragColor = vec4(soft * intensity + b * (1.0 - intensity), image.a);\n"
+    "}\n";
+
+const char kFaceMaskMultiplyFragment[] = FB_PRECISION
+    "varying highp vec2 vImageCoord;\n"
+    "varying highp vec2 vMaskCoord;\n"
+    "uniform sampler2D sTexture_0;\n"
+    "uniform sampler2D sTexture_1;\n"
+    "uniform float intensity;\n"
+    "void main() {\n"
+    "  vec4 image = texture2D(sTexture_0, vImageCoord);\n"
+    "  vec3 s = texture2D(sTexture_1, vMaskCoord).rgb;\n"
+    "  gl_FragColor = vec4(image.rgb * s * intensity + s * (1.0 - intensity), image.a);\n"
+    "}\n";
+
 const ShaderPair kTable[] = {
     {kMatrixVertex, kCopyFragment},             // kNormal
     {kMatrixVertex, kCopyFragment},             // kReadPixel
@@ -263,6 +339,9 @@ const ShaderPair kTable[] = {
     {kPlainVertex, kSharpen1Fragment},          // kSharpen1
     {kPlainVertex, kSharpen2Fragment},          // kSharpen2
     {kPlainVertex, kSharpen3Fragment},          // kSharpen3
+    {kMeshVertex, kFaceMaskDetailFragment},     // kFaceMaskDetail
+    {kMeshVertex, kFaceMaskSoftLightFragment},  // kFaceMaskSoftLight
+    {kMeshVertex, kFaceMaskMultiplyFragment},   // kFaceMaskMultiply
 };
 static_assert(sizeof(kTable) / sizeof(kTable[0]) == static_cast<int>(ShaderId::kCount),
               "one shader pair per pass");

@@ -16,6 +16,9 @@ enum class ShaderId {
   kSharpen1,
   kSharpen2,
   kSharpen3,
+  kFaceMaskDetail,
+  kFaceMaskSoftLight,
+  kFaceMaskMultiply,
   kCount
 };
 
