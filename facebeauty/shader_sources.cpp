@@ -326,6 +326,94 @@ const char kFaceMaskMultiplyFragment[] = FB_PRECISION
     "  gl_FragColor = vec4(image.rgb * s * intensity + s * (1.0 - intensity), image.a);\n"
     "}\n";
 
+const char kReshapingVertex[] =
+    "attribute vec2 aPosition;\n"
+    "varying vec2 vTextureCoord;\n"
+    "void main() {\n"
+    "  gl_Position = vec4(aPosition * 2.0 - 1.0, 0.0, 1.0);\n"
+    "  vTextureCoord = aPosition;\n"
+    "}\n";
+
+// Warps the sampling coordinate n = xy_ratio × c through the ten steps of the face's parts.
+const char kReshapingFragment[] = FB_PRECISION
+    "varying highp vec2 vTextureCoord;\n"
+    "uniform sampler2D sTexture_0;\n"
+    "uniform sampler2D sTexture_1;\n"
+    "uniform int findex;\n"
+    "uniform float bigEyeAspect;\n"
+    "uniform vec2 xy_ratio;\n"
+    "uniform float fEyeLevel[2];\n"
+    "uniform vec2 slim_key_coord[100];\n"
+    "uniform float slim_key_radius[100];\n"
+    "uniform float slim_key_radius2[100];\n"
+    "uniform vec2 slim_key_plus[100];\n"
+    "uniform vec2 slim_key_plus2[100];\n"
+    "float weight(vec2 q, float r, vec2 n) {\n"
+    "  return texture2D(sTexture_1, smoothstep(q - r, q + r, n)).r;\n"
+    "}\n"
+    "float weightAspect(vec2 q, float r, vec2 n) {\n"
+    "  vec2 a = vec2(bigEyeAspect, 1.0);\n"
+    "  return texture2D(sTexture_1, smoothstep(q * a - r, q * a + r, n * a)).r;\n"
+    "}\n"
+    "float scaleFun(float x) {\n"
+    "  return x <= 0.4 ? sin(1.5707963 * x / 0.4) : pow(1.4 - x, 8.0);\n"
+    "}\n"
+    "float scaleFun2(float x) {\n"
+    "  return x <= 0.4 ? sin(1.5707963 * x / 0.4) : 1.0;\n"
+    "}\n"
+    "void main() {\n"
+    "  int b = findex * 20;\n"
+    "  vec2 n = xy_ratio * vTextureCoord;\n"
+    "  float m;\n"
+    "  for (int i = 2; i <= 3; ++i) {\n"
+    "    vec2 eye = slim_key_coord[b + i];\n"
+    "    m = weightAspect(eye, slim_key_radius[b + 2], n);\n"
+    "    n = mix(n, eye, fEyeLevel[0] * scaleFun(1.0 - m));\n"
+    "    n -= slim_key_plus[b + i] * scaleFun2(m);\n"
+    "    n -= slim_key_plus2[b + i] * scaleFun2(m);\n"
+    "  }\n"
+    "  vec2 mouth = slim_key_coord[b + 13];\n"
+    "  m = weightAspect(mouth, slim_key_radius[b + 13], n);\n"
+    "  n = mix(n, mouth, fEyeLevel[1] * scaleFun(1.0 - m));\n"
+    "  m = weightAspect(mouth, 0.7 * slim_key_radius[b + 13], n);\n"
+    "  n -= slim_key_plus[b + 13] * scaleFun2(m);\n"
+    "  for (int i = 0; i <= 1; ++i) {\n"
+    "    n -= slim_key_plus[b + i] * weight(slim_key_coord[b + i], slim_key_radius[b], n);\n"
+    "  }\n"
+    "  for (int i = 18; i <= 19; ++i) {\n"
+    "    n -= slim_key_plus[b + i] * weight(slim_key_coord[b + i], slim_key_radius[b + 18], n);\n"
+    "    n -= slim_key_plus2[b + i] * weight(slim_key_coord[b + i], slim_key_radius2[b + 18], n);\n"
+    "  }\n"
+    "  n -= slim_key_plus[b + 4] * weight(slim_key_coord[b + 4], slim_key_radius[b + 4], n);\n"
+    "  m = weightAspect(slim_key_coord[b + 4], slim_key_radius2[b + 4], n);\n"
+    "  n -= slim_key_plus2[b + 4] * scaleFun2(m);\n"
+    "  for (int i = 16; i <= 17; ++i) {\n"
+    "    n -= slim_key_plus[b + i] * weight(slim_key_coord[b + i], slim_key_radius[b + 16], n);\n"
+    "  }\n"
+    "  for (int i = 16; i <= 17; ++i) {\n"
+    "    n -= slim_key_plus2[b + i] * weight(slim_key_coord[b + i - 2], slim_key_radius2[b + 16], n);\n"
+    "  }\n"
+    "  for (int i = 14; i <= 15; ++i) {\n"
+    "    vec2 q = slim_key_coord[b + i];\n"
+    "    n -= slim_key_plus[b + i] * weight(q, slim_key_radius[b + 14], n);\n"
+    "    n -= slim_key_plus2[b + i] * weight(q, slim_key_radius2[b + 14], n);\n"
+    "    n -= slim_key_plus2[b + i - 3] * weight(q, slim_key_radius[b + 14], n);\n"
+    "  }\n"
+    "  for (int i = 5; i <= 6; ++i) {\n"
+    "    n -= slim_key_plus[b + i] * weight(slim_key_coord[b + i], slim_key_radius[b + 5], n);\n"
+    "  }\n"
+    "  m = weight(slim_key_coord[b + 10], slim_key_radius[b + 10], n);\n"
+    "  n -= slim_key_plus[b + 10] * scaleFun2(m);\n"
+    "  for (int i = 8; i <= 9; ++i) {\n"
+    "    n -= slim_key_plus[b + i] * weight(slim_key_coord[b + i], slim_key_radius[b + 8], n);\n"
+    "  }\n"
+    "  for (int i = 11; i <= 12; ++i) {\n"
+    "    n -= slim_key_plus[b + i] * weight(slim_key_coord[b + i], slim_key_radius[b + 11], n);\n"
+    "  }\n"
+    "  vec4 colour = texture2D(sTexture_0, n / xy_ratio);\n"
+    "  gl_FragColor = vec4(colour.rgb * colour.a, colour.a);\n"
+    "}\n";
+
 const ShaderPair kTable[] = {
     {kMatrixVertex, kCopyFragment},             // kNormal
     {kMatrixVertex, kCopyFragment},             // kReadPixel
@@ -342,6 +430,7 @@ const ShaderPair kTable[] = {
     {kMeshVertex, kFaceMaskDetailFragment},     // kFaceMaskDetail
     {kMeshVertex, kFaceMaskSoftLightFragment},  // kFaceMaskSoftLight
     {kMeshVertex, kFaceMaskMultiplyFragment},   // kFaceMaskMultiply
+    {kReshapingVertex, kReshapingFragment},     // kReshaping
 };
 static_assert(sizeof(kTable) / sizeof(kTable[0]) == static_cast<int>(ShaderId::kCount),
               "one shader pair per pass");

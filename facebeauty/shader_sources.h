@@ -19,6 +19,7 @@ enum class ShaderId {
   kFaceMaskDetail,
   kFaceMaskSoftLight,
   kFaceMaskMultiply,
+  kReshaping,
   kCount
 };
 
