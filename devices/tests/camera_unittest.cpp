@@ -349,6 +349,8 @@ TEST_F(CameraTest, StopInsideOnFrameEndsTheFramesAtOnce) {
   };
   ASSERT_EQ(camera_.Start(), 1);
   ASSERT_TRUE(recorder_.WaitStates(2));
+  // The stop state is recorded inside Stop(), before the hook sets its flag on the frame thread.
+  for (int i = 0; i < 5000 && !stopped; ++i) Sleep(1);
   EXPECT_TRUE(stopped);
   EXPECT_FALSE(camera_.IsStarted());
   const int frames = recorder_.frame_count();
