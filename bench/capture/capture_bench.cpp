@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "bench/support/screen_area.h"
 #include "platform/trastor/trastor.h"
 #include "share/capture/win_capture.h"
 #include "tests/support/window_pixels.h"
@@ -19,16 +20,6 @@ namespace {
 
 constexpr int kWidth = 1280;
 constexpr int kHeight = 720;
-
-class ScreenSink : public gsDsCaptureSink {
- public:
-  bool OnCaptureFrame(TrastorSource*, HDC dc, int width, int height) override {
-    HDC screen = GetDC(nullptr);
-    BitBlt(dc, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-    ReleaseDC(nullptr, screen);
-    return true;
-  }
-};
 
 class FrameCounter : public gsVideoFrameOutSink {
  public:
@@ -52,45 +43,13 @@ class FrameCounter : public gsVideoFrameOutSink {
 };
 
 void BM_ShareCanvasFromScreen(benchmark::State& state) {
-  TrastorCanvas* canvas = Trastor_CreateCanvas("CANVAS_AS");
-  if (!canvas) {
-    state.SkipWithError("no canvas");
-    return;
-  }
-  ScreenSink sink;
   FrameCounter counter;
-  canvas->SetBackground(0xFF808080);
-  canvas->SetSize(kWidth, kHeight);
-  canvas->SetFrameRate(10000.0f);  // Ticks back to back.
-  TrastorSource* source = canvas->CreateSource(trastor::kSourcePull, "SOURCE_AS", 0);
-  source->SetCaptureSink(&sink);
-  source->SetPosition(0, 0);
-  source->SetSize(kWidth, kHeight);
-  canvas->SetFrameOutSink(&counter);
-  canvas->SetOutputMode(trastor::kOutputFrames);
-  canvas->Start();
-  counter.WaitForNext();
-  for (auto _ : state) {
-    if (!counter.WaitForNext()) {
-      state.SkipWithError("no frame");
-      break;
-    }
-  }
-  state.SetItemsProcessed(state.iterations());
-  canvas->Stop();
-  Trastor_DestroyCanvas(canvas);
+  tarvo_bench::RunScreenAreaCanvas(state, "CANVAS_AS", kWidth, kHeight, counter);
 }
 BENCHMARK(BM_ShareCanvasFromScreen)->UseRealTime()->MinTime(2.0);
 
 void BM_BareScreenBitBlt(benchmark::State& state) {
-  tarvo_test::DibCanvas target(kWidth, kHeight);
-  for (auto _ : state) {
-    HDC screen = GetDC(nullptr);
-    BitBlt(target.dc(), 0, 0, kWidth, kHeight, screen, 0, 0, SRCCOPY);
-    ReleaseDC(nullptr, screen);
-    GdiFlush();
-  }
-  state.SetItemsProcessed(state.iterations());
+  tarvo_bench::RunBareScreenCopy(state, kWidth, kHeight);
 }
 BENCHMARK(BM_BareScreenBitBlt)->UseRealTime()->MinTime(2.0);
 

@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 
+#include "bench/support/screen_area.h"
 #include "platform/duilib/UIlib.h"
 #include "platform/trastor/trastor.h"
 #include "share/sharing/share_frame.h"
@@ -93,55 +94,14 @@ void BM_AreaShareThroughShareFrame(benchmark::State& state) {
 BENCHMARK(BM_AreaShareThroughShareFrame)->UseRealTime()->MinTime(2.0);
 
 // The engine alone: a sink that copies the area and nothing else.
-class AreaSink : public gsDsCaptureSink {
- public:
-  bool OnCaptureFrame(TrastorSource*, HDC dc, int width, int height) override {
-    HDC screen = GetDC(nullptr);
-    BitBlt(dc, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-    ReleaseDC(nullptr, screen);
-    return true;
-  }
-};
-
 void BM_EngineOnlyAreaCopy(benchmark::State& state) {
-  TrastorCanvas* canvas = Trastor_CreateCanvas("BENCH_AREA");
-  if (!canvas) {
-    state.SkipWithError("no canvas");
-    return;
-  }
-  AreaSink sink;
   FrameCounter counter;
-  canvas->SetBackground(0xFF808080);
-  canvas->SetSize(kWidth, kHeight);
-  canvas->SetFrameRate(10000.0f);
-  TrastorSource* source = canvas->CreateSource(trastor::kSourcePull, "SOURCE_AS", 0);
-  source->SetCaptureSink(&sink);
-  source->SetSize(kWidth, kHeight);
-  canvas->SetFrameOutSink(&counter);
-  canvas->SetOutputMode(trastor::kOutputFrames);
-  canvas->Start();
-  counter.WaitForNext();
-  for (auto _ : state) {
-    if (!counter.WaitForNext()) {
-      state.SkipWithError("no frame");
-      break;
-    }
-  }
-  state.SetItemsProcessed(state.iterations());
-  canvas->Stop();
-  Trastor_DestroyCanvas(canvas);
+  tarvo_bench::RunScreenAreaCanvas(state, "BENCH_AREA", kWidth, kHeight, counter);
 }
 BENCHMARK(BM_EngineOnlyAreaCopy)->UseRealTime()->MinTime(2.0);
 
 void BM_BareAreaBitBlt(benchmark::State& state) {
-  tarvo_test::DibCanvas target(kWidth, kHeight);
-  for (auto _ : state) {
-    HDC screen = GetDC(nullptr);
-    BitBlt(target.dc(), 0, 0, kWidth, kHeight, screen, 0, 0, SRCCOPY);
-    ReleaseDC(nullptr, screen);
-    GdiFlush();
-  }
-  state.SetItemsProcessed(state.iterations());
+  tarvo_bench::RunBareScreenCopy(state, kWidth, kHeight);
 }
 BENCHMARK(BM_BareAreaBitBlt)->UseRealTime()->MinTime(2.0);
 
