@@ -36,7 +36,9 @@ using DevListListener = std::vector<stDev_Info>();
 inline constexpr char kTopicGetCamResolution[] = "event/id/ui/get/cam/resolution/s";
 using CamResolutionListener = stDev_Info(const std::string& deviceId);
 
-// 7: camera identifier, camera name, width, height. Published without a result object.
+// 7: camera identifier, camera name, width, height. Publishers pass a bool result object, false
+// until answered: the listener's answer (the camera stream was re-created) is there when the
+// call returns.
 inline constexpr char kTopicSetResolution[] = "event/id/ui/set/resolution/s";
 using SetResolutionListener = bool(const std::string& deviceId, const std::string& deviceName,
                                    int width, int height);

@@ -43,6 +43,10 @@ CSdkInterActive::CSdkInterActive(DevConsumerDelegate* owner)
   CxBus::Listen(m_subscriptions, bus, kTopicDelDevConsumer, &CSdkInterActive::DelDevConsumer, this);
   CxBus::Listen(m_subscriptions, bus, kTopicClosePicture, &CSdkInterActive::Close_Picture_Stream, this);
   CxBus::Listen(m_subscriptions, bus, kTopicCloseDevVideo, &CSdkInterActive::Close_Video_Dev, this);
+  CxBus::Listen(m_subscriptions, bus, kTopicSetResolution, &CSdkInterActive::SetVideoResolution, this);
+  CxBus::Listen(m_subscriptions, bus, kTopicSetPreference, &CSdkInterActive::SetDegradationpreference, this);
+  CxBus::Listen(m_subscriptions, bus, kTopicCheckDevVideos, &CSdkInterActive::CheckDevVideos, this);
+  CxBus::Listen(m_subscriptions, bus, kTopicOpenDevVideo, &CSdkInterActive::Open_Video_Dev, this);
   CxBus::Listen(m_subscriptions, bus, kTopicAvMuted, &CSdkInterActive::OnAvMuted, this);
 }
 

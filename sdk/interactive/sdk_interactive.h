@@ -206,6 +206,90 @@ class CSdkInterActive : public rtTarvo::base::RTObserver, public rtTarvo::rtc::A
   void DelSender(int kind);
   bool HasSender(int kind);
 
+  // ---- Camera streams and the publish stream (sdk_camera.cpp) ----
+  // Bus topic 12: opens the camera |deviceId| (a record and an SDK camera stream at a size the
+  // camera offers). True when a new camera stream was requested; false on reuse of an open
+  // camera (whose publish flag a publishing open sets for good), out of a meeting or without
+  // the SDK.
+  virtual bool Open_Video_Dev(const std::string& deviceId, const std::string& deviceName, bool publish,
+                              bool beauty);
+  // Bus topic 7: re-creates the camera stream of |deviceId| at |width| x |height| (a new
+  // record when the camera has none). False out of a meeting or without the SDK.
+  virtual bool SetVideoResolution(const std::string& deviceId, const std::string& deviceName, int width,
+                                  int height);
+  // Bus topic 11: while the local video is muted, closes the configured camera for good.
+  void CheckDevVideos();
+  // The main window when a meeting's devices open: live subscription on, then the configured
+  // camera (publishing when |publish|) or, in picture mode, the configured picture. With
+  // |updateMute| the local video mute first follows the user's camera switch.
+  void Open_CurDev(bool publish, bool updateMute);
+  // The same for the page's command, with face beauty when the beauty settings changed.
+  void Open_CurDevEx(bool publish);
+  // Creates the publish stream at |width| x |height| with video and sound as the devices
+  // allow; while one runs, only sets its size.
+  void CreatePublishStream(int width, int height, int frameRate, int unused);
+  // CreatePublishStream at the configured size, turned for a rotation of 90 or 270.
+  void CreateDefaultPublishStream();
+  // Whether the publish stream carries video (camera |deviceId|, or the picture) and sound.
+  bool CanPublishVideo(const std::string& deviceId);
+  bool CanPublishMic(const std::string& deviceId);
+  // Re-creates the publish stream when its video or sound flag no longer matches the devices
+  // (camera |cameraId|, the configured microphone); |clearReconnect| first takes it off the
+  // re-publish list.
+  void CheckPublishFlags(const std::string& cameraId, bool clearReconnect);
+  // Closes the camera record of |deviceId| and its stream (a camera that went away).
+  void CloseLostVideoDev(const std::string& deviceId);
+
+  // ---- Frame flow and stream blocks (sdk_frames.cpp) ----
+  // rtTarvo::rtc::FrameObserver: every frame the SDK delivers (on its frame threads).
+  void OnVideoFrameYUVData(std::string streamId, int sourceType, rtTarvo::rtc::VideoFrame* frame) override;
+  // One local camera frame: oriented, beautified, into the camera block and the publish
+  // stream's sender, and as a small preview on the bus.
+  void LocalVideoFrameHandle(const std::string& streamId, rtTarvo::rtc::VideoFrame* frame);
+  // Writes one I420 frame of |length| bytes (at most that many are read) into the camera block.
+  void SetShareMemory(const uint8_t* data, int length, int width, int height);
+  // The record of one stream block: the length word, the capacity word, |header| and the
+  // pixels (|copy| writes them at the view's base + 16 when given). False when the block is
+  // closed or the frame does not fit.
+  struct StFrameHeader {
+    uint16_t width = 0;
+    uint16_t height = 0;
+    uint32_t length = 0;
+  };
+  using BlockCopy = std::function<void(unsigned char* base, unsigned offset)>;
+  bool WriteFrameBlock(CxShareMemory& block, const StFrameHeader& header, const uint8_t* data, uint32_t length,
+                       const BlockCopy& copy);
+  // Sends the stored picture frame again (the main window's 40 ms picture timer).
+  void ResendLastLocalFrame();
+  // Hands a frame to the sender of |kind| (0 publish stream, 1 share); dropped without one.
+  void SendFrame(int kind, const uint8_t* data, int width, int height);
+  void SendFrameObject(int kind, rtTarvo::rtc::VideoFrame* frame);
+  // The camera record whose stream is |streamId|; its transform is made here on first use.
+  bool GetLocalStreamInfo(LocalStreamInfo& out, const std::string& streamId);
+
+  // ---- Stream callbacks, degradation and the share stop (sdk_stream_callbacks.cpp) ----
+  // Bus topic 8: the publish stream keeps its frame rate (|bFrame|) or its resolution.
+  virtual void SetDegradationpreference(bool bFrame);
+  // Unpublishes and releases the share stream.
+  void Stop_Share_Stream();
+  // Drops the pending mute operation of |streamId| (audio or video).
+  void RemoveStreamOp(const std::string& streamId, bool audio);
+  void OnCreateStreamSuccess(std::string stream_id, std::string device_id, int code) override;
+  void OnCreateStreamFailed(int ec, std::string device_id) override;
+  void OnCreateSenderSuccess(rtTarvo::rtc::FrameSender* sender, std::string label, std::string stream_id,
+                             int video_type, int stream_kind, int sender_kind) override;
+  void OnCreateSenderFailed(rtTarvo::rtc::FrameSender* sender, std::string stream_id, int ec, int video_type,
+                            int stream_kind) override;
+  void OnReleaseStreamSuccess(std::string stream_id) override;
+  void OnReleaseStreamFailed(int ec, std::string stream_id) override;
+  void OnPublishSuccess(std::string stream_id) override;
+  void OnPublishFailed(int ec, std::string em, std::string stream_id) override;
+  void OnStreamAdded(rtTarvo::rtc::StreamInfo stream) override;
+  void OnStreamRemoved(rtTarvo::rtc::StreamInfo stream) override;
+  void OnStreamMuteOrUnmuteNotify(std::string stream_id, bool is_audio, bool muted) override;
+  void OnStreamMuteOrUnmuteSuccess(std::string stream_id, bool muted, bool is_audio) override;
+  void OnStreamMuteOrUnmuteFailed(int ec, std::string stream_id, bool muted, bool is_audio) override;
+
   // ---- Connection recovery (sdk_recovery_callbacks.cpp) ----
   // A publish or subscribe result of |streamId|: it leaves its recovery list unless it failed
   // after the owner has retried; an emptied list ends that side's loss.
@@ -297,6 +381,8 @@ class CSdkInterActive : public rtTarvo::base::RTObserver, public rtTarvo::rtc::A
   void ListForRecovery(const std::string& streamId, bool publish);
   // OnPublishStreamRestored and OnSubscribeStreamRestored.
   void StreamRestored(const std::string& streamId, bool ok, bool publish);
+  // A mute of the own stream |streamId| (found in the user registry) sets the local flag.
+  void ApplyOwnMute(const std::string& streamId, bool audio, bool muted);
 
  private:
   // 1. The SDK.
@@ -330,8 +416,7 @@ class CSdkInterActive : public rtTarvo::base::RTObserver, public rtTarvo::rtc::A
   uint16_t m_nLastFrameWidth = 0;
   uint16_t m_nLastFrameHeight = 0;
   uint32_t m_nLastFrameLength = 0;
-  // 11. Transform work objects.
-  CxYuvTransform m_localTransform;
+  // 11. Transform work objects (camera frames use their record's own, see LocalVideoStream).
   CxYuvTransform m_pictureTransform;
   CxYuvTransform m_previewTransform;
   // 12. Stream blocks, in this order: live, mix, cast, camera.
@@ -383,6 +468,9 @@ class CSdkInterActive : public rtTarvo::base::RTObserver, public rtTarvo::rtc::A
   CxSubscriptionList m_subscriptions;
   // 23. The publish stream starts muted (set at camera stream creation).
   bool m_bStartMuted = false;
+  // The size the publish stream was created with (or last set to); its publish sets it again.
+  std::atomic<int32_t> m_nPublishWidth{0};
+  std::atomic<int32_t> m_nPublishHeight{0};
   // 24. Throttles of the show-state hint.
   StThrottle m_repeatThrottle{std::chrono::steady_clock::now(), 60000};
   StThrottle m_showThrottle{std::chrono::steady_clock::now(), 5000};

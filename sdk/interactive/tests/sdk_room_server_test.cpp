@@ -111,11 +111,13 @@ TEST_F(SdkRoomServerTest, UsersLiveAndMixAndARecoveredLiveStream) {
   std::string camera;
   ASSERT_TRUE(bob_->PublishStream(0, true, &camera, nullptr));
   ASSERT_TRUE(WaitUntil([&] { return HasLiveStream(); }));
+  // The stream-added callback subscribes the new live stream on its own.
+  ASSERT_TRUE(WaitUntil([&] { return layer_->GetLiveState().subscribed && !layer_->GetLiveState().subscribing; }));
   Ops("SubscribeLive");
 
   // The live stream at a wanted size.
   layer_->Set_Subscribe_Resolution(1280, 720, true, true);
-  ASSERT_TRUE(WaitUntil([&] { return layer_->GetLiveState().subscribed; }));
+  ASSERT_TRUE(WaitUntil([&] { return !layer_->GetLiveState().subscribing; }));
   EXPECT_EQ(Ops("SubscribeLive"), Texts{R"({"width":1280,"height":720,"audio_muted":false})"});
   EXPECT_EQ(layer_->GetSubscribedStreams(), (std::map<std::string, int32_t>{{"room1-live", 7}}));
   EXPECT_FALSE(layer_->GetLiveState().subscribing);

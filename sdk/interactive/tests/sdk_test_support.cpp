@@ -7,6 +7,7 @@
 #include <iterator>
 #include <thread>
 
+#include "foundation/app_config.h"
 #include "foundation/log.h"
 #include "shell/registry/user_stream_list.h"
 
@@ -31,6 +32,23 @@ void RecordingOwner::IceReConnectSub(bool start) {
 }
 
 void RecordingOwner::OnPictureStream(bool on) { Add(std::string("OnPictureStream(") + (on ? "1" : "0") + ")"); }
+
+void RecordingOwner::OnVideoDevResult(const std::string& deviceId, bool ok) {
+  Add("OnVideoDevResult(" + deviceId + "," + (ok ? "1" : "0") + ")");
+}
+
+void RecordingOwner::OnVideoDevOpened() { Add("OnVideoDevOpened()"); }
+
+void RecordingOwner::OnPublishSuccess() { Add("OnPublishSuccess()"); }
+
+void RecordingOwner::OnShareResult(int result, bool stopped) {
+  Add("OnShareResult(" + std::to_string(result) + "," + (stopped ? "1" : "0") + ")");
+}
+
+void RecordingConsumer::OnVideoDevResult(const std::string& deviceId, bool ok) {
+  std::lock_guard<std::mutex> lock(*mutex_);
+  log_->push_back(name_ + ":" + deviceId + "=" + (ok ? "1" : "0"));
+}
 
 std::vector<std::string> RecordingOwner::Calls() {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -166,6 +184,46 @@ bool OfflineMeeting::SetStreams(const std::string& streams) {
 
 bool OfflineMeeting::SetUsers(const std::string& users) {
   return library.ControlOk(R"({"cmd":"users","users":)" + users + "}");
+}
+
+ConfigGuard::ConfigGuard() {
+  StAppConfig* c = GetAppConfig();
+  cameraId_ = c->camera_dev_id;
+  cameraName_ = c->camera_dev_name;
+  micId_ = c->GetMicDevId();
+  picture_ = c->picture_path;
+  width_ = c->video_width;
+  height_ = c->video_height;
+  rotation_ = c->rotation;
+  flip_ = c->flip;
+  mirror_ = c->mirror;
+  useMode_ = c->use_mode.load();
+  cameraOn_ = c->camera_on;
+  host_ = c->host;
+  ratio_ = c->video_source_ratio;
+  suspended_ = c->beauty_suspended.load();
+  beautyChanged_ = c->beauty_changed.load();
+  prior_ = c->prior;
+}
+
+ConfigGuard::~ConfigGuard() {
+  StAppConfig* c = GetAppConfig();
+  c->camera_dev_id = cameraId_;
+  c->camera_dev_name = cameraName_;
+  c->SetMicDevId(micId_);
+  c->picture_path = picture_;
+  c->video_width = width_;
+  c->video_height = height_;
+  c->rotation = rotation_;
+  c->flip = flip_;
+  c->mirror = mirror_;
+  c->use_mode.store(useMode_);
+  c->camera_on = cameraOn_;
+  c->host = host_;
+  c->video_source_ratio = ratio_;
+  c->beauty_suspended.store(suspended_);
+  c->beauty_changed.store(beautyChanged_);
+  c->prior = prior_;
 }
 
 std::string ReadLog(size_t offset) {

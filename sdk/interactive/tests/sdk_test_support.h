@@ -48,10 +48,10 @@ class TestLayer : public CSdkInterActive {
 // "timers" (on or off) and their retry counts as the main window does.
 class RecordingOwner : public DevConsumerDelegate {
  public:
-  void OnVideoDevResult(const std::string&, bool) override {}
+  void OnVideoDevResult(const std::string& deviceId, bool ok) override;
   void OnPreviewFrame(const unsigned char*, int, int, int) override {}
   bool IsEffectsIdle() override { return true; }
-  bool IsUsingVideoDev(const std::string&) override { return false; }
+  bool IsUsingVideoDev(const std::string&) override { return usingVideoDev.load(); }
   int GetCaptureWidth() override { return 1280; }
   int GetCaptureHeight() override { return 720; }
   void OnJoinRoom(int result, const std::string& roomId) override;
@@ -61,6 +61,9 @@ class RecordingOwner : public DevConsumerDelegate {
   int GetIceReConnectPubCount() override { return pubRetries.load(); }
   int GetIceReConnectSubCount() override { return subRetries.load(); }
   void OnPictureStream(bool on) override;
+  void OnVideoDevOpened() override;
+  void OnPublishSuccess() override;
+  void OnShareResult(int result, bool stopped) override;
 
   // Every call as "Name(args)", in order.
   std::vector<std::string> Calls();
@@ -70,11 +73,32 @@ class RecordingOwner : public DevConsumerDelegate {
   std::atomic<bool> subTimer{false};
   std::atomic<int> pubRetries{0};  // What the timers' ticks counted; tests set them.
   std::atomic<int> subRetries{0};
+  std::atomic<bool> usingVideoDev{false};  // What IsUsingVideoDev answers.
 
  private:
   void Add(const std::string& call);
   std::mutex mutex_;  // Protects |calls_|.
   std::vector<std::string> calls_;
+};
+
+// A device window registered as consumer: records its device results as "name:id=ok".
+class RecordingConsumer : public DevConsumerDelegate {
+ public:
+  RecordingConsumer(std::string name, std::vector<std::string>* log, std::mutex* mutex)
+      : name_(std::move(name)), log_(log), mutex_(mutex) {}
+  void OnVideoDevResult(const std::string& deviceId, bool ok) override;
+  void OnPreviewFrame(const unsigned char*, int, int, int) override {}
+  bool IsEffectsIdle() override { return true; }
+  bool IsUsingVideoDev(const std::string&) override { return usingVideoDev.load(); }
+  int GetCaptureWidth() override { return 640; }
+  int GetCaptureHeight() override { return 360; }
+
+  std::atomic<bool> usingVideoDev{false};
+
+ private:
+  std::string name_;
+  std::vector<std::string>* log_;
+  std::mutex* mutex_;
 };
 
 // The page: every event the sender sends, parsed, and the deferred leave notices.
@@ -138,6 +162,21 @@ class OfflineMeeting {
   RecordingOwner owner;
   TestLayer layer;
   StJoinInfo join;
+};
+
+// Keeps the settings fields the camera and frame tests change, and puts them back.
+class ConfigGuard {
+ public:
+  ConfigGuard();
+  ~ConfigGuard();
+  ConfigGuard(const ConfigGuard&) = delete;
+  ConfigGuard& operator=(const ConfigGuard&) = delete;
+
+ private:
+  std::string cameraId_, cameraName_, micId_, picture_;
+  int32_t width_, height_, rotation_, flip_, mirror_;
+  bool useMode_, cameraOn_, host_, ratio_, suspended_, beautyChanged_;
+  uint8_t prior_;
 };
 
 // The text of the process log from |offset| on.
