@@ -92,4 +92,101 @@ inline CpuImage testMask(int w, int h) {
 
 inline float clampf(float v, float lo, float hi) { return std::min(hi, std::max(lo, v)); }
 
+inline float smoothstepf(float e0, float e1, float x) {
+  const float t = clampf((x - e0) / (e1 - e0), 0.0f, 1.0f);
+  return t * t * (3.0f - 2.0f * t);
+}
+
+// The uniforms of one reshaping draw, as the shader declares them (arrays of 100 entries).
+struct ReshapeUniforms {
+  int findex = 0;
+  float bigEyeAspect = 1.0f;
+  float xyRatio[2] = {1.0f, 1.0f};
+  float eyeLevel[2] = {0.0f, 0.0f};
+  std::vector<float> coord = std::vector<float>(200), radius = std::vector<float>(100),
+                     radius2 = std::vector<float>(100), plus = std::vector<float>(200),
+                     plus2 = std::vector<float>(200);
+};
+
+// The reshaping shader's ten steps on the CPU: the texture coordinate (u, v) of a fragment
+// becomes the coordinate the image is sampled at. falloff is the one-channel falloff image
+// (value in the red channel), sampled by GL's rules.
+inline std::array<float, 2> reshapeCoordinate(const ReshapeUniforms& k, const CpuImage& falloff,
+                                              float u, float v) {
+  struct V2 {
+    float x, y;
+  };
+  const int b = k.findex * 20;
+  auto at = [](const std::vector<float>& a, int i) { return V2{a[i * 2], a[i * 2 + 1]}; };
+  V2 n{k.xyRatio[0] * u, k.xyRatio[1] * v};
+  auto weightScaled = [&](V2 q, float r, float ax) {
+    const float sx = smoothstepf(q.x * ax - r, q.x * ax + r, n.x * ax);
+    const float sy = smoothstepf(q.y - r, q.y + r, n.y);
+    return falloff.sample(sx, sy)[0];
+  };
+  auto weight = [&](V2 q, float r) { return weightScaled(q, r, 1.0f); };
+  auto weightAspect = [&](V2 q, float r) { return weightScaled(q, r, k.bigEyeAspect); };
+  auto scaleFun = [](float x) {
+    return x <= 0.4f ? std::sin(1.5707963f * x / 0.4f) : std::pow(1.4f - x, 8.0f);
+  };
+  auto scaleFun2 = [](float x) { return x <= 0.4f ? std::sin(1.5707963f * x / 0.4f) : 1.0f; };
+  auto sub = [&](V2 d, float w) {
+    n.x -= d.x * w;
+    n.y -= d.y * w;
+  };
+  auto pullTo = [&](V2 q, float a) {
+    n.x += (q.x - n.x) * a;
+    n.y += (q.y - n.y) * a;
+  };
+  float m;
+  // 1. eyes
+  for (int i = 2; i <= 3; ++i) {
+    const V2 eye = at(k.coord, b + i);
+    m = weightAspect(eye, k.radius[b + 2]);
+    pullTo(eye, k.eyeLevel[0] * scaleFun(1.0f - m));
+    sub(at(k.plus, b + i), scaleFun2(m));
+    sub(at(k.plus2, b + i), scaleFun2(m));
+  }
+  // 2. mouth size, then the mouth centre pull within 0.7 of its radius
+  const V2 mouth = at(k.coord, b + 13);
+  m = weightAspect(mouth, k.radius[b + 13]);
+  pullTo(mouth, k.eyeLevel[1] * scaleFun(1.0f - m));
+  m = weightAspect(mouth, 0.7f * k.radius[b + 13]);
+  sub(at(k.plus, b + 13), scaleFun2(m));
+  // 3. face left and right
+  for (int i = 0; i <= 1; ++i) sub(at(k.plus, b + i), weight(at(k.coord, b + i), k.radius[b]));
+  // 4. cheekbones
+  for (int i = 18; i <= 19; ++i) {
+    sub(at(k.plus, b + i), weight(at(k.coord, b + i), k.radius[b + 18]));
+    sub(at(k.plus2, b + i), weight(at(k.coord, b + i), k.radius2[b + 18]));
+  }
+  // 5. chin
+  sub(at(k.plus, b + 4), weight(at(k.coord, b + 4), k.radius[b + 4]));
+  m = weightAspect(at(k.coord, b + 4), k.radius2[b + 4]);
+  sub(at(k.plus2, b + 4), scaleFun2(m));
+  // 6. mandibles, then their second pull at the V-face points
+  for (int i = 16; i <= 17; ++i) sub(at(k.plus, b + i), weight(at(k.coord, b + i), k.radius[b + 16]));
+  for (int i = 16; i <= 17; ++i) {
+    sub(at(k.plus2, b + i), weight(at(k.coord, b + i - 2), k.radius2[b + 16]));
+  }
+  // 7. V face, then the second pulls of the mouth-corner entries at the V-face points
+  for (int i = 14; i <= 15; ++i) {
+    const V2 q = at(k.coord, b + i);
+    sub(at(k.plus, b + i), weight(q, k.radius[b + 14]));
+    sub(at(k.plus2, b + i), weight(q, k.radius2[b + 14]));
+    sub(at(k.plus2, b + i - 3), weight(q, k.radius[b + 14]));
+  }
+  // 8. chin left and right
+  for (int i = 5; i <= 6; ++i) sub(at(k.plus, b + i), weight(at(k.coord, b + i), k.radius[b + 5]));
+  // 9. nose tip, nose wings
+  m = weight(at(k.coord, b + 10), k.radius[b + 10]);
+  sub(at(k.plus, b + 10), scaleFun2(m));
+  for (int i = 8; i <= 9; ++i) sub(at(k.plus, b + i), weight(at(k.coord, b + i), k.radius[b + 8]));
+  // 10. mouth corners
+  for (int i = 11; i <= 12; ++i) {
+    sub(at(k.plus, b + i), weight(at(k.coord, b + i), k.radius[b + 11]));
+  }
+  return {n.x / k.xyRatio[0], n.y / k.xyRatio[1]};
+}
+
 }  // namespace QUENMAR_FACEBEAUTY

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "cpu_reference.h"
 #include "gl_test_env.h"
@@ -195,6 +198,105 @@ TEST_F(ReshapingFilterTest, MalformedFacesAreSkipped) {
   int tex = static_cast<int>(texture(image, kW, kH));
   GLuint tiny = target(fill(1, 1, 1, 2, 3, 255), 1, 1);
   EXPECT_TRUE(pass.render(&tex, 1, 1, 1, tiny));
+}
+
+// The shader against its steps on the CPU: every part at a non-zero level, a float frame whose
+// pixels hold their own texture coordinates (red u, green v) and alpha 0.75, drawn into a float
+// target; each drawn pixel then holds 0.75 × the coordinate the shader sampled at, which must
+// match the CPU evaluation of the ten steps for the uniforms the draw used.
+TEST_F(ReshapingFilterTest, WarpedCoordinatesMatchTheStepsOnTheCpu) {
+  // Levels near each part's normaliser (stored value ÷ normaliser about 1).
+  const float levels[22][2] = {{0, 1.0f},   {1, 1.0f},   {3, 1.0f},   {9, 1.5f},   {10, 1.0f},
+                               {11, 1.5f},  {12, 0.0f},  {13, 0.6f},  {14, 0.9f},  {15, 0.8f},
+                               {16, 0.65f}, {17, 0.2f},  {18, 1.5f},  {19, 1.0f},  {20, 1.5f},
+                               {21, 2.0f}};
+  for (int i = 0; i < 16; ++i) levels_.setBeautyLevel(int(levels[i][0]), levels[i][1]);
+  const float ox = 110, oy = 60;
+  Face face(ox, oy);
+  ReshapingFilterOpt pass(&levels_);
+  pass.setFaceInfo(&face.info, 1);
+
+  constexpr float kAlpha = 0.75f, kUnset = -1.0f;
+  CpuImage frame(kW, kH);
+  std::vector<float> source, unset(kW * kH * 4, kUnset);
+  for (int y = 0; y < kH; ++y) {
+    for (int x = 0; x < kW; ++x) {
+      frame.at(x, y) = Rgba{(x + 0.5f) / kW, (y + 0.5f) / kH, 0.0f, kAlpha};
+      for (float c : frame.at(x, y)) source.push_back(c);
+    }
+  }
+  auto floatTexture = [this](const std::vector<float>& data) {
+    GLuint t = BaseFilter::makeTexture(true);
+    textures_.push_back(t);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, kW, kH, 0, GL_RGBA, GL_FLOAT, data.data());
+    return t;
+  };
+  const int input = static_cast<int>(floatTexture(source));
+  GLuint fb = 0;
+  glGenFramebuffers(1, &fb);
+  framebuffers_.push_back(fb);
+  glBindFramebuffer(GL_FRAMEBUFFER, fb);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D,
+                         floatTexture(unset), 0);
+  ASSERT_EQ(GLenum(GL_FRAMEBUFFER_COMPLETE), glCheckFramebufferStatus(GL_FRAMEBUFFER));
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  ASSERT_TRUE(pass.render(&input, 1, kW, kH, static_cast<int>(fb)));
+  std::vector<float> out(kW * kH * 4);
+  glBindFramebuffer(GL_FRAMEBUFFER, fb);
+  glReadPixels(0, 0, kW, kH, GL_RGBA, GL_FLOAT, out.data());
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+
+  // The uniforms of that draw, read back from the program.
+  const GLuint program = pass.program();
+  auto get = [program](const std::string& name, float* v) {
+    const GLint location = glGetUniformLocation(program, name.c_str());
+    ASSERT_GE(location, 0) << name;
+    glGetUniformfv(program, location, v);
+  };
+  ReshapeUniforms u;
+  glGetUniformiv(program, glGetUniformLocation(program, "findex"), &u.findex);
+  get("bigEyeAspect", &u.bigEyeAspect);
+  get("xy_ratio", u.xyRatio);
+  for (int i = 0; i < 2; ++i) get("fEyeLevel[" + std::to_string(i) + "]", &u.eyeLevel[i]);
+  for (int i = 0; i < ReshapingFilterOptBase::kEntries; ++i) {
+    const std::string at = "[" + std::to_string(i) + "]";
+    get("slim_key_coord" + at, &u.coord[i * 2]);
+    get("slim_key_radius" + at, &u.radius[i]);
+    get("slim_key_radius2" + at, &u.radius2[i]);
+    get("slim_key_plus" + at, &u.plus[i * 2]);
+    get("slim_key_plus2" + at, &u.plus2[i * 2]);
+  }
+  CpuImage falloff(128, 128);
+  for (int i = 0; i < 128 * 128; ++i) {
+    const float v = falloffImage()[i] / 255.0f;
+    falloff.px[i] = Rgba{v, v, v, 1.0f};
+  }
+
+  // Within 0.15 pixel (the falloff is filtered to 8 bits on the GPU; steep parts amplify that to
+  // about 0.07 pixel); the warp itself moves pixels by several pixels.
+  int drawn = 0, bad = 0;
+  float largestMove = 0.0f;
+  for (int y = 0; y < kH; ++y) {
+    for (int x = 0; x < kW; ++x) {
+      const float* got = &out[(static_cast<size_t>(y) * kW + x) * 4];
+      if (got[3] == kUnset) continue;
+      ++drawn;
+      const float cu = (x + 0.5f) / kW, cv = (y + 0.5f) / kH;
+      const std::array<float, 2> n = reshapeCoordinate(u, falloff, cu, cv);
+      const Rgba want = frame.sample(n[0], n[1]);
+      const float du = (got[0] - want[0] * kAlpha) / kAlpha * kW;
+      const float dv = (got[1] - want[1] * kAlpha) / kAlpha * kH;
+      largestMove = std::max(largestMove, std::hypot(n[0] - cu, n[1] - cv) * kW);
+      if ((std::fabs(du) > 0.15f || std::fabs(dv) > 0.15f || got[3] != kAlpha) && ++bad <= 5) {
+        ADD_FAILURE() << "pixel (" << x << ", " << y << ") sampled at (" << got[0] / kAlpha * kW
+                      << ", " << got[1] / kAlpha * kH << "), the steps give ("
+                      << want[0] * kW << ", " << want[1] * kH << ")";
+      }
+    }
+  }
+  EXPECT_EQ(0, bad);
+  EXPECT_GT(drawn, 5000);  // the face's box
+  EXPECT_GT(largestMove, 3.0f);
 }
 
 }  // namespace
