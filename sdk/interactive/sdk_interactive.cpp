@@ -48,6 +48,7 @@ CSdkInterActive::CSdkInterActive(DevConsumerDelegate* owner)
   CxBus::Listen(m_subscriptions, bus, kTopicCheckDevVideos, &CSdkInterActive::CheckDevVideos, this);
   CxBus::Listen(m_subscriptions, bus, kTopicOpenDevVideo, &CSdkInterActive::Open_Video_Dev, this);
   CxBus::Listen(m_subscriptions, bus, kTopicAvMuted, &CSdkInterActive::OnAvMuted, this);
+  SubscribeDeviceTopics();
 }
 
 CSdkInterActive::~CSdkInterActive() {

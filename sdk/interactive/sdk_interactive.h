@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/beauty_record.h"
 #include "foundation/bus.h"
 #include "foundation/dev_consumer.h"
 #include "foundation/lock.h"
@@ -290,6 +291,32 @@ class CSdkInterActive : public rtTarvo::base::RTObserver, public rtTarvo::rtc::A
   void OnStreamMuteOrUnmuteSuccess(std::string stream_id, bool muted, bool is_audio) override;
   void OnStreamMuteOrUnmuteFailed(int ec, std::string stream_id, bool muted, bool is_audio) override;
 
+  // ---- Device lists, audio devices and volumes (sdk_audio_devices.cpp); picture stream and
+  // face beauty (sdk_picture_beauty.cpp). Bus handlers, run on the publisher's thread ----
+  // The SDK's cameras, microphones and speakers (sizes 0 x 0); empty without the rtc engine.
+  std::vector<stDev_Info> Get_Video_DevList();
+  std::vector<stDev_Info> Get_Mic_DevList();
+  std::vector<stDev_Info> Get_Speaker_DevList();
+  // |deviceId| with the camera's largest width and, on its own, its largest height (0 x 0 when
+  // the SDK knows none).
+  stDev_Info Get_Video_Resolutions(const std::string& deviceId);
+  // Makes the microphone or speaker the one in use, and starts its test when |test|.
+  void Open_Audio_Dev(const std::string& name, const std::string& deviceId, bool microphone, bool test);
+  // Ends the device's test; the device is selected again (in a meeting: for the meeting).
+  void Close_Audio_Dev(const std::string& name, const std::string& deviceId, bool microphone, bool unused);
+  // Plays |file| on the speaker |deviceId| (nothing for an empty id); the end comes as the
+  // speaker-test callback.
+  void PlayTestSpeaker(const std::string& name, const std::string& deviceId, const std::string& file,
+                       bool unused);
+  // The microphone's and the received sound's level, 0 to 100 (0 without the media object).
+  int GetMicVolume();
+  int GetSpeakerVolume();
+  void Set_SpeakerVolume(unsigned int volume);
+  // The beauty settings window's block (an `st_beauty*`, read during the call; null is
+  // ignored) becomes the beauty process's parameters.
+  void SetBeautyDev(const std::string& deviceId, void* beauty, bool unused);
+  void SetBeautyParams(const std::string& deviceId, st_beauty beauty, bool unused);
+
   // ---- Connection recovery (sdk_recovery_callbacks.cpp) ----
   // A publish or subscribe result of |streamId|: it leaves its recovery list unless it failed
   // after the owner has retried; an emptied list ends that side's loss.
@@ -367,6 +394,8 @@ class CSdkInterActive : public rtTarvo::base::RTObserver, public rtTarvo::rtc::A
   bool IsInMeeting() const { return m_bIn_meet.load(); }
   void SetLocalVideoMuted(bool muted) { m_bVideoMutex.store(muted); }
   void SetLocalMicMuted(bool muted) { m_bMicMuted.store(muted); }
+  // The beauty client's parameter block (defaults when there is no client).
+  StBeautyParam GetBeautyParam();
 
  private:
   // The SDK's media object and live control, or null.
@@ -383,6 +412,10 @@ class CSdkInterActive : public rtTarvo::base::RTObserver, public rtTarvo::rtc::A
   void StreamRestored(const std::string& streamId, bool ok, bool publish);
   // A mute of the own stream |streamId| (found in the user registry) sets the local flag.
   void ApplyOwnMute(const std::string& streamId, bool audio, bool muted);
+  // Subscribes the device-list, audio, volume, picture and beauty topics.
+  void SubscribeDeviceTopics();
+  // The microphones (1) or speakers (2) the SDK lists.
+  std::vector<stDev_Info> GetAudioDevList(int kind);
 
  private:
   // 1. The SDK.

@@ -25,6 +25,7 @@ class TestLayer : public CSdkInterActive {
   using CSdkInterActive::AddMediaShareUser;
   using CSdkInterActive::AddStreamOp;
   using CSdkInterActive::AppendLocalVideoStream;
+  using CSdkInterActive::GetBeautyParam;
   using CSdkInterActive::GetJoinInfo;
   using CSdkInterActive::GetLiveState;
   using CSdkInterActive::GetLocalVideoStreams;
