@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "foundation/app_config.h"
 #include "foundation/bus_topics.h"
 #include "foundation/hub.h"
 #include "foundation/log.h"
@@ -30,6 +31,7 @@ void CSdkInterActive::SubscribeDeviceTopics() {
   CxBus::Listen(m_subscriptions, bus, kTopicGetCamResolution, &CSdkInterActive::Get_Video_Resolutions, this);
   CxBus::Listen(m_subscriptions, bus, kTopicOpenDevAudio, &CSdkInterActive::Open_Audio_Dev, this);
   CxBus::Listen(m_subscriptions, bus, kTopicCloseDevAudio, &CSdkInterActive::Close_Audio_Dev, this);
+  CxBus::Listen(m_subscriptions, bus, kTopicOpenPicture, &CSdkInterActive::Open_Picture_Stream, this);
   CxBus::Listen(m_subscriptions, bus, kTopicSetBeautyDev, &CSdkInterActive::SetBeautyDev, this);
   CxBus::Listen(m_subscriptions, bus, kTopicGetMicValue, &CSdkInterActive::GetMicVolume, this);
   CxBus::Listen(m_subscriptions, bus, kTopicGetSpeakerValue, &CSdkInterActive::GetSpeakerVolume, this);
@@ -98,6 +100,9 @@ void CSdkInterActive::Open_Audio_Dev(const std::string& name, const std::string&
   const rtTarvo::rtc::AudioDeviceInfo device = AudioDevice(deviceId, name, microphone);
   media->SelectAudioDevice(device, 0);
   if (test) media->TestAudioDevice(device, "i", 1);
+  // A microphone that came back (or went) while publishing may change whether the publish
+  // stream should carry sound.
+  if (microphone && !test) CheckPublishFlags(GetAppConfig()->camera_dev_id, false);
 }
 
 void CSdkInterActive::Close_Audio_Dev(const std::string& name, const std::string& deviceId, bool microphone,

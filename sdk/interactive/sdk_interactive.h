@@ -316,6 +316,11 @@ class CSdkInterActive : public rtTarvo::base::RTObserver, public rtTarvo::rtc::A
   // ignored) becomes the beauty process's parameters.
   void SetBeautyDev(const std::string& deviceId, void* beauty, bool unused);
   void SetBeautyParams(const std::string& deviceId, st_beauty beauty, bool unused);
+  // Bus topic 9: publishes the configured picture in place of the camera: loaded (fitted into
+  // 1920 x 1080), oriented as configured and stored as the last local frame; the publish
+  // stream is made (or sized) for it and the owner told. A picture that cannot be loaded
+  // changes nothing.
+  virtual void Open_Picture_Stream();
 
   // ---- Connection recovery (sdk_recovery_callbacks.cpp) ----
   // A publish or subscribe result of |streamId|: it leaves its recovery list unless it failed
@@ -396,6 +401,8 @@ class CSdkInterActive : public rtTarvo::base::RTObserver, public rtTarvo::rtc::A
   void SetLocalMicMuted(bool muted) { m_bMicMuted.store(muted); }
   // The beauty client's parameter block (defaults when there is no client).
   StBeautyParam GetBeautyParam();
+  // A copy of the stored picture frame (empty when none) and its size.
+  std::vector<uint8_t> GetStoredFrame(int* width, int* height);
 
  private:
   // The SDK's media object and live control, or null.

@@ -154,6 +154,53 @@ TEST_F(SdkDevicesTest, AudioTopicsMakeTheirSdkCalls) {
                       R"(SelectAudioDevice{"id":"s1","name":"Spk","kind":2,"mode":0})"}));
 }
 
+// The microphone went away and came back while publishing: opening it re-creates the publish
+// stream only when the stream's sound no longer matches; a test open never does.
+TEST_F(SdkDevicesTest, ReopeningTheMicrophoneWhilePublishingFollowsItsPresence) {
+  ConfigGuard config;
+  GetAppConfig()->use_mode.store(true);
+  GetAppConfig()->camera_dev_id = "orvim-camera-1";
+  GetAppConfig()->SetMicDevId("orvim-mic-1");
+  OfflineMeeting m;
+  m.Join();
+  m.layer.CreateDefaultPublishStream();
+  const std::string mic = "orvim-mic-1", name = "Mic";
+  auto publishing = [&m](const char* id) {
+    m.layer.UpdateMeetingIds([id](StMeetingIds& ids) { ids.publishStreamId = id; });
+    m.Journal();
+  };
+  auto streamOps = [&m] {
+    Ops ops;
+    for (const Call& call : m.Journal()) {
+      if (call.op == "Unpublish" || call.op == "CreateStream") ops.push_back(call.op + call.args);
+    }
+    return ops;
+  };
+  publishing("pub");
+  CxBus::Call(GetMessageBus(), kTopicOpenDevAudio, name, mic, true, false);
+  EXPECT_EQ(streamOps(), Ops{}) << "nothing changed";
+
+  ASSERT_TRUE(library.ControlOk(R"({"cmd":"devices","action":"remove","id":"orvim-mic-1"})"));
+  CxBus::Call(GetMessageBus(), kTopicOpenDevAudio, name, mic, true, true);
+  EXPECT_EQ(streamOps(), Ops{}) << "a test open";
+  CxBus::Call(GetMessageBus(), kTopicOpenDevAudio, name, mic, true, false);
+  EXPECT_EQ(streamOps(),
+            (Ops{R"(Unpublish{"stream_id":"pub"})",
+                 R"(CreateStream{"kind":0,"width":1280,"height":720,"profile":7,"layers":5,"video":true,"audio":false})"}));
+
+  publishing("pub2");
+  ASSERT_TRUE(library.ControlOk(R"({"cmd":"devices","action":"add","kind":"microphone","id":"orvim-mic-1"})"));
+  CxBus::Call(GetMessageBus(), kTopicOpenDevAudio, name, mic, true, false);
+  EXPECT_EQ(streamOps(),
+            (Ops{R"(Unpublish{"stream_id":"pub2"})",
+                 R"(CreateStream{"kind":0,"width":1280,"height":720,"profile":7,"layers":5,"video":true,"audio":true})"}));
+  // A speaker open leaves the publish stream alone.
+  publishing("pub3");
+  ASSERT_TRUE(library.ControlOk(R"({"cmd":"devices","action":"remove","id":"orvim-mic-1"})"));
+  CxBus::Call(GetMessageBus(), kTopicOpenDevAudio, std::string("Spk"), std::string("orvim-speaker-1"), false, false);
+  EXPECT_EQ(streamOps(), Ops{});
+}
+
 // ---- Beauty ----
 
 st_beauty Levels(int32_t a, int32_t b, int32_t c, int32_t d, int32_t e, int32_t f) {

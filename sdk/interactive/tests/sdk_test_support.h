@@ -26,6 +26,7 @@ class TestLayer : public CSdkInterActive {
   using CSdkInterActive::AddStreamOp;
   using CSdkInterActive::AppendLocalVideoStream;
   using CSdkInterActive::GetBeautyParam;
+  using CSdkInterActive::GetStoredFrame;
   using CSdkInterActive::GetJoinInfo;
   using CSdkInterActive::GetLiveState;
   using CSdkInterActive::GetLocalVideoStreams;
