@@ -31,8 +31,8 @@ const char* StreamBlockLabel(int block) {
 }
 
 std::uint64_t I420Size(unsigned width, unsigned height) {
-  const std::uint64_t chroma = (static_cast<std::uint64_t>(width) + 1) / 2 *
-                               ((static_cast<std::uint64_t>(height) + 1) / 2);
+  const std::uint64_t chroma =
+      (static_cast<std::uint64_t>(width) + 1) / 2 * ((static_cast<std::uint64_t>(height) + 1) / 2);
   return static_cast<std::uint64_t>(width) * height + 2 * chroma;
 }
 
@@ -45,7 +45,8 @@ bool ParseStreamRecord(const std::uint8_t* record, std::size_t length, StreamPic
   const unsigned width = ReadU16(record);
   const unsigned height = ReadU16(record + 2);
   if (width == 0 || height == 0) {
-    if (why) *why = "no picture size (" + std::to_string(width) + "x" + std::to_string(height) + ")";
+    if (why)
+      *why = "no picture size (" + std::to_string(width) + "x" + std::to_string(height) + ")";
     return false;
   }
   const std::uint64_t need = I420Size(width, height);
@@ -53,8 +54,7 @@ bool ParseStreamRecord(const std::uint8_t* record, std::size_t length, StreamPic
   if (need > have) {
     if (why) {
       *why = "record holds " + std::to_string(have) + " of the " + std::to_string(need) +
-             " bytes a " + std::to_string(width) + "x" + std::to_string(height) +
-             " picture needs";
+             " bytes a " + std::to_string(width) + "x" + std::to_string(height) + " picture needs";
     }
     return false;
   }

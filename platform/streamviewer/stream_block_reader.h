@@ -31,7 +31,7 @@ std::uint64_t I420Size(unsigned width, unsigned height);
 struct StreamPicture {
   unsigned width = 0;
   unsigned height = 0;
-  unsigned frame_length = 0;      // What the record's header says.
+  unsigned frame_length = 0;       // What the record's header says.
   std::vector<std::uint8_t> i420;  // Exactly I420Size(width, height) bytes.
 };
 

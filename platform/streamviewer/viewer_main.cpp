@@ -129,8 +129,7 @@ void PaintPane(HDC dc, const RECT& rect, int index) {
   info.bmiHeader.biCompression = BI_RGB;
   SetStretchBltMode(dc, COLORONCOLOR);
   StretchDIBits(dc, x, y, draw_w, draw_h, 0, 0, static_cast<int>(pane.width),
-                static_cast<int>(pane.height), pane.pixels.data(), &info, DIB_RGB_COLORS,
-                SRCCOPY);
+                static_cast<int>(pane.height), pane.pixels.data(), &info, DIB_RGB_COLORS, SRCCOPY);
 }
 
 void Paint(HWND window) {
@@ -201,9 +200,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   window_class.lpszClassName = kClassName;
   if (!RegisterClassExW(&window_class)) return 1;
-  g_window = CreateWindowExW(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                             CW_USEDEFAULT, CW_USEDEFAULT, 960, 600, nullptr, nullptr, instance,
-                             nullptr);
+  g_window =
+      CreateWindowExW(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
+                      CW_USEDEFAULT, 960, 600, nullptr, nullptr, instance, nullptr);
   if (!g_window) return 1;
   ShowWindow(g_window, show == SW_HIDE ? SW_SHOWNORMAL : show);
   UpdateWindow(g_window);

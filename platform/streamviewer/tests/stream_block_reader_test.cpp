@@ -174,7 +174,8 @@ TEST(StreamBlockReaderTest, SurvivesTheWriterClosingAndMakingTheBlockAgain) {
   ASSERT_TRUE(again.Open(name));
   ASSERT_TRUE(again.WriteFrame(6, 4, SolidI420(6, 4, 50, 60, 70)));
   Result result = Result::kClosed;
-  for (int i = 0; i < 5 && result != Result::kPicture; ++i) result = reader.Next(200, &picture, &why);
+  for (int i = 0; i < 5 && result != Result::kPicture; ++i)
+    result = reader.Next(200, &picture, &why);
   ASSERT_EQ(result, Result::kPicture);
   EXPECT_EQ(picture.width, 6u);
 
@@ -184,7 +185,8 @@ TEST(StreamBlockReaderTest, SurvivesTheWriterClosingAndMakingTheBlockAgain) {
   ASSERT_TRUE(third.Open(name));
   ASSERT_TRUE(third.WriteFrame(8, 2, SolidI420(8, 2, 1, 1, 1)));
   result = Result::kClosed;
-  for (int i = 0; i < 5 && result != Result::kPicture; ++i) result = reader.Next(200, &picture, &why);
+  for (int i = 0; i < 5 && result != Result::kPicture; ++i)
+    result = reader.Next(200, &picture, &why);
   ASSERT_EQ(result, Result::kPicture);
   EXPECT_EQ(picture.width, 8u);
 }
