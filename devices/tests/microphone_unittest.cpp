@@ -253,11 +253,13 @@ TEST_F(MicrophoneTest, StopInsideOnAudioEndsTheBuffersAndTheNextStartWorks) {
   sink.microphone = &microphone_;
   microphone_.SetSink(&sink);
   ASSERT_EQ(microphone_.Start(), 1);
-  Sleep(300);
+  for (int i = 0; i < 500 && sink.buffers < 2; ++i) Sleep(10);
+  Sleep(300);  // A buffer after the stop would show by now.
   EXPECT_EQ(sink.buffers, 2);
   EXPECT_FALSE(microphone_.IsStarted());
   ASSERT_EQ(microphone_.Start(), 1);
-  Sleep(100);
+  // Wait for the restarted capture's first buffer (a loaded machine may take a while).
+  for (int i = 0; i < 500 && sink.buffers <= 2; ++i) Sleep(10);
   microphone_.Stop();
   EXPECT_GT(sink.buffers, 2);
   EXPECT_EQ(microphone_.FilterCount(), 0);
