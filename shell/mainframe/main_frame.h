@@ -1,0 +1,227 @@
+#pragma once
+
+// CMainFrame: the client's main window. A layout window that hosts the web page (the real user
+// interface) in a browser control, owns the real-time SDK layer, receives that layer's reports
+// (DevConsumerDelegate), hands the page its numbered events (JsEventDelegate) and keeps the
+// state that the page bridge, the timers and the private messages share.
+//
+// One object per process (Singleton<CMainFrame>::Instance()), created by start-up and never
+// destroyed before the process ends; its window is created once. Tests make objects of their
+// own.
+//
+// Threads: the window, its timers, its private messages and the browser callbacks run on the UI
+// thread. The SDK layer calls the DevConsumerDelegate operations and DeferExitNotify on its own
+// threads: each of those posts its work to the UI thread (the hub's UI task queue, which the
+// browser library's loop runs through the idle hook) and touches nothing else; the two
+// reconnect counts are atomic. OnNativeInvokeJS runs on any thread and reaches the browser
+// control under |m_jsLock| only while forwarding is on: the window stops forwarding before the
+// SDK layer goes and before the control tree does.
+
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "foundation/app_config.h"
+#include "foundation/bus.h"
+#include "foundation/dev_consumer.h"
+#include "platform/browser/browser_delegate.h"
+#include "platform/duilib/UIlib.h"
+#include "shell/instance/share_cell.h"
+#include "shell/jsevents/js_command.h"
+#include "shell/jsevents/js_event_sender.h"
+#include "shell/login/join_info.h"
+#include "shell/registry/local_file_list.h"
+
+class CCefWebBrowserUI;
+class CSdkInterActive;
+class CShareFrame;
+class CSettingFrame;
+class CBeautySettingFrame;
+class CLogSendWaitFrame;
+class CLodViewFrame;
+class CConfigFile;
+
+// The page's web host (a deployment setting) and the page address made of it:
+// "https://" + host + "/cla/pc".
+extern const char kDefaultWebHost[];
+std::string DefaultPageUrl();
+// The update hosts (port 6010): the normal one, and the test one for "test_use" = 1.
+extern const char kUpdateHost[];
+extern const char kTestUpdateHost[];
+
+class CMainFrame : public DuiLib::WindowImplBase,
+                   public Browser_UI_Delegate,
+                   public DevConsumerDelegate,
+                   public JsEventDelegate {
+ public:
+  CMainFrame();
+  ~CMainFrame() override;
+
+  // ---- start-up ----
+  // Keeps |command| as the start link when it has at least 10 characters.
+  void SetStartupCommand(const std::string& command);
+  // The updater asks the client to end (any thread): on the UI thread |before_close| runs (start-up
+  // closes the instance mutex there), then the browser is closed; the close handshake ends the
+  // window and the loop. Without a usable browser the window is closed at once.
+  void EndClient(std::function<void()> before_close);
+
+  // ---- WindowImplBase ----
+  const wchar_t* GetWindowClassName() const override { return L"CMainFrame"; }
+  LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
+  void OnFinalMessage(HWND hWnd) override;
+  void InitWindow() override;
+  void Notify(DuiLib::TNotifyUI& msg) override;
+  DuiLib::CControlUI* CreateControl(const wchar_t* pstrClass) override;
+
+  // ---- Browser_UI_Delegate (UI thread) ----
+  void OnBrowserCreated(int browser_id, int host) override;
+  void OnBrowserClosing(int browser_id) override;
+  void OnBrowserClosed(int browser_id) override;
+  void OnSetLoadingState(int browser_id, bool isLoading, bool canGoBack,
+                         bool canGoForward) override;
+  void OnLoadErrror(int nErrorCode, const wchar_t* error_text, const wchar_t* failed_url) override;
+  void OnNavigateNewUrl(int browser_id, const char* url) override;
+  bool OnProcessTerminated(int browser_id, int status) override;
+  void OnJsMessageCallBack(int browser_id, browser_msg_head head, const char* value,
+                           int extra) override;
+
+  // ---- DevConsumerDelegate (the SDK layer's threads; see the class comment) ----
+  void OnVideoDevResult(const std::string& deviceId, bool ok) override;
+  void OnPreviewFrame(const unsigned char*, int, int, int) override {}
+  bool IsEffectsIdle() override { return false; }
+  bool IsUsingVideoDev(const std::string& deviceId) override;
+  int GetCaptureWidth() override;
+  int GetCaptureHeight() override;
+  void OnJoinRoom(int nres, const std::string& roomId) override;
+  void OnJoinGroup(const std::string& groupId, const std::string& groupConfId) override;
+  void OnPublishSuccess() override;
+  void IceReConnectPub(bool bStart) override;
+  void IceReConnectSub(bool bStart) override;
+  int GetIceReConnectPubCount() override { return m_nIceReConnectPub.load(); }
+  int GetIceReConnectSubCount() override { return m_nIceReConnectSub.load(); }
+  // The update-required report: false (any thread) posts kMsgUpdateNow; true (UI thread) ends
+  // the live session and starts the updater without check.
+  void StartUpdater(bool run) override;
+  void OnPictureStream(bool on) override;
+  // "<host>:6010": the test update host with "test_use", otherwise the update host.
+  std::string GetUpdateServer() override;
+  void OnVideoDevOpened() override;
+
+  // ---- JsEventDelegate (any thread) ----
+  void OnNativeInvokeJS(const std::string& json, bool log) override;
+  void DeferExitNotify(int reason, const std::string& origin, bool deferred) override;
+  void OnShareStopped() override;
+  void RestoreIfNotMaximized() override;
+
+  // ---- page side (UI thread) ----
+  void InitConfigPath();
+  void OnWindowInit();
+  void LoadLoginWeb(bool reload);
+  void NotifyWebLogin(const std::string& text, bool addressOnly);
+  void SendStoredLoginParams();
+  void ShowLiveMode(bool live);
+  void CloseLive(bool close);
+  void CloseShareAndCanvas();
+
+  // ---- housekeeping ----
+  // Deletes the files older than 30 days from "<roaming application data>\<folder>\logs\".
+  static void PruneLogs(const std::string& folderName);
+
+  CSdkInterActive* GetSdk() const { return m_pSdk; }
+  CCefWebBrowserUI* GetBrowser() const { return m_pBrowser; }
+
+ protected:
+  // ---- window behaviour ----
+  DuiLib::CDuiString GetSkinFolder() override { return DuiLib::CDuiString(); }
+  DuiLib::CDuiString GetSkinFile() override;
+  LRESULT ResponseDefaultKeyEvent(WPARAM wParam) override;
+  DuiLib::UILIB_RESOURCETYPE GetResourceType() const override;
+  UINT GetResourceID() const override;
+  LRESULT OnNcHitTest(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+  LRESULT OnDpiChanged(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+  LRESULT OnSize(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+  LRESULT OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+  LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+
+  // What tests replace: the monitor's DPI (read afresh), the process's processor usage, the
+  // zoom hand-over to the browser library.
+  virtual double ReadMonitorDpi();
+  virtual int SampleCpuUsage();
+  virtual void SetBrowserZoom(unsigned browser_id, double ratio);
+
+  // ---- messages, timers and copy-data (UI thread) ----
+  void OnTimer(UINT_PTR id);
+  void HandleCopyData(WPARAM command, const std::string& text);
+  void OnWindowReady();
+  void BackToStart();
+  void OnPageReadyTick();
+  void OnLoginRetryTick();
+  void OnReconnectTick(bool publish);
+  void StartReconnect(bool publish, bool start);
+  void OnCpuUsageTick(bool second);
+  void BindControls();
+  void SetWindowIcons();
+  void ToggleMaxRestore();
+  // The join result and the group join, on the UI thread.
+  void OnJoinResult(int result, const std::string& roomId);
+  void OnGroupJoined(const std::string& gid, const std::string& gcid);
+  void ApplyDeferExit(int reason, const std::string& origin, bool deferred);
+  // Runs |work| on the UI thread later (any thread); dropped once this object is gone.
+  void PostToUi(std::function<void()> work);
+  // Stops page events reaching the browser control (waits for one in progress).
+  void StopForwarding();
+  void DestroySdk();
+  void ApplyOrangeRestyle();
+
+  // ---- fields, in the order of the class's record ----
+  bool m_bLoadError = false;
+  bool m_bPagePending = true;
+  bool m_bLiveMode = false;
+  bool m_bAutoLogin = true;
+  bool m_bTestUse = false;
+  bool m_bPickingFile = false;
+  int m_nLoginRetry = 0;
+  int m_nNetLevel = -1;
+  std::atomic<int> m_nIceReConnectPub{0};
+  std::atomic<int> m_nIceReConnectSub{0};
+  std::string m_strConfigPath;
+  std::string m_strStartupCommand;
+  std::string m_strRoomId;
+  std::string m_strExitOrigin;
+  std::string m_strPageUrl;
+  StJoinInfo m_joinInfo;
+  LocalMediaInfo m_mediaInfo;
+  LocalDocumentInfo m_docInfo;
+  std::vector<StJsCommand> m_jsCommands;
+  std::vector<StPushStreamInfo> m_pushResults;
+  std::vector<LocalMediaInfo> m_mediaShares;
+  std::vector<stDev_Info> m_cameraList;
+  std::vector<stDev_Info> m_micList;
+  CxShareCell m_shareCell;
+  CCefWebBrowserUI* m_pBrowser = nullptr;
+  DuiLib::CTabLayoutUI* m_pTabLayout = nullptr;
+  DuiLib::CControlUI* m_pMaxBtn = nullptr;
+  DuiLib::CControlUI* m_pRestoreBtn = nullptr;
+  CShareFrame* m_pShareFrame = nullptr;
+  CSettingFrame* m_pSettingFrame = nullptr;
+  CBeautySettingFrame* m_pBeautyFrame = nullptr;
+  CLogSendWaitFrame* m_pLogSendWait = nullptr;
+  CLodViewFrame* m_pLodView = nullptr;
+  CSdkInterActive* m_pSdk = nullptr;
+  CxSubscriptionList m_subscriptions;
+  std::atomic<bool> m_bShareFrameArrived{false};
+  HWND m_hConverterWnd = nullptr;
+
+  // Not in the record: the page-event gate, the processor sample kept between the two ticks,
+  // and the token that posted UI work checks.
+  std::mutex m_jsLock;  // Held while an event is handed to the browser control.
+  bool m_bForwardJs = true;  // Under |m_jsLock|.
+  int m_nFirstCpuSample = 0;
+  std::unique_ptr<CConfigFile> m_config;  // "config.ini" at |m_strConfigPath|.
+  std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+};

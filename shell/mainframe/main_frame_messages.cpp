@@ -1,0 +1,306 @@
+// The main window's messages, timers and copy-data commands, all on the UI thread.
+
+#include <cstring>
+#include <string>
+
+#include "foundation/app_config.h"
+#include "foundation/log.h"
+#include "platform/browser/web_run.h"
+#include "sdk/interactive/sdk_interactive.h"
+#include "shell/browser_control/cef_web_browser_ui.h"
+#include "shell/login/skin_choice.h"
+#include "shell/mainframe/main_frame.h"
+#include "shell/mainframe/main_frame_ids.h"
+#include "shell/startup/app_info.h"
+#include "shell/system/dpi.h"
+#include "shell/system/system_info.h"
+
+using namespace DuiLib;
+
+LRESULT CMainFrame::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  switch (uMsg) {
+    case WM_CLOSE:
+      if (!CWebRun::Instace()->check_terminate()) {
+        // The browser still lives: the window stays until the browser has closed.
+        ::KillTimer(m_hWnd, kTimerCpuUsage);
+        ::KillTimer(m_hWnd, kTimerCpuSecondSample);
+        if (m_pBrowser != nullptr && m_pBrowser->IsClosing()) m_pBrowser->CloseHostWindow();
+        return 0;
+      }
+      break;
+    case WM_TIMER:
+      OnTimer(wParam);
+      break;
+    case WM_NCLBUTTONDBLCLK:
+      if ((m_pTabLayout != nullptr && m_pTabLayout->GetCurSel() == 0) || !m_bLiveMode) return 0;
+      break;
+    case WM_COPYDATA:
+      if (wParam >= kCopyDataFirst && wParam <= kCopyDataLast) {
+        // Another process's data: at most kCopyDataBuffer - 1 bytes, read as text up to its
+        // first NUL; a missing record or data is an empty text.
+        char buffer[kCopyDataBuffer] = {};
+        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        if (data != nullptr && data->lpData != nullptr && data->cbData > 0) {
+          const size_t length = data->cbData < kCopyDataBuffer - 1 ? data->cbData
+                                                                   : kCopyDataBuffer - 1;
+          std::memcpy(buffer, data->lpData, length);
+        }
+        HandleCopyData(wParam, buffer);
+      }
+      break;
+    case WM_WINDOWPOSCHANGING: {
+      const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
+      if (pos != nullptr && (pos->flags & SWP_NOMOVE) != 0) return 0;
+      break;
+    }
+    case WM_DESTROY:
+      // Before the window and its controls go: no page event reaches the browser control any
+      // more, then the SDK layer ends (and with it every SDK thread that could send one).
+      StopForwarding();
+      DestroySdk();
+      break;
+    case kMsgBackToStart:
+      BackToStart();
+      break;
+    default:
+      break;
+  }
+  return WindowImplBase::HandleMessage(uMsg, wParam, lParam);
+}
+
+void CMainFrame::OnFinalMessage(HWND hWnd) {
+  DestroySdk();
+  WindowImplBase::OnFinalMessage(hWnd);
+  // The main window is the program: its end ends the UI loop.
+  PostQuitMessage(0);
+}
+
+LRESULT CMainFrame::HandleCustomMessage(UINT uMsg, WPARAM, LPARAM, BOOL&) {
+  switch (uMsg) {
+    case kMsgUpdateNow:
+      StartUpdater(true);
+      break;
+    case kMsgReloadLogin:
+      LoadLoginWeb(true);
+      break;
+    case kMsgWindowReady:
+      OnWindowReady();
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+void CMainFrame::OnWindowReady() {
+  m_shareCell.Write(reinterpret_cast<UINT_PTR>(m_hWnd));
+  if (m_pSdk == nullptr) m_pSdk = new CSdkInterActive(this);
+  m_pSdk->InitSDK();
+  WriteBaseInfoToLog(m_hWnd);
+  LoadLoginWeb(false);
+}
+
+void CMainFrame::BackToStart() {
+  CloseLive(true);
+  SetWindowIcons();
+  OnWindowInit();
+  PostMessage(kMsgWindowReady);
+  if (m_pBrowser != nullptr) m_pBrowser->SetPadding(RECT{0, 0, 0, 10});
+  ShowWindow(true, true);
+  const float scale = GetDpiScale();
+  const int width = static_cast<int>(scale * kLoginWidth);
+  const int height = static_cast<int>(scale * kLoginHeight);
+  m_PaintManager.SetMinInfo(width, height);
+  SetWindowPos(m_hWnd, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
+  CenterWindow();
+}
+
+void CMainFrame::OnTimer(UINT_PTR id) {
+  switch (id) {
+    case kTimerPageReady:
+      OnPageReadyTick();
+      break;
+    case kTimerLoadRetry:
+      ::KillTimer(m_hWnd, kTimerLoadRetry);
+      m_bLoadError = false;
+      PostMessage(kMsgReloadLogin);
+      break;
+    case kTimerLoginRetry:
+      OnLoginRetryTick();
+      break;
+    case kTimerLiveStart:
+      ::KillTimer(m_hWnd, kTimerLiveStart);
+      if (m_pBrowser != nullptr) m_pBrowser->ShowBrowser(true);
+      break;
+    case kTimerPublishReady:
+      ::KillTimer(m_hWnd, kTimerPublishReady);
+      if (m_pSdk != nullptr) {
+        m_pSdk->SetAvSetStatus();
+      } else {
+        TVLOG_WARN_THIS() << "no SDK layer: own mutes not applied";
+      }
+      break;
+    case kTimerResendFrame:
+      break;
+    case kTimerPubReconnect:
+      OnReconnectTick(true);
+      break;
+    case kTimerSubReconnect:
+      OnReconnectTick(false);
+      break;
+    case kTimerCpuUsage:
+      OnCpuUsageTick(false);
+      break;
+    case kTimerCpuSecondSample:
+      OnCpuUsageTick(true);
+      break;
+    case kTimerUnlayer:
+      m_PaintManager.SetLayered(false);
+      break;
+    default:
+      break;
+  }
+}
+
+void CMainFrame::OnPageReadyTick() {
+  if (m_bPagePending || GetAppConfig()->update_running.load()) return;
+  for (const wchar_t* name : {L"logo_lab", L"logo2_lab"}) {
+    auto* animation = dynamic_cast<CAnimationUI*>(m_PaintManager.FindControl(name));
+    if (animation != nullptr) animation->StopAnimation();
+  }
+  ::KillTimer(m_hWnd, kTimerPageReady);
+  if (CControlUI* main = m_PaintManager.FindControl(L"main_layout")) {
+    main->SetBkImage(GetSkinIndex() == kSkinOrange ? L"file='img\\orange\\loginbk2.png'"
+                                                   : L"file='img\\blue\\loginbk2.png'");
+  }
+  if (m_pTabLayout != nullptr) m_pTabLayout->SelectItem(1);
+  ::SetTimer(m_hWnd, kTimerUnlayer, kUnlayerMs, nullptr);
+}
+
+void CMainFrame::OnLoginRetryTick() {
+  if (m_nLoginRetry >= kLoginRetryLimit) {
+    ::KillTimer(m_hWnd, kTimerLoginRetry);
+    m_nLoginRetry = 0;
+    CJsEventSender::Instance()->NotifyLeaveRoom(0, m_strExitOrigin, false);
+    return;
+  }
+  ++m_nLoginRetry;
+  if (m_pSdk != nullptr) {
+    m_pSdk->Login(m_joinInfo);
+  } else {
+    TVLOG_WARN_THIS() << "no SDK layer: login retry " << m_nLoginRetry << " not made";
+  }
+}
+
+void CMainFrame::StartReconnect(bool publish, bool start) {
+  std::atomic<int>& count = publish ? m_nIceReConnectPub : m_nIceReConnectSub;
+  if (publish) {
+    TVLOG_INFO_THIS() << " bStart=" << static_cast<int>(start)
+                      << " ,m_nIceReConnectPub=" << count.load();
+  } else {
+    TVLOG_INFO_THIS() << " bStart=" << static_cast<int>(start)
+                      << " ,m_nIceReConnectSub=" << count.load();
+  }
+  const UINT_PTR timer = publish ? kTimerPubReconnect : kTimerSubReconnect;
+  if (!start) {
+    if (m_hWnd != nullptr) ::KillTimer(m_hWnd, timer);
+    count = 0;
+    return;
+  }
+  CJsEventSender::Instance()->NotifyConnectionStatus(1);
+  if (m_hWnd != nullptr) ::SetTimer(m_hWnd, timer, kReconnectMs, nullptr);
+  count = 1;
+}
+
+void CMainFrame::OnReconnectTick(bool publish) {
+  std::atomic<int>& count = publish ? m_nIceReConnectPub : m_nIceReConnectSub;
+  const char* side = publish ? "PUB" : "SUB";
+  const char* lower = publish ? "pub" : "sub";
+  if (count.load() >= kReconnectLastTick) {
+    TVLOG_INFO_THIS() << "CM_ICECONNECT_" << side << "_TIMER stoped " << lower
+                      << " count = " << count.load();
+    count = 0;
+    ::KillTimer(m_hWnd, publish ? kTimerPubReconnect : kTimerSubReconnect);
+    CJsEventSender::Instance()->NotifyConnectionStatus(3);
+    if (!publish) CJsEventSender::Instance()->NotifyEvent37();
+    return;
+  }
+  if (count.load() == kReconnectNoticeTick) {
+    CJsEventSender::Instance()->NotifyConnectionStatus(3);
+    if (!publish) CJsEventSender::Instance()->NotifyEvent37();
+  }
+  TVLOG_INFO_THIS() << "CM_ICECONNECT_" << side << "_TIMER " << lower
+                    << " count = " << count.load();
+  ++count;
+  if (m_pSdk == nullptr) {
+    TVLOG_WARN_THIS() << "no SDK layer: reconnect not made";
+  } else if (publish) {
+    m_pSdk->IceReConnectPub();
+  } else {
+    m_pSdk->IceReConnectSub();
+  }
+}
+
+void CMainFrame::OnCpuUsageTick(bool second) {
+  if (!second) {
+    // The second sample comes from a one-shot timer 500 ms later, so the loop never stalls.
+    m_nFirstCpuSample = SampleCpuUsage();
+    ::SetTimer(m_hWnd, kTimerCpuSecondSample, kCpuSecondSampleMs, nullptr);
+    return;
+  }
+  ::KillTimer(m_hWnd, kTimerCpuSecondSample);
+  const int usage = SampleCpuUsage();
+  if (usage > kCpuUsageWarning) CJsEventSender::Instance()->NotifyCpuUsage(usage);
+}
+
+void CMainFrame::HandleCopyData(WPARAM command, const std::string& text) {
+  TVLOG_INFO_THIS() << "copydata wparam = " << static_cast<unsigned>(command)
+                    << " ,content=" << text;
+  if (command != kCopyDataLaunch) return;
+  TVLOG_INFO_THIS() << "info is len =" << static_cast<unsigned>(text.size())
+                    << " ,autologin = " << static_cast<int>(m_bAutoLogin);
+  if (text.find("-web_debug") != std::string::npos) {
+    CJsEventSender::Instance()->NotifyCopyDataShow(true);
+    return;
+  }
+  if (text.find("-web_nodebug") != std::string::npos) {
+    CJsEventSender::Instance()->NotifyCopyDataShow(false);
+    return;
+  }
+  if (text.size() >= 6 && m_bAutoLogin) {
+    if (m_bPagePending) {
+      m_strStartupCommand = text;  // The login page picks it up when it has loaded.
+    } else {
+      NotifyWebLogin(text, false);
+    }
+    return;
+  }
+  if (IsIconic(m_hWnd)) PostMessage(WM_SYSCOMMAND, SC_RESTORE);
+  SetForegroundWindow(m_hWnd);
+}
+
+void CMainFrame::PruneLogs(const std::string& folderName) {
+  const std::string folder = GetRoamingFolder() + "\\" + folderName;
+  CreateDirectoryA(folder.c_str(), nullptr);
+  WIN32_FIND_DATAA entry;
+  HANDLE find = FindFirstFileA((folder + "\\logs\\*.*").c_str(), &entry);
+  if (find == INVALID_HANDLE_VALUE) return;
+  FILETIME now_time;
+  GetSystemTimeAsFileTime(&now_time);
+  const auto seconds = [](const FILETIME& time) {
+    const unsigned long long units =
+        (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    return static_cast<long long>((units - 116444736000000000ULL) / 10000000ULL);
+  };
+  const long long now = seconds(now_time);
+  do {
+    if (std::strcmp(entry.cFileName, ".") == 0 ||
+        (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      continue;
+    }
+    if (now - seconds(entry.ftCreationTime) > 2592000) {
+      DeleteFileA((folder + "\\logs\\" + entry.cFileName).c_str());
+    }
+  } while (FindNextFileA(find, &entry));
+  FindClose(find);
+}
