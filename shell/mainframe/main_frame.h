@@ -162,15 +162,16 @@ class CMainFrame : public DuiLib::WindowImplBase,
   void OnPageReadyTick();
   void OnLoginRetryTick();
   void OnReconnectTick(bool publish);
-  void StartReconnect(bool publish, bool start);
+  virtual void StartReconnect(bool publish, bool start);
   void OnCpuUsageTick(bool second);
   void BindControls();
   void SetWindowIcons();
   void ToggleMaxRestore();
   // The join result and the group join, on the UI thread.
-  void OnJoinResult(int result, const std::string& roomId);
-  void OnGroupJoined(const std::string& gid, const std::string& gcid);
-  void ApplyDeferExit(int reason, const std::string& origin, bool deferred);
+  // Virtual so that tests can see on which thread they run.
+  virtual void OnJoinResult(int result, const std::string& roomId);
+  virtual void OnGroupJoined(const std::string& gid, const std::string& gcid);
+  virtual void ApplyDeferExit(int reason, const std::string& origin, bool deferred);
   // Runs |work| on the UI thread later (any thread); dropped once this object is gone.
   void PostToUi(std::function<void()> work);
   // Stops page events reaching the browser control (waits for one in progress).

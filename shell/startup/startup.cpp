@@ -46,6 +46,13 @@ constexpr DWORD kMainExStyle = 0x40000;  // WS_EX_APPWINDOW
 
 }  // namespace
 
+bool CreateInstanceMutex(const wchar_t* name) {
+  CloseInstanceMutex();
+  SetLastError(ERROR_SUCCESS);
+  g_instance_mutex = CreateMutexW(nullptr, FALSE, name);
+  return g_instance_mutex != nullptr && GetLastError() != ERROR_ALREADY_EXISTS;
+}
+
 void CloseInstanceMutex() {
   if (g_instance_mutex != nullptr) {
     CloseHandle(g_instance_mutex);
@@ -84,10 +91,10 @@ int RunClient(HINSTANCE instance, const wchar_t* command_line) {
   TVLOG_INFO() << "Program Begin-----";
 
   // 11: one instance.
-  g_instance_mutex = CreateMutexW(nullptr, FALSE, kInstanceMutexName);
-  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+  if (!CreateInstanceMutex(kInstanceMutexName)) {
     CloseInstanceMutex();
     ActivateRunningInstance(command);
+    CloseInstanceMutex();  // Closed above: nothing left to close.
     Uninitialize();
     return 0;
   }

@@ -13,6 +13,9 @@
 // and shown; the update check on a detached thread; the UI loop; then everything undone.
 int RunClient(HINSTANCE instance, const wchar_t* command_line);
 
-// The instance mutex "tarvolive_zentavo" (held for the life of the first instance). Closing
-// closes it once and forgets it; later calls do nothing. UI thread.
+// The instance mutex (the client's is "tarvolive_zentavo", held for the life of the first
+// instance). Creating keeps the handle and answers whether this process is the first to hold
+// the name; closing closes the kept handle once and forgets it, so later calls do nothing. UI
+// thread.
+bool CreateInstanceMutex(const wchar_t* name);
 void CloseInstanceMutex();

@@ -1,0 +1,150 @@
+#pragma once
+
+// The main window in a test process: the browser library runs on the test's thread with the hub
+// as its idle hook, the page is the library's scriptable page, and a TestFrame opens the
+// window's state and replaces the monitor DPI and the processor samples.
+
+#include <windows.h>
+
+#include <cjson/cJSON.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/browser/web_run.h"
+#include "shell/browser_control/cef_web_browser_ui.h"
+#include "shell/mainframe/main_frame.h"
+
+namespace mainframe_test {
+
+class TestFrame : public CMainFrame {
+ public:
+  using CMainFrame::HandleCopyData;
+  using CMainFrame::m_bAutoLogin;
+  using CMainFrame::m_bForwardJs;
+  using CMainFrame::m_bLiveMode;
+  using CMainFrame::m_bLoadError;
+  using CMainFrame::m_bPagePending;
+  using CMainFrame::m_bTestUse;
+  using CMainFrame::m_joinInfo;
+  using CMainFrame::m_nIceReConnectPub;
+  using CMainFrame::m_nIceReConnectSub;
+  using CMainFrame::m_nLoginRetry;
+  using CMainFrame::m_PaintManager;
+  using CMainFrame::m_pTabLayout;
+  using CMainFrame::m_strExitOrigin;
+  using CMainFrame::m_strPageUrl;
+  using CMainFrame::m_strRoomId;
+  using CMainFrame::m_strStartupCommand;
+
+  double dpi = 96.0;
+  std::vector<int> cpu_samples;  // Taken from the front; 0 once empty.
+  std::vector<double> zooms;     // Every zoom handed to the browser library.
+
+  // The thread of every piece of SDK-reported work, and how many of each ran.
+  std::mutex lock;
+  std::vector<DWORD> work_threads;
+  std::atomic<int> join_results{0};
+  std::atomic<int> group_joins{0};
+  std::atomic<int> defer_exits{0};
+  std::atomic<int> reconnect_starts{0};
+  // Seen as the window's last message arrived: was the SDK layer gone, forwarding stopped?
+  bool sdk_gone_at_end = false;
+  bool forwarding_at_end = true;
+
+  double ReadMonitorDpi() override { return dpi; }
+  int SampleCpuUsage() override {
+    if (cpu_samples.empty()) return 0;
+    const int value = cpu_samples.front();
+    cpu_samples.erase(cpu_samples.begin());
+    return value;
+  }
+  void SetBrowserZoom(unsigned id, double ratio) override {
+    zooms.push_back(ratio);
+    CMainFrame::SetBrowserZoom(id, ratio);
+  }
+  void OnJoinResult(int result, const std::string& roomId) override {
+    Record();
+    CMainFrame::OnJoinResult(result, roomId);
+    ++join_results;
+  }
+  void OnGroupJoined(const std::string& gid, const std::string& gcid) override {
+    Record();
+    CMainFrame::OnGroupJoined(gid, gcid);
+    ++group_joins;
+  }
+  void ApplyDeferExit(int reason, const std::string& origin, bool deferred) override {
+    Record();
+    CMainFrame::ApplyDeferExit(reason, origin, deferred);
+    ++defer_exits;
+  }
+  void StartReconnect(bool publish, bool start) override {
+    Record();
+    CMainFrame::StartReconnect(publish, start);
+    ++reconnect_starts;
+  }
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == WM_NCDESTROY) {
+      sdk_gone_at_end = GetSdk() == nullptr;
+      std::lock_guard<std::mutex> hold(m_jsLock);
+      forwarding_at_end = m_bForwardJs;
+    }
+    return CMainFrame::HandleMessage(message, wParam, lParam);
+  }
+
+ private:
+  void Record() {
+    std::lock_guard<std::mutex> hold(lock);
+    work_threads.push_back(GetCurrentThreadId());
+  }
+};
+
+// Runs the library's loop (and with it the hub's UI tasks) until |done| or |timeout_ms|.
+bool PumpUntil(const std::function<bool()>& done, int timeout_ms = 10000);
+// Runs the loop for about |ms| milliseconds.
+void PumpFor(int ms);
+
+// "tarvo://" + Base64 of |json|.
+std::string StartLink(const std::string& json);
+
+// Writes the configuration file's section "LiveConfig" with |lines| ("key=value"), keeping the
+// file that was there to put back later (Restore).
+class ConfigFileScope {
+ public:
+  explicit ConfigFileScope(const std::vector<std::string>& lines);
+  ~ConfigFileScope();
+
+ private:
+  std::string path_;
+  bool had_file_ = false;
+  std::string old_;
+};
+
+// A main window made for one test: created, shown and run until its page has loaded (unless
+// |wait_for_page| is false). The window and the object go with it.
+class FrameScope {
+ public:
+  explicit FrameScope(const std::string& startup_command = std::string(), bool wait_for_page = true);
+  ~FrameScope();
+
+  TestFrame* operator->() { return frame_.get(); }
+  TestFrame* get() { return frame_.get(); }
+  HWND hwnd() const { return hwnd_; }
+  CWebPage* Page();
+  // The page's events numbered |number|, parsed (owned by the caller's view: freed with scope).
+  std::vector<std::string> Events(int number);
+  // The value of |key| (number or string, as text) of each event numbered |number|.
+  std::vector<std::string> Values(int number, const char* key);
+  // Sends WM_TIMER |id| to the window and lets posted work run.
+  void Tick(UINT_PTR id);
+
+ private:
+  std::unique_ptr<TestFrame> frame_;
+  HWND hwnd_ = nullptr;
+};
+
+}  // namespace mainframe_test
