@@ -141,6 +141,8 @@ void CMainFrame::OnTimer(UINT_PTR id) {
       }
       break;
     case kTimerResendFrame:
+      // The picture stream: the stored frame again, except while the publish stream reconnects.
+      if (m_nIceReConnectPub.load() == 0 && m_pSdk != nullptr) m_pSdk->ResendLastLocalFrame();
       break;
     case kTimerPubReconnect:
       OnReconnectTick(true);

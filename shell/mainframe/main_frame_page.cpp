@@ -250,7 +250,15 @@ void CMainFrame::OnJoinResult(int result, const std::string& roomId) {
 void CMainFrame::OnGroupJoined(const std::string& gid, const std::string& gcid) {
   CJsEventSender::Instance()->NotifyJoinGroup(gid, gcid);
   if (m_hWnd != nullptr) ::SetTimer(m_hWnd, kTimerNetLevel, kNetLevelMs, nullptr);
-  if (m_nLoginRetry != 0) m_nLoginRetry = 0;
+  if (m_nLoginRetry != 0) {
+    // Back in the room after login retries: the devices are opened again.
+    m_nLoginRetry = 0;
+    if (m_pSdk != nullptr) {
+      m_pSdk->Open_CurDev(true, false);
+    } else {
+      TVLOG_WARN_THIS() << "no SDK layer: devices not opened";
+    }
+  }
 }
 
 void CMainFrame::ApplyDeferExit(int, const std::string& origin, bool deferred) {

@@ -14,9 +14,11 @@
 #include "foundation/hub.h"
 #include "platform/browser/web_run.h"
 #include "platform/duilib/UIlib.h"
+#include "platform/orvim/common/json.h"
 #include "platform/orvim/testing/orvim_library.h"
 #include "platform/orvim/testing/room_server_process.h"
 #include "platform/orvim/testing/service_client.h"
+#include "sdk/interactive/sdk_interactive.h"
 #include "shell/mainframe/main_frame_ids.h"
 #include "shell/mainframe/tests/main_frame_test_support.h"
 #include "tests/support/test_process.h"
@@ -98,6 +100,51 @@ TEST_F(MainFrameTimersTest, LoginRetriesThenTheLeaveNotice) {
   EXPECT_EQ(frame->join_results.load(), 4) << "four logins, no fifth";
   // The refused logins came back on the SDK's threads; the window did their work on its own.
   EXPECT_TRUE(AllOnThread(frame.get(), GetCurrentThreadId()));
+}
+
+// Back in the room after a login retry, the configured camera is opened again (a camera stream
+// of the SDK); the group joined at the first login opens nothing.
+TEST_F(MainFrameTimersTest, GroupJoinedAfterARetryOpensTheCamera) {
+  orvim::testing::OrvimLibrary library;
+  ASSERT_TRUE(library.ok());
+  orvim::testing::RoomServerProcess server;
+  ASSERT_TRUE(server.Start());
+  StAppConfig* config = GetAppConfig();
+  const std::string old_camera = config->camera_dev_id;
+  config->camera_dev_id = "orvim-camera-1";
+  config->camera_dev_name = "Orvim Virtual Camera";
+  config->use_mode = true;
+  FrameScope frame;
+  auto camera_streams = [&] {
+    orvim::JsonPtr answer = library.ControlJson(R"({"cmd":"journal"})");
+    int count = 0;
+    const cJSON* entry = nullptr;
+    cJSON_ArrayForEach(entry, cJSON_GetObjectItemCaseSensitive(answer.get(), "calls")) {
+      if (orvim::GetString(entry, "op") == "CreateCameraStream") ++count;
+    }
+    return count;
+  };
+  StJoinInfo join;
+  join.confid = "room1";
+  join.userid = "me";
+  join.username = "Me";
+  join.cid = "c-me";
+  join.sid = "site";
+  join.owtServer = server.address();
+  frame->GetSdk()->Login(join);
+  ASSERT_TRUE(PumpUntil([&] { return frame->group_joins.load() == 1; }));
+  PumpFor(200);
+  EXPECT_EQ(camera_streams(), 0);
+  EXPECT_EQ(frame.Events(11).size(), 1u);
+
+  std::thread([&] {
+    frame->DeferExitNotify(0, "server", true);
+    frame->OnJoinGroup("g2", "c2");
+  }).join();
+  ASSERT_TRUE(PumpUntil([&] { return frame->group_joins.load() == 2; }));
+  EXPECT_EQ(frame->m_nLoginRetry, 0);
+  EXPECT_TRUE(PumpUntil([&] { return camera_streams() == 1; }));
+  config->camera_dev_id = old_camera;
 }
 
 // Reconnect supervision: status 1 when it starts, 3 at tick 7 and at the end (tick 14); the
