@@ -60,6 +60,10 @@ void CloseInstanceMutex() {
   }
 }
 
+std::function<void()> EndClientForUpdater(CMainFrame* frame) {
+  return [frame] { frame->EndClient([] { CloseInstanceMutex(); }); };
+}
+
 int RunClient(HINSTANCE instance, const wchar_t* command_line) {
   // 1 to 5: the process.
   g_instance = instance;
@@ -136,10 +140,7 @@ int RunClient(HINSTANCE instance, const wchar_t* command_line) {
     launch.title = title;
     launch.language_id = language_id;
     std::thread([launch, frame] {
-      UpdateCheckThread(launch, GetAppConfig()->update_running, [frame] {
-        // Ends the client through the close handshake, on the UI thread.
-        frame->EndClient([] { CloseInstanceMutex(); });
-      });
+      UpdateCheckThread(launch, GetAppConfig()->update_running, EndClientForUpdater(frame));
     }).detach();
 
     // 17: the UI loop, until the main window has gone.

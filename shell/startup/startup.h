@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <functional>
+
+class CMainFrame;
+
 // The client's start-up and shutdown: everything wWinMain does. Runs on the process's main
 // thread, which becomes the UI thread; returns the process's exit code (0 on every path).
 //
@@ -19,3 +23,8 @@ int RunClient(HINSTANCE instance, const wchar_t* command_line);
 // thread.
 bool CreateInstanceMutex(const wchar_t* name);
 void CloseInstanceMutex();
+
+// What the start-up update check does when the updater has replaced the client's files and the
+// client must end: the process is not ended from the update thread; on the UI thread the instance
+// mutex is closed and the browser closed, and the close handshake ends the window and the loop.
+std::function<void()> EndClientForUpdater(CMainFrame* frame);

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,6 +23,8 @@
 #include "sdk/interactive/sdk_interactive.h"
 #include "shell/mainframe/main_frame_ids.h"
 #include "shell/mainframe/tests/main_frame_test_support.h"
+#include "shell/startup/startup.h"
+#include "shell/updater/updater.h"
 #include "tests/support/test_process.h"
 
 namespace mainframe_test {
@@ -213,6 +217,42 @@ TEST_F(MainFrameTimersTest, ReportsFromManyThreadsWorkOnTheUiThread) {
   EXPECT_EQ(frame->m_strRoomId.rfind("room", 0), 0u);
   EXPECT_EQ(frame->m_strExitOrigin.rfind("origin", 0), 0u);
   ASSERT_TRUE(PumpUntil([&] { return frame.Events(11).size() == static_cast<size_t>(kAll); }));
+}
+
+// The updater asks the client to end (0xF009, then 0): the update thread does not end the
+// process; the window closes through the close handshake on the UI thread and the thread ends
+// with the update flag cleared.
+bool g_in_updater_case = false;
+
+TEST_F(MainFrameTimersTest, UpdaterEndsTheClientThroughTheWindow) {
+  std::atexit([] {
+    if (g_in_updater_case) _exit(3);  // The process was ended under the test's feet.
+  });
+  const std::wstring folder = tarvo_test::ProgramFolder() + L"updater_ends_client\\";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  DeleteFileW((folder + L"updater_runs.txt").c_str());
+  CopyFileW((tarvo_test::ProgramFolder() + L"updater_standin.exe").c_str(),
+            (folder + L"TarvoUpDate.exe").c_str(), FALSE);
+  {
+    std::ofstream codes((folder + L"updater_codes.txt").c_str());
+    codes << "0xF009\n0\n";
+  }
+  FrameScope frame;
+  UpdaterLaunch launch;
+  launch.folder = folder;
+  launch.server = L"update.example:6010";
+  launch.version = L"1.0.0.1";
+  launch.title = L"TarvoLive";
+  launch.language_id = 0x0409;
+  std::atomic<bool>& running = GetAppConfig()->update_running;
+  g_in_updater_case = true;
+  std::thread update([&] { UpdateCheckThread(launch, running, EndClientForUpdater(frame.get())); });
+  const bool closed = PumpUntil([&] { return !IsWindow(frame.hwnd()); }, 60000);
+  update.join();
+  g_in_updater_case = false;
+  EXPECT_TRUE(closed);
+  EXPECT_FALSE(running.load());
+  EXPECT_TRUE(frame->sdk_gone_at_end);
 }
 
 // WM_COPYDATA from another process.
