@@ -59,26 +59,28 @@ Process Start(const std::wstring& folder, const std::wstring& arguments) {
   return process;
 }
 
+struct Search {
+  DWORD id;
+  HWND found;
+};
+
+BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param) {
+  auto* s = reinterpret_cast<Search*>(param);
+  wchar_t cls[64] = {};
+  GetClassNameW(hwnd, cls, 64);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(hwnd, &owner);
+  if (owner == s->id && std::wstring(cls) == L"CMainFrame" && IsWindowVisible(hwnd)) {
+    s->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 // The process's visible "CMainFrame" window, or null.
 HWND MainWindowOf(DWORD process_id) {
-  struct Search {
-    DWORD id;
-    HWND found;
-  } search{process_id, nullptr};
-  EnumWindows(
-      [](HWND hwnd, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        wchar_t cls[64] = {};
-        GetClassNameW(hwnd, cls, 64);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(hwnd, &owner);
-        if (owner == s->id && std::wstring(cls) == L"CMainFrame" && IsWindowVisible(hwnd)) {
-          s->found = hwnd;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  Search search{process_id, nullptr};
+  EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
