@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <cjson/cJSON.h>
+
+#include "platform/browser/page_bridge.h"
 #include "platform/browser/web_run.h"
 
 namespace {
@@ -21,6 +24,7 @@ void CWebPage::Load(const std::string& url, bool add_to_history) {
 
 void CWebPage::RunScript(const std::string& script) {
   scripts_.push_back(script);
+  if (RunPageFunction(script)) return;
   // "nativeInvokeJS(" + json + "); ": the page's script function receives the json text.
   std::string::size_type end = script.find_last_not_of(" \t\r\n");
   const std::string::size_type prefix = sizeof(kInvokePrefix) - 1;
@@ -36,4 +40,22 @@ void CWebPage::RunScript(const std::string& script) {
       OutputDebugStringA("[CWebPage] the invoke listener threw; ignored\n");
     }
   }
+}
+
+bool CWebPage::RunPageFunction(const std::string& script) {
+  // kPageMessageFunction + "(" + two JSON texts + ")", with an optional ";": the page sends.
+  const std::string prefix = std::string(kPageMessageFunction) + "(";
+  std::string::size_type end = script.find_last_not_of(" \t\r\n;");
+  if (end == std::string::npos || script.compare(0, prefix.size(), prefix) != 0 ||
+      script[end] != ')') {
+    return false;
+  }
+  const std::string arguments = script.substr(prefix.size(), end - prefix.size());
+  cJSON* pair = cJSON_Parse(("[" + arguments + "]").c_str());
+  const cJSON* key = cJSON_GetArrayItem(pair, 0);
+  const cJSON* value = cJSON_GetArrayItem(pair, 1);
+  const bool sent = cJSON_GetArraySize(pair) == 2 && cJSON_IsString(key) && cJSON_IsString(value);
+  if (sent) SendRequest(key->valuestring, value->valuestring);
+  cJSON_Delete(pair);
+  return sent;
 }

@@ -7,10 +7,13 @@
 
 class CWebRun;
 
-// CWebPage: the page of one browser. This implementation has no web engine: the page is a
+// CWebPage: the page of one browser. Without the web engine (see web_run.h) the page is this
 // small scriptable object that keeps what the client asks of it (scripts, render messages,
-// clicks, the file for its file dialog) and lets a driver (a test, later an engine) act as the
-// page: send requests to the client, fail a load, end its render process.
+// clicks, the file for its file dialog) and lets a driver (a test) act as the page: send
+// requests to the client, fail a load, end its render process. A script that calls the page's
+// message function (page_bridge.h), e.g. tarvoPostMessage("jsEvent", "{\"event\":2}"), sends
+// as a page would. With the engine it is the browser's record: address, history, zoom, render
+// messages, clicks and the file choice are kept; scripts run in the engine's page.
 //
 // The page belongs to the browser library and lives until its browser has closed. Use it on
 // the UI thread, except SendRequest, which any thread may call.
@@ -64,6 +67,9 @@ class CWebPage {
   friend class CWebRun;
 
   void RunScript(const std::string& script);
+  // A script that calls the page's message function (page_bridge.h) with two JSON texts sends
+  // them as the page would; true when |script| was such a call.
+  bool RunPageFunction(const std::string& script);
   void Load(const std::string& url, bool add_to_history);
 
   CWebRun* owner_;

@@ -7,7 +7,12 @@
 #include <cwchar>
 #include <utility>
 
+#include <cjson/cJSON.h>
+
 #include "foundation/hub.h"
+#include "platform/browser/browser_record.h"
+#include "platform/browser/engine/engine_keeper.h"
+#include "platform/browser/engine/engine_link.h"
 
 namespace {
 
@@ -45,14 +50,6 @@ cef_run_settting::cef_run_settting() {
   single_process = 1;
 }
 
-struct CWebRun::Browser {
-  unsigned id = 0;
-  Browser_UI_Delegate* delegate = nullptr;
-  HWND host = nullptr;
-  bool closing = false;
-  std::unique_ptr<CWebPage> page;
-};
-
 // The window procedures; they only forward to the library and never let an exception out.
 struct CWebRunWindows {
   static LRESULT CALLBACK Dispatch(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -64,6 +61,34 @@ struct CWebRunWindows {
   }
 
   static LRESULT CALLBACK Host(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    CWebRun* library = CWebRun::Instace();
+    if (library->engine_mode_) {
+      CWebRun::Browser* browser = nullptr;
+      for (auto& entry : library->browsers_) {
+        if (entry.second->host == window) browser = entry.second.get();
+      }
+      if (browser != nullptr) {
+        switch (message) {
+          case WM_PAINT: {
+            PAINTSTRUCT paint;
+            HDC dc = BeginPaint(window, &paint);
+            library->EnginePaint(*browser, dc);
+            EndPaint(window, &paint);
+            return 0;
+          }
+          case WM_ERASEBKGND:
+            if (browser->view.frame != nullptr) return 1;  // The frame covers it all.
+            break;
+          case WM_SIZE:
+          case WM_SHOWWINDOW:
+            library->EngineFollowSize(*browser);
+            break;
+          default:
+            if (library->EngineInput(*browser, message, wparam, lparam)) return 0;
+            break;
+        }
+      }
+    }
     switch (message) {
       case WM_CLOSE:
         DestroyWindow(window);
@@ -105,6 +130,7 @@ int CWebRun::init_cef(HINSTANCE__* instance, const cef_run_settting& settings, C
 
   WNDCLASSEXW host_class = {};
   host_class.cbSize = sizeof(host_class);
+  host_class.style = CS_DBLCLKS;
   host_class.lpfnWndProc = &CWebRunWindows::Host;
   host_class.hInstance = instance_;
   host_class.hCursor = LoadCursor(nullptr, IDC_ARROW);
@@ -131,11 +157,21 @@ int CWebRun::init_cef(HINSTANCE__* instance, const cef_run_settting& settings, C
     wake_posted_ = false;
   }
   ui_thread_id_ = GetCurrentThreadId();
+  wchar_t choice[32] = {};
+  GetEnvironmentVariableW(L"TARVO_BROWSER_PAGE", choice, 32);
+  engine_mode_ = settings_.sub_process[0] != 0 && std::wcscmp(choice, L"scriptable") != 0;
+  if (engine_mode_) StartEngine();
   return -1;
 }
 
 int CWebRun::sub_proccess_run(void*) {
-  // No render work of its own yet: the sub-process lives until the library ends it.
+  // The engine's keeper starts the engine first; the engine then lives as long as this process.
+  // Any other sub-process has no work of its own. Either lives until the library ends it.
+  std::wstring profile;
+  if (ParseEngineKeeperCommandLine(GetCommandLineW(), &profile)) {
+    const int failed = LaunchEngine(profile);
+    if (failed != 0) return failed;
+  }
   MSG msg;
   BOOL got;
   while ((got = GetMessageW(&msg, nullptr, 0, 0)) > 0) {
@@ -165,6 +201,7 @@ int CWebRun::run_message_loop(bool nonblocking) {
 
 void CWebRun::uninit_cef() {
   if (!is_ui_thread()) return;
+  StopEngine();
   ui_thread_id_ = 0;
   {
     std::lock_guard<std::mutex> hold(queue_lock_);
@@ -183,6 +220,7 @@ void CWebRun::uninit_cef() {
   dispatch_window_ = nullptr;
   UnregisterClassW(kHostClass, instance_);
   UnregisterClassW(kDispatchClass, instance_);
+  engine_mode_ = false;
   if (g_host_brush != nullptr) DeleteObject(g_host_brush);
   g_host_brush = nullptr;
   idle_ = nullptr;
@@ -276,12 +314,21 @@ bool CWebRun::create_browser_win(HWND__* parent, unsigned id, int x, int y, int 
   if (!is_ui_thread()) return false;
   Browser* browser = Find(id);
   if (browser == nullptr || !CreateHost(*browser, parent, x, y, width, height)) return false;
+  if (engine_mode_) {
+    if (!browser->page->url().empty()) browser->page->Load(browser->page->url(), true);
+    EngineOpenPage(*browser);  // Loads the start address once the page exists.
+    return true;
+  }
   if (!browser->page->url().empty()) StartLoad(*browser, browser->page->url(), true);
   return true;
 }
 
 void CWebRun::StartLoad(Browser& browser, const std::string& url, bool add_to_history) {
   browser.page->Load(url, add_to_history);
+  if (engine_mode_) {
+    EngineLoad(browser, !add_to_history);
+    return;
+  }
   QueueForBrowser(browser.id, [url](Browser& b) {
     if (b.delegate == nullptr) return;
     const bool can_go_back = b.page->history().size() > 1;
@@ -317,7 +364,12 @@ bool CWebRun::exec_js(unsigned id, const char* script) {
   if (script == nullptr) return false;
   return Queue([this, id, text = std::string(script)] {
     Browser* browser = Find(id);
-    if (browser != nullptr) browser->page->RunScript(text);
+    if (browser == nullptr) return;
+    if (engine_mode_) {
+      EngineRunScript(*browser, text);
+    } else {
+      browser->page->RunScript(text);
+    }
   });
 }
 
@@ -335,6 +387,7 @@ bool CWebRun::send_mouse_event(unsigned id, int x, int y) {
   Browser* browser = Find(id);
   if (browser == nullptr) return false;
   browser->page->clicks_.emplace_back(x, y);
+  if (engine_mode_) EngineClick(*browser, x, y, 1);
   return true;
 }
 
@@ -343,6 +396,14 @@ bool CWebRun::set_delegate_filedailog(unsigned id, bool delegated) {
   Browser* browser = Find(id);
   if (browser == nullptr) return false;
   browser->page->file_dialog_delegated_ = delegated;
+  if (engine_mode_ && browser->view.intercept_files != delegated) {
+    browser->view.intercept_files = delegated;
+    if (browser->view.stage == EngineView::Stage::kReady) {
+      cJSON* params = cJSON_CreateObject();
+      cJSON_AddBoolToObject(params, "enabled", delegated);
+      Call(browser->view.session_id, "Page.setInterceptFileChooserDialog", params);
+    }
+  }
   return true;
 }
 
@@ -351,6 +412,10 @@ bool CWebRun::set_sel_file(unsigned id, const char* name, const char* path) {
   Browser* browser = Find(id);
   if (browser == nullptr) return false;
   browser->page->selected_file_ = {name != nullptr ? name : "", path != nullptr ? path : ""};
+  if (engine_mode_) {
+    browser->view.chosen_file = browser->page->selected_file_.second;
+    EngineHandFile(*browser);
+  }
   return true;
 }
 
@@ -367,6 +432,14 @@ bool CWebRun::DevTools(unsigned id, unsigned dev_id, HWND__* dev_window, int x, 
     if (!CreateHost(*tools, dev_window, x, y, client.right - x, client.bottom - y)) return false;
   }
   tools->page->inspected_browser_ = id;
+  if (engine_mode_) {
+    tools->view.inspects = id;
+    if (tools->view.stage == EngineView::Stage::kNone) {
+      EngineOpenPage(*tools);
+    } else {
+      EngineShowInspector(*tools);
+    }
+  }
   return true;
 }
 
@@ -396,6 +469,7 @@ void CWebRun::OnHostDestroyed(HWND__* host) {
     if (it->second->host != host) continue;
     std::unique_ptr<Browser> gone = std::move(it->second);
     browsers_.erase(it);
+    if (engine_mode_) EngineClosePage(*gone);
     gone->host = nullptr;
     // Called at once, while the window being destroyed still exists: a delegate that is about
     // to go away with that window is still alive here.
@@ -417,6 +491,7 @@ bool CWebRun::SetZoomRatio(unsigned id, double ratio) {
   Browser* browser = Find(id);
   if (browser == nullptr) return false;
   browser->page->zoom_ = ratio;
+  if (engine_mode_) EngineFollowSize(*browser);
   return true;
 }
 

@@ -14,8 +14,11 @@
 #include "platform/browser/web_page.h"
 
 class CxIdle;
+class EngineLink;
 struct HWND__;
 struct HINSTANCE__;
+struct HDC__;
+struct cJSON;
 
 // CWebRun: the browser library. It starts on the program's UI thread (init_cef), runs the
 // program's only UI loop (run_message_loop), hosts browsers in child windows of the client's
@@ -25,6 +28,20 @@ struct HINSTANCE__;
 // Instace, exec_js and CWebPage::SendRequest, which any thread may call; they queue their work
 // to the UI thread, where it runs in the order it was queued. Called from another thread, a UI
 // operation does nothing and fails.
+//
+// The page. With a web engine, every browser is one page of the engine: a real web page drawn
+// into the browser's host window, answering the mouse and keyboard there (see "Web engine"
+// below). Without one, the page is the scriptable object CWebPage, which tests drive. A process
+// gets the engine when the start record names the render sub-process program (sub_process not
+// empty) and its environment does not set TARVO_BROWSER_PAGE=scriptable; otherwise the
+// scriptable page. Either way GetPage gives the browser's CWebPage record.
+//
+// Web engine: at init_cef the library starts the render sub-process program with the keeper's
+// arguments; it starts the engine (engine/engine_keeper.h), whose life it ties to its own, and
+// the library connects to the engine's protocol on 127.0.0.1. Every page has the global
+// function of page_bridge.h. An engine that cannot be started makes every load a load error
+// (logged once); an engine that ends later ends every page's render process
+// (OnProcessTerminated with status 2; a page's own crash gives status 3).
 //
 // A browser lives from init_brower until its OnBrowserClosed: close_browser reports
 // OnBrowserClosing and posts WM_CLOSE to the top-level window of its host; the owner then
@@ -78,12 +95,19 @@ class CWebRun {
   CWebPage* GetPage(unsigned id);
   const cef_run_settting& settings() const { return settings_; }
   bool is_ui_thread() const;
+  // Whether this process's pages are the web engine's; the engine's profile folder (one per
+  // client, empty without an engine) and its protocol port (0 until connected).
+  bool uses_engine() const { return engine_mode_; }
+  std::wstring engine_profile() const;
+  int engine_port() const;
 
  private:
   friend class CWebPage;
   friend struct CWebRunWindows;  // The window procedures of the host and dispatch windows.
   struct Browser;
   using Job = std::function<void()>;
+  using Reply = std::function<void(const cJSON* result, const std::string& error)>;
+  enum class EngineState { kOff, kStarting, kReady, kFailed, kEnded };
 
   CWebRun();
   ~CWebRun();
@@ -98,6 +122,32 @@ class CWebRun {
   bool CreateHost(Browser& browser, HWND__* parent, int x, int y, int width, int height);
   void RunIdle();
 
+  // The web engine (web_engine.cpp); UI thread unless said otherwise.
+  void StartEngine();
+  void StopEngine();
+  void OnEngineReady();
+  void OnEngineFailed(const std::string& why);
+  void OnEngineEnded();
+  void OnEngineText(std::string&& text);  // The connection's receive thread.
+  void OnEngineMessage(const cJSON* message);
+  void OnPageEvent(Browser& browser, const std::string& method, const cJSON* params);
+  int Call(const std::string& session, const char* method, cJSON* params, Reply reply = nullptr);
+  Browser* FindBySession(const std::string& session);
+  void EngineOpenPage(Browser& browser);
+  void EngineSetUpPage(unsigned id);
+  void EngineFinishSetUp(unsigned id);
+  void EngineLoad(Browser& browser, bool reload);
+  void EngineLoadFailed(Browser& browser, const std::string& url);
+  void EngineSetLoading(Browser& browser, bool loading);
+  void EngineRunScript(Browser& browser, const std::string& script);
+  void EngineFollowSize(Browser& browser);
+  void EnginePaint(Browser& browser, HDC__* dc);
+  bool EngineInput(Browser& browser, unsigned message, uintptr_t wparam, intptr_t lparam);
+  void EngineClick(Browser& browser, int x, int y, int count);
+  void EngineHandFile(Browser& browser);
+  void EngineShowInspector(Browser& tools);
+  void EngineClosePage(Browser& browser);
+
   cef_run_settting settings_;
   HINSTANCE__* instance_ = nullptr;
   CxIdle* idle_ = nullptr;
@@ -105,6 +155,13 @@ class CWebRun {
   HWND__* dispatch_window_ = nullptr;
   unsigned next_id_ = 1;
   std::map<unsigned, std::unique_ptr<Browser>> browsers_;  // UI thread only.
+
+  bool engine_mode_ = false;
+  EngineState engine_state_ = EngineState::kOff;
+  std::unique_ptr<EngineLink> engine_;
+  std::atomic<int> next_call_{1};         // Protocol command ids (any thread).
+  std::map<int, Reply> replies_;          // Commands waiting for their answer.
+  std::string engine_user_agent_;         // The engine's own user agent.
 
   std::mutex queue_lock_;  // Protects |jobs_|, |wake_posted_| and |running_|.
   std::deque<Job> jobs_;
