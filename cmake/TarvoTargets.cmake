@@ -24,7 +24,9 @@ function(tarvo_version_resource target description)
   target_sources(${target} PRIVATE ${rc})
 endfunction()
 
-# A GoogleTest program run under Wine as one CTest test named NAME.
+# A GoogleTest program run under Wine as one CTest test named NAME. Tests get the browser
+# library's scriptable page (TARVO_BROWSER_PAGE=scriptable); a test that wants the web engine
+# clears that variable in its own process before the library starts.
 #   tarvo_add_gtest(NAME LogTest SOURCES a.cpp b.cpp LIBS foundation [LABELS display sound])
 # Tests that need the display or the sound server still run in parallel: scripts/test starts
 # one Xvfb and one PulseAudio for the whole run.
@@ -43,7 +45,7 @@ function(tarvo_add_gtest)
     set(ARG_TIMEOUT 300)
   endif()
   set_tests_properties(${ARG_NAME} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
-    ENVIRONMENT "TARVO_TEST_DATA=${CMAKE_BINARY_DIR}/test-data"
+    ENVIRONMENT "TARVO_TEST_DATA=${CMAKE_BINARY_DIR}/test-data;TARVO_BROWSER_PAGE=scriptable"
     LABELS "${ARG_LABELS}")
   if(ARG_FIXTURES)
     set_tests_properties(${ARG_NAME} PROPERTIES FIXTURES_REQUIRED "${ARG_FIXTURES}")

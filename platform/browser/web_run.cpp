@@ -80,7 +80,7 @@ struct CWebRunWindows {
             if (browser->view.frame != nullptr) return 1;  // The frame covers it all.
             break;
           case WM_SIZE:
-          case WM_SHOWWINDOW:
+          case WM_WINDOWPOSCHANGED:  // After a show or hide too.
             library->EngineFollowSize(*browser);
             break;
           default:

@@ -107,6 +107,7 @@ int StartUnderWine(const std::wstring& profile) {
       "# process group is ended.\n"
       "profile=" + ShellQuote(unix_profile) + "\n"
       "log=\"$profile/engine.log\"\n"
+      "exec >>\"$log\" 2>&1\n"
       "alive=\"$profile/keeper-alive\"\n"
       "engine=''\n"
       "for candidate in " + candidates + "; do\n"

@@ -53,6 +53,34 @@ void RemoveTree(const std::wstring& folder) {
   RemoveDirectoryW(folder.c_str());
 }
 
+// Age in seconds of the file or folder |path|'s last write; -1 when it cannot be read.
+long long AgeSeconds(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  auto ticks = [](const FILETIME& t) {
+    return (static_cast<long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+  };
+  return (ticks(now) - ticks(data.ftLastWriteTime)) / 10000000;
+}
+
+// Removes the profile folders of clients that ended without removing theirs (killed): a
+// folder whose keeper has not been alive for a minute.
+void RemoveStaleProfiles(const std::wstring& temp) {
+  WIN32_FIND_DATAW entry;
+  HANDLE find = FindFirstFileW((temp + L"TarvoLive-web-*").c_str(), &entry);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) continue;
+    const std::wstring folder = temp + entry.cFileName;
+    long long age = AgeSeconds(folder + L"\\" + kKeeperAliveFile);
+    if (age < 0) age = AgeSeconds(folder);
+    if (age > 60) RemoveTree(folder);
+  } while (FindNextFileW(find, &entry));
+  FindClose(find);
+}
+
 }  // namespace
 
 EngineLink::~EngineLink() { Stop(); }
@@ -63,6 +91,7 @@ bool EngineLink::Start(const std::wstring& keeper, const std::string& locale,
   wchar_t temp[MAX_PATH];
   const DWORD n = GetTempPathW(MAX_PATH, temp);
   if (n == 0 || n >= MAX_PATH) return false;
+  RemoveStaleProfiles(std::wstring(temp, n));
   profile_ = std::wstring(temp, n) + L"TarvoLive-web-" + std::to_wstring(GetCurrentProcessId()) +
              L"-" + std::to_wstring(GetTickCount64());
   if (!CreateDirectoryW(profile_.c_str(), nullptr) ||

@@ -71,6 +71,7 @@ int wmain(int argc, wchar_t** argv) {
   if (argc < 3) return 2;
   const std::wstring mode = argv[1];
   const std::wstring report = argv[2];
+  SetEnvironmentVariableW(L"TARVO_BROWSER_PAGE", nullptr);  // This client wants the engine.
   if (mode == L"no-engine") SetEnvironmentVariableW(L"TARVO_WEB_ENGINE", L"/nonexistent/engine");
   CWebRun* lib = CWebRun::Instace();
   cef_run_settting settings;
@@ -86,6 +87,7 @@ int wmain(int argc, wchar_t** argv) {
   const unsigned id = lib->init_brower(&delegate, engine_test::FileUrl(page).c_str());
   lib->create_browser_win(owner, id, 0, 0, 380, 260);
 
+  SetEnvironmentVariableW(L"TARVO_BROWSER_PAGE", nullptr);  // This client wants the engine.
   if (mode == L"no-engine") {
     if (!PumpUntil([&] { return delegate.Saw("loading 0"); }, 60000)) return 4;
     PumpUntil([] { return false; }, 500);  // Nothing more may come.
