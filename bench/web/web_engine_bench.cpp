@@ -116,8 +116,8 @@ struct Fixture {
     cef_run_settting settings;
     wcscpy(settings.sub_process, L"Sorvane.exe");
     Lib()->init_cef(GetModuleHandleW(nullptr), settings, &CxAdapter::Instance());
-    window = CreateWindowExW(0, L"STATIC", L"bench", WS_POPUP | WS_VISIBLE, 0, 0, 640, 480,
-                             nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    window = CreateWindowExW(0, L"STATIC", L"bench", WS_POPUP | WS_VISIBLE, 0, 0, 640, 480, nullptr,
+                             nullptr, GetModuleHandleW(nullptr), nullptr);
     delegate.id = Lib()->init_brower(&delegate, PageUrl().c_str());
     Lib()->create_browser_win(window, delegate.id, 0, 0, 640, 480);
     host = reinterpret_cast<HWND>(static_cast<uintptr_t>(Lib()->GetHostWnd(delegate.id)));

@@ -115,23 +115,40 @@ int Modifiers() {
 
 const char* KeyName(WPARAM key) {
   switch (key) {
-    case VK_BACK: return "Backspace";
-    case VK_TAB: return "Tab";
-    case VK_RETURN: return "Enter";
-    case VK_ESCAPE: return "Escape";
-    case VK_DELETE: return "Delete";
-    case VK_LEFT: return "ArrowLeft";
-    case VK_RIGHT: return "ArrowRight";
-    case VK_UP: return "ArrowUp";
-    case VK_DOWN: return "ArrowDown";
-    case VK_HOME: return "Home";
-    case VK_END: return "End";
-    case VK_PRIOR: return "PageUp";
-    case VK_NEXT: return "PageDown";
-    case VK_SHIFT: return "Shift";
-    case VK_CONTROL: return "Control";
-    case VK_MENU: return "Alt";
-    default: return nullptr;
+    case VK_BACK:
+      return "Backspace";
+    case VK_TAB:
+      return "Tab";
+    case VK_RETURN:
+      return "Enter";
+    case VK_ESCAPE:
+      return "Escape";
+    case VK_DELETE:
+      return "Delete";
+    case VK_LEFT:
+      return "ArrowLeft";
+    case VK_RIGHT:
+      return "ArrowRight";
+    case VK_UP:
+      return "ArrowUp";
+    case VK_DOWN:
+      return "ArrowDown";
+    case VK_HOME:
+      return "Home";
+    case VK_END:
+      return "End";
+    case VK_PRIOR:
+      return "PageUp";
+    case VK_NEXT:
+      return "PageDown";
+    case VK_SHIFT:
+      return "Shift";
+    case VK_CONTROL:
+      return "Control";
+    case VK_MENU:
+      return "Alt";
+    default:
+      return nullptr;
   }
 }
 
@@ -189,7 +206,9 @@ void CWebRun::StartEngine() {
   engine_state_ = EngineState::kStarting;
   EngineLink::Callbacks callbacks;
   callbacks.ready = [this] { Queue([this] { OnEngineReady(); }); };
-  callbacks.failed = [this](const std::string& why) { Queue([this, why] { OnEngineFailed(why); }); };
+  callbacks.failed = [this](const std::string& why) {
+    Queue([this, why] { OnEngineFailed(why); });
+  };
   callbacks.message = [this](std::string&& text) { OnEngineText(std::move(text)); };
   callbacks.ended = [this] { Queue([this] { OnEngineEnded(); }); };
   if (!engine_->Start(keeper, locale, user_agent, std::move(callbacks))) {
@@ -322,8 +341,9 @@ void CWebRun::OnEngineMessage(const cJSON* message) {
     replies_.erase(found);
     const cJSON* error = JsonItem(message, "error");
     const std::string error_text =
-        error != nullptr ? (JsonText(error, "message").empty() ? "error" : JsonText(error, "message"))
-                         : "";
+        error != nullptr
+            ? (JsonText(error, "message").empty() ? "error" : JsonText(error, "message"))
+            : "";
     if (reply) Guarded([&] { reply(JsonItem(message, "result"), error_text); });
     return;
   }
@@ -348,12 +368,14 @@ void CWebRun::OnPageEvent(Browser& browser, const std::string& method, const cJS
     const std::string url = JsonText(frame, "url");
     if (url.compare(0, 13, "chrome-error:") == 0) {
       // The engine's error page stands for a failed load.
-      const std::string text = view.last_error_text.empty() ? "net::ERR_FAILED" : view.last_error_text;
+      const std::string text =
+          view.last_error_text.empty() ? "net::ERR_FAILED" : view.last_error_text;
       std::string failed = JsonText(frame, "unreachableUrl");
       if (failed.empty()) failed = browser.page->url();
       const std::wstring wide_text = Utf8ToWide(text);
       const std::wstring wide_url = Utf8ToWide(failed);
-      Guarded([&] { delegate->OnLoadErrror(NetErrorCode(text), wide_text.c_str(), wide_url.c_str()); });
+      Guarded(
+          [&] { delegate->OnLoadErrror(NetErrorCode(text), wide_text.c_str(), wide_url.c_str()); });
       return;
     }
     browser.page->url_ = url;
@@ -543,8 +565,7 @@ void CWebRun::EngineLoadFailed(Browser& browser, const std::string& url) {
     Guarded([&] { delegate->OnSetLoadingState(id, true, back, false); });
     if (Find(id) == nullptr) return;
     Guarded([&] {
-      delegate->OnLoadErrror(-2,
-                             running ? L"net::ERR_FAILED" : L"net::ERR_FAILED (no web engine)",
+      delegate->OnLoadErrror(-2, running ? L"net::ERR_FAILED" : L"net::ERR_FAILED (no web engine)",
                              failed_url.c_str());
     });
     if (Find(id) == nullptr) return;
@@ -616,7 +637,8 @@ void CWebRun::EnginePaint(Browser& browser, HDC dc) {
   GetClientRect(browser.host, &client);
   const std::shared_ptr<PageFrame> frame = browser.view.frame;
   if (frame == nullptr) {
-    FillRect(dc, &client, reinterpret_cast<HBRUSH>(GetClassLongPtrW(browser.host, GCLP_HBRBACKGROUND)));
+    FillRect(dc, &client,
+             reinterpret_cast<HBRUSH>(GetClassLongPtrW(browser.host, GCLP_HBRBACKGROUND)));
     return;
   }
   BITMAPINFO info = {};
@@ -693,9 +715,10 @@ bool CWebRun::EngineInput(Browser& browser, unsigned message, uintptr_t wparam, 
     int bit;
     const char* name;
   };
-  static const ButtonMessage kButtons[] = {{WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_LBUTTONUP, 1, "left"},
-                                           {WM_RBUTTONDOWN, WM_RBUTTONDBLCLK, WM_RBUTTONUP, 2, "right"},
-                                           {WM_MBUTTONDOWN, WM_MBUTTONDBLCLK, WM_MBUTTONUP, 4, "middle"}};
+  static const ButtonMessage kButtons[] = {
+      {WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_LBUTTONUP, 1, "left"},
+      {WM_RBUTTONDOWN, WM_RBUTTONDBLCLK, WM_RBUTTONUP, 2, "right"},
+      {WM_MBUTTONDOWN, WM_MBUTTONDBLCLK, WM_MBUTTONUP, 4, "middle"}};
   for (const ButtonMessage& b : kButtons) {
     if (message == b.down || message == b.dbl) {
       SetFocus(browser.host);

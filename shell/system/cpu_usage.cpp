@@ -58,7 +58,10 @@ int CpuUsageSampler::Sample(unsigned long process_id) {
       if (d_system == 0) continue;  // the system clock has not advanced yet
       last_process_time_ = process_time;
       last_system_time_ = now;
-      last_usage_ = static_cast<int>((d_process * 100 + d_system / 2) / d_system);
+      const int64_t usage = (d_process * 100 + d_system / 2) / d_system;
+      // The two clocks tick at different steps (Wine reads process times in 10 ms steps), so a
+      // short interval can seem busier than all processors together: at most 100.
+      last_usage_ = static_cast<int>(usage > 100 ? 100 : (usage < 0 ? 0 : usage));
       return last_usage_;
     }
     last_process_time_ = process_time;

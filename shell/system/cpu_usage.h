@@ -21,8 +21,9 @@ class CpuUsageSampler {
   CpuUsageSampler();  // the real clocks of this machine
   explicit CpuUsageSampler(Clock clock);
 
-  // Percent of one machine's processors used by the process since the previous sample. When
-  // the process times cannot be read, returns the previous result (0 at first) and logs.
+  // Percent (0 to 100) of the machine's processors used by the process since the previous
+  // sample. When the process times cannot be read, returns the previous result (0 at first)
+  // and logs.
   // Not thread-safe: the UI thread samples.
   int Sample(unsigned long process_id);
 

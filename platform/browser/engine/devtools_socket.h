@@ -34,12 +34,12 @@ class DevToolsSocket {
   // The receive thread's body; |socket| is its own copy of the handle, which Close may close.
   void Receive(void* socket);
 
-  void* session_ = nullptr;     // WinHTTP handles, owned.
+  void* session_ = nullptr;  // WinHTTP handles, owned.
   void* connection_ = nullptr;
   void* socket_ = nullptr;
-  std::mutex send_lock_;        // Serialises WinHttpWebSocketSend; guards |socket_| for senders.
+  std::mutex send_lock_;  // Serialises WinHttpWebSocketSend; guards |socket_| for senders.
   std::thread receiver_;
   MessageHandler on_message_;
   ClosedHandler on_closed_;
-  bool closing_ = false;        // Set under |send_lock_| by Close before the socket goes.
+  bool closing_ = false;  // Set under |send_lock_| by Close before the socket goes.
 };

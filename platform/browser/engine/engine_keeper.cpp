@@ -18,11 +18,16 @@ constexpr char kDefaultEngines[] = "/usr/bin/chromium-headless-shell /usr/bin/ch
 // Switches every engine start gets: the protocol on a free loopback port only, no first-run
 // work, no network traffic of the engine's own (this machine and many offices block it).
 constexpr const char* kEngineSwitches[] = {
-    "--remote-debugging-port=0",   "--remote-debugging-address=127.0.0.1",
-    "--no-first-run",              "--no-default-browser-check",
-    "--disable-gpu",               "--disable-background-networking",
-    "--disable-component-update",  "--disable-sync",
-    "--disable-default-apps",      "--disable-quic",
+    "--remote-debugging-port=0",
+    "--remote-debugging-address=127.0.0.1",
+    "--no-first-run",
+    "--no-default-browser-check",
+    "--disable-gpu",
+    "--disable-background-networking",
+    "--disable-component-update",
+    "--disable-sync",
+    "--disable-default-apps",
+    "--disable-quic",
 };
 
 bool WriteFileText(const std::wstring& path, const std::string& text) {
@@ -30,8 +35,7 @@ bool WriteFileText(const std::wstring& path, const std::string& text) {
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
-  const BOOL ok =
-      WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  const BOOL ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
   CloseHandle(file);
   return ok && written == text.size();
 }
@@ -105,18 +109,24 @@ int StartUnderWine(const std::wstring& profile) {
       "# Runs the web engine while the render process that started it is alive: that process\n"
       "# touches keeper-alive twice a second; when it has not for more than 3 s, the engine's\n"
       "# process group is ended.\n"
-      "profile=" + ShellQuote(unix_profile) + "\n"
+      "profile=" +
+      ShellQuote(unix_profile) +
+      "\n"
       "log=\"$profile/engine.log\"\n"
       "exec >>\"$log\" 2>&1\n"
       "alive=\"$profile/keeper-alive\"\n"
       "engine=''\n"
-      "for candidate in " + candidates + "; do\n"
+      "for candidate in " +
+      candidates +
+      "; do\n"
       "  if [ -x \"$candidate\" ]; then engine=$candidate; break; fi\n"
       "done\n"
       "if [ -z \"$engine\" ]; then\n"
       "  echo \"no web engine found\" >>\"$log\"; echo 127 >\"$profile/engine-ended\"; exit 127\n"
       "fi\n"
-      "set --" + EngineArguments(unix_profile + "/data", locale, user_agent) + "\n"
+      "set --" +
+      EngineArguments(unix_profile + "/data", locale, user_agent) +
+      "\n"
       "case \"$engine\" in *headless-shell*) ;; *) set -- --headless \"$@\" ;; esac\n"
       "if [ \"$(id -u)\" = 0 ]; then set -- --no-sandbox \"$@\"; fi\n"
       "TARVO_ENGINE_PROFILE=\"$profile\" setsid \"$engine\" \"$@\" </dev/null >>\"$log\" 2>&1 &\n"
@@ -191,7 +201,8 @@ int StartOnWindows(const std::wstring& profile) {
   if (!locale.empty()) command += L" \"--lang=" + Utf8ToWide(locale) + L"\"";
   if (!user_agent.empty()) {
     std::wstring quoted;
-    for (wchar_t c : Utf8ToWide(user_agent)) quoted += c == L'"' ? std::wstring(L"\\\"") : std::wstring(1, c);
+    for (wchar_t c : Utf8ToWide(user_agent))
+      quoted += c == L'"' ? std::wstring(L"\\\"") : std::wstring(1, c);
     command += L" \"--user-agent=" + quoted + L"\"";
   }
   command += L" about:blank";

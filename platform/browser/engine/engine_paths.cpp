@@ -33,10 +33,9 @@ bool RunningUnderWine() {
 std::string EnginePath(const std::wstring& windows_path) {
   using ToUnixFn = char*(CDECL*)(const wchar_t*);
   HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  const auto to_unix =
-      kernel != nullptr ? reinterpret_cast<ToUnixFn>(reinterpret_cast<void*>(
-                              GetProcAddress(kernel, "wine_get_unix_file_name")))
-                        : nullptr;
+  const auto to_unix = kernel != nullptr ? reinterpret_cast<ToUnixFn>(reinterpret_cast<void*>(
+                                               GetProcAddress(kernel, "wine_get_unix_file_name")))
+                                         : nullptr;
   if (to_unix == nullptr) return WideToUtf8(windows_path);  // Windows: the engine's own kind.
   char* unix_path = to_unix(windows_path.c_str());
   if (unix_path == nullptr) return std::string();

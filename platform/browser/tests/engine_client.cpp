@@ -79,8 +79,8 @@ int wmain(int argc, wchar_t** argv) {
   if (lib->init_cef(GetModuleHandleW(nullptr), settings, &CxAdapter::Instance()) >= 0) return 3;
   Report(report, EnginePath(lib->engine_profile()));
 
-  HWND owner = CreateWindowExW(0, L"STATIC", L"client", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                               400, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  HWND owner = CreateWindowExW(0, L"STATIC", L"client", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400,
+                               300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   Delegate delegate;
   const std::wstring page = engine_test::ScratchFolder(L"engine-client") + L"\\page.html";
   engine_test::WriteText(page, engine_test::TestPageHtml());

@@ -54,7 +54,8 @@ DWORD RenderProcessOf(HANDLE client) {
   PROCESSENTRY32W entry = {};
   entry.dwSize = sizeof(entry);
   DWORD found = 0;
-  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+  for (BOOL more = Process32FirstW(snapshot, &entry); more;
+       more = Process32NextW(snapshot, &entry)) {
     if (entry.th32ParentProcessID == parent && _wcsicmp(entry.szExeFile, L"Sorvane.exe") == 0) {
       found = entry.th32ProcessID;
     }

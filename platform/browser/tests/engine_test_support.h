@@ -55,8 +55,8 @@ inline std::string ReadText(const std::wstring& path) {
 inline std::wstring ScratchFolder(const wchar_t* name) {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
-  const std::wstring folder = std::wstring(temp) + name + L"-" +
-                              std::to_wstring(GetCurrentProcessId());
+  const std::wstring folder =
+      std::wstring(temp) + name + L"-" + std::to_wstring(GetCurrentProcessId());
   CreateDirectoryW(folder.c_str(), nullptr);
   return folder;
 }

@@ -188,7 +188,8 @@ TEST(WebEngineTest, ScriptsFromFourThreadsReachThePageInPerThreadOrder) {
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&window, t] {
       for (int i = 0; i < kScripts; ++i) {
-        const std::string json = "{\"t\":" + std::to_string(t) + ",\"i\":" + std::to_string(i) + "}";
+        const std::string json =
+            "{\"t\":" + std::to_string(t) + ",\"i\":" + std::to_string(i) + "}";
         EXPECT_TRUE(Lib()->exec_js(window.id, ("nativeInvokeJS(" + json + "); ").c_str()));
       }
     });
@@ -206,9 +207,10 @@ TEST(WebEngineTest, ScriptsFromFourThreadsReachThePageInPerThreadOrder) {
   EXPECT_FALSE(delegate.off_ui_thread);
 
   // Messages of any size and content reach the delegate as the page sent them.
-  Lib()->exec_js(window.id, "tarvoPostMessage('big', 'x'.repeat(1 << 20));"
-                            "tarvoPostMessage('odd', '\\u4f60 \"{not json');"
-                            "tarvoPostMessage('k'.repeat(100), 7);");
+  Lib()->exec_js(window.id,
+                 "tarvoPostMessage('big', 'x'.repeat(1 << 20));"
+                 "tarvoPostMessage('odd', '\\u4f60 \"{not json');"
+                 "tarvoPostMessage('k'.repeat(100), 7);");
   ASSERT_TRUE(PumpUntil([&] { return delegate.Last(std::string(63, 'k')) != nullptr; }));
   EXPECT_EQ(delegate.Last("big")->value, std::string(1 << 20, 'x'));
   EXPECT_EQ(delegate.Last("odd")->value, "\xE4\xBD\xA0 \"{not json");
@@ -221,7 +223,8 @@ TEST(WebEngineTest, LoadErrorReachesTheDelegateAndAReloadSucceeds) {
   DeleteFileW(later.c_str());
   const std::string url = engine_test::FileUrl(later);
   PageWindow window(&delegate, url);
-  ASSERT_TRUE(PumpUntil([&] { return !delegate.events.empty() && delegate.events.back() == "loading 0"; }));
+  ASSERT_TRUE(
+      PumpUntil([&] { return !delegate.events.empty() && delegate.events.back() == "loading 0"; }));
   const std::vector<std::string> failed = {"created", "loading 1", "error -6 " + url, "loading 0"};
   EXPECT_EQ(delegate.events, failed);
 

@@ -48,6 +48,15 @@ TEST(CpuUsage, RoundsToNearestAndKeepsTheLastValueWhenTimesCannotBeRead) {
   EXPECT_EQ(sampler.Sample(1), 67);
 }
 
+TEST(CpuUsage, ClockGranularityNeverGivesMoreThanAllProcessors) {
+  // Process times and the system clock tick at different steps: over a short interval the
+  // process may seem to have run longer than the clock moved.
+  Script s{{0, 10, 20}, {0, 0, 50}};
+  CpuUsageSampler sampler(s.Clock(1));
+  EXPECT_EQ(sampler.Sample(1), 0);
+  EXPECT_EQ(sampler.Sample(1), 100);
+}
+
 TEST(CpuUsage, RealSamplerReadsThisProcess) {
   const int usage = GetCpuUsage(GetCurrentProcessId());
   EXPECT_GE(usage, 0);
