@@ -159,15 +159,16 @@ const char* ButtonName(int buttons) {
   return "none";
 }
 
-// With TARVO_ENGINE_TRACE naming a file, every protocol message (its first 300 characters) is
-// appended to it: "<" received, ">" sent. Any thread.
+// With TARVO_ENGINE_TRACE naming a file, every protocol message but the screencast's frames and
+// their acknowledgements (its first 300 characters) is appended to it: "<" received, ">" sent.
+// Any thread.
 void Trace(char direction, const std::string& text) {
   static const std::wstring path = [] {
     wchar_t value[MAX_PATH] = {};
     const DWORD n = GetEnvironmentVariableW(L"TARVO_ENGINE_TRACE", value, MAX_PATH);
     return n > 0 && n < MAX_PATH ? std::wstring(value, n) : std::wstring();
   }();
-  if (path.empty()) return;
+  if (path.empty() || text.find("Page.screencastFrame") != std::string::npos) return;
   static std::mutex lock;
   std::lock_guard<std::mutex> hold(lock);
   HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -112,11 +113,21 @@ class EngineEnvironment : public ::testing::Environment {
     ASSERT_LT(Lib()->init_cef(GetModuleHandleW(nullptr), settings, &CxAdapter::Instance()), 0);
     ASSERT_TRUE(Lib()->uses_engine());
     g_folder = engine_test::ScratchFolder(L"engine-test");
+    // The protocol's traffic, shown when a test has failed.
+    DeleteFileW((g_folder + L"\\trace.txt").c_str());
+    SetEnvironmentVariableW(L"TARVO_ENGINE_TRACE", (g_folder + L"\\trace.txt").c_str());
     const std::wstring page = g_folder + L"\\page.html";
     ASSERT_TRUE(engine_test::WriteText(page, engine_test::TestPageHtml()));
     g_page_url = engine_test::FileUrl(page);
   }
-  void TearDown() override { Lib()->uninit_cef(); }
+  void TearDown() override {
+    Lib()->uninit_cef();
+    if (::testing::UnitTest::GetInstance()->Failed()) {
+      const std::string trace = engine_test::ReadText(g_folder + L"\\trace.txt");
+      std::printf("--- protocol trace (last 6000 characters)\n%s\n",
+                  trace.substr(trace.size() > 6000 ? trace.size() - 6000 : 0).c_str());
+    }
+  }
 };
 
 [[maybe_unused]] ::testing::Environment* const g_environment =
