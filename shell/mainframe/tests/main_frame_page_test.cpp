@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -309,6 +311,79 @@ TEST_F(MainFramePageTest, ProcessorUsageWarning) {
   EXPECT_TRUE(frame.Events(39).empty());
   frame.Tick(kTimerCpuSecondSample);
   EXPECT_EQ(frame.Values(39, "usage"), Texts{"81"});
+}
+
+// 0x14E1 from outside: back to the start state: the live session ends (the page's render process
+// hears "live_share_stop"), the login look at 400 x 640 (its minimum too), the page loaded again.
+// A caption double click maximises only in the live look.
+TEST_F(MainFramePageTest, BackToStartAndCaptionDoubleClicks) {
+  FrameScope frame;
+  HWND hwnd = frame.hwnd();
+  frame.Tick(kTimerPageReady);
+  SendMessageW(hwnd, WM_NCLBUTTONDBLCLK, HTCAPTION, 0);
+  EXPECT_FALSE(IsZoomed(hwnd)) << "the login look never maximises";
+  frame->ShowLiveMode(true);
+  ShowWindow(hwnd, SW_RESTORE);
+  PumpFor(20);
+  SendMessageW(hwnd, WM_NCLBUTTONDBLCLK, HTCAPTION, 0);
+  PumpFor(20);
+  EXPECT_TRUE(IsZoomed(hwnd)) << "the live look maximises";
+  ShowWindow(hwnd, SW_RESTORE);
+  PumpFor(20);
+
+  SendMessageW(hwnd, kMsgBackToStart, 0, 0);
+  ASSERT_TRUE(PumpUntil([&] { return frame.Page()->history().size() == 2; }));
+  EXPECT_FALSE(frame->m_bLiveMode);
+  const auto& messages = frame.Page()->render_messages();
+  ASSERT_FALSE(messages.empty());
+  EXPECT_EQ(messages.back().name, "live_share_stop");
+  EXPECT_EQ(messages.back().value, "live_begin");
+  EXPECT_EQ(messages.back().number, 10);
+  RECT rc;
+  GetWindowRect(hwnd, &rc);
+  EXPECT_EQ(rc.right - rc.left, 400);
+  EXPECT_EQ(rc.bottom - rc.top, 640);
+  EXPECT_EQ(frame->m_PaintManager.GetMinInfo().cx, 400);
+  EXPECT_EQ(frame->m_PaintManager.GetMinInfo().cy, 640);
+  EXPECT_TRUE(frame->m_PaintManager.FindControl(L"login_title_layout")->IsVisible());
+  EXPECT_EQ(frame->GetBrowser()->GetPadding().bottom, 10);
+  // The live look is entered anew afterwards.
+  frame->ShowLiveMode(true);
+  PumpFor(20);
+  EXPECT_TRUE(IsZoomed(hwnd));
+}
+
+// Log housekeeping: files in "<roaming>\<folder>\logs" older than 30 days go; younger files and
+// folders stay.
+TEST_F(MainFramePageTest, PruneLogsDeletesFilesOlderThanThirtyDays) {
+  char roaming[MAX_PATH] = {};
+  ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, roaming, CSIDL_APPDATA, TRUE));
+  const std::string logs = std::string(roaming) + "\\TarvoPruneCase\\logs\\";
+  CreateDirectoryA((std::string(roaming) + "\\TarvoPruneCase").c_str(), nullptr);
+  CreateDirectoryA(logs.c_str(), nullptr);
+  CreateDirectoryA((logs + "kept_folder").c_str(), nullptr);
+  auto make = [&](const char* name, int days_old) {
+    HANDLE file = CreateFileA((logs + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER when;
+    when.LowPart = now.dwLowDateTime;
+    when.HighPart = now.dwHighDateTime;
+    when.QuadPart -= static_cast<unsigned long long>(days_old) * 86400ULL * 10000000ULL;
+    FILETIME created{when.LowPart, when.HighPart};
+    // All three times: Wine reports a file's modification time as its creation time.
+    SetFileTime(file, &created, &created, &created);
+    CloseHandle(file);
+  };
+  make("old.zlog", 31);
+  make("young.zlog", 29);
+  CMainFrame::PruneLogs("TarvoPruneCase");
+  EXPECT_EQ(GetFileAttributesA((logs + "old.zlog").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(GetFileAttributesA((logs + "young.zlog").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(GetFileAttributesA((logs + "kept_folder").c_str()), INVALID_FILE_ATTRIBUTES);
+  DeleteFileA((logs + "young.zlog").c_str());
+  RemoveDirectoryA((logs + "kept_folder").c_str());
 }
 
 TEST_F(MainFramePageTest, StartupCommandNeedsTenCharacters) {
