@@ -255,6 +255,31 @@ TEST_F(MainFrameTimersTest, UpdaterEndsTheClientThroughTheWindow) {
   EXPECT_TRUE(frame->sdk_gone_at_end);
 }
 
+// The SDK layer reports that an update is required (any thread): on the UI thread the live
+// session ends, the browser closes (and with it the window) and the updater starts without check
+// from the program's folder; the client does not wait for it.
+TEST_F(MainFrameTimersTest, UpdateRequiredStartsTheUpdaterAndClosesTheClient) {
+  const std::wstring bin = tarvo_test::ProgramFolder();
+  const std::wstring updater = bin + L"TarvoUpDate.exe";
+  const std::wstring runs = bin + L"updater_runs.txt";
+  DeleteFileW(runs.c_str());
+  ASSERT_TRUE(CopyFileW((bin + L"updater_standin.exe").c_str(), updater.c_str(), FALSE));
+  FrameScope frame;
+  std::thread([&] { frame->StartUpdater(false); }).join();
+  EXPECT_TRUE(PumpUntil([&] { return !IsWindow(frame.hwnd()); }, 30000));
+  std::vector<std::string> lines;
+  for (int i = 0; i < 1000 && lines.empty(); ++i, Sleep(10)) {
+    std::ifstream in(runs.c_str());
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+  }
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].rfind("server=update.tarvolive.example:6010 dev=TarvoZentavo.Windows version=", 0),
+            0u);
+  EXPECT_EQ(lines[0].find("check="), std::string::npos);
+  for (int i = 0; i < 100 && !DeleteFileW(updater.c_str()); ++i) Sleep(50);
+  DeleteFileW(runs.c_str());
+}
+
 // WM_COPYDATA from another process.
 class CopyDataTest : public MainFrameTimersTest {
  protected:
