@@ -107,6 +107,7 @@ TEST_F(MainFramePageTest, LoadErrorReloadsAndLoginParametersFollowACleanLoad) {
   TestFrame* f = frame.get();
   // The first load is queued, not run: it fails.
   f->OnLoadErrror(-105, L"名称未解析 \xD800", L"https://live.example/cla/pc");
+  KillTimer(frame.hwnd(), kTimerLoadRetry);  // Its tick is sent below.
   EXPECT_TRUE(f->m_bLoadError);
   PumpFor(50);
   EXPECT_TRUE(f->m_bPagePending);
@@ -170,6 +171,7 @@ TEST_F(MainFramePageTest, LiveModeTwiceSizesAndMaximisesOnce) {
   ASSERT_NE(live, nullptr);
   frame.Tick(kTimerPageReady);  // The page shows.
   frame->ShowLiveMode(true);
+  KillTimer(frame.hwnd(), kTimerLiveStart);  // Its tick is sent below, whatever the load.
   PumpFor(20);
   EXPECT_TRUE(frame->m_bLiveMode);
   EXPECT_TRUE(IsZoomed(frame.hwnd()));
@@ -302,6 +304,7 @@ TEST_F(MainFramePageTest, EventsStopBeforeTheWindowGoes) {
 // first (the loop never waits).
 TEST_F(MainFramePageTest, ProcessorUsageWarning) {
   FrameScope frame;
+  KillTimer(frame.hwnd(), kTimerCpuUsage);  // Only the ticks sent here take samples.
   frame->cpu_samples = {95, 80, 95, 81};
   frame.Tick(kTimerCpuUsage);
   EXPECT_TRUE(frame.Events(39).empty());

@@ -85,6 +85,7 @@ TEST_F(MainFrameTimersTest, LoginRetriesThenTheLeaveNotice) {
   std::thread sdk_thread([&] { frame->DeferExitNotify(0, "server", true); });
   sdk_thread.join();
   ASSERT_TRUE(PumpUntil([&] { return frame->defer_exits.load() == 1; }));
+  KillTimer(frame.hwnd(), kTimerLoginRetry);  // Only the ticks sent here count.
   EXPECT_EQ(frame->m_nLoginRetry, 1);
   EXPECT_EQ(frame->m_strExitOrigin, "server");
   EXPECT_TRUE(frame.Events(27).empty());
@@ -166,6 +167,7 @@ TEST_F(MainFrameTimersTest, ReconnectTicks) {
     });
     sdk_thread.join();
     ASSERT_TRUE(PumpUntil([&] { return frame.Events(28).size() == 1; }));
+    KillTimer(frame.hwnd(), publish ? kTimerPubReconnect : kTimerSubReconnect);  // Ticks: below.
     EXPECT_EQ(frame.Values(28, "status"), Texts{"1"});
     std::atomic<int>& count = publish ? frame->m_nIceReConnectPub : frame->m_nIceReConnectSub;
     EXPECT_EQ(count.load(), 1);
