@@ -289,8 +289,11 @@ class CopyDataTest : public MainFrameTimersTest {
   static DWORD Send(HWND hwnd, WPARAM command, const std::wstring& mode_and_text) {
     const std::wstring args = std::to_wstring(reinterpret_cast<uintptr_t>(hwnd)) + L" " +
                               std::to_wstring(command) + L" " + mode_and_text;
-    HANDLE child =
-        tarvo_test::StartProgram(tarvo_test::ProgramBeside(L"copydata_sender.exe"), args);
+    HANDLE child = nullptr;
+    for (int attempt = 0; attempt < 3 && child == nullptr; ++attempt) {
+      child = tarvo_test::StartProgram(tarvo_test::ProgramBeside(L"copydata_sender.exe"), args);
+      if (child == nullptr) Sleep(200);
+    }
     if (child == nullptr) return 0xDEAD;
     DWORD code = 0xDEAD;
     PumpUntil([&] { return WaitForSingleObject(child, 0) == WAIT_OBJECT_0; }, 30000);
