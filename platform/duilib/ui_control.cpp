@@ -219,6 +219,9 @@ void CControlUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
   } else if (wcscmp(name, L"bordersize") == 0) {
     if (!ParseInt(value, &number) || number < 0) return LogBadAttribute(name, value);
     SetBorderSize(Scale(number));
+  } else if (wcscmp(name, L"asyncnotify") == 0) {
+    if (!ParseBool(value, &flag)) return LogBadAttribute(name, value);
+    SetAsyncNotify(flag);
   } else if (wcscmp(name, L"textcolor") == 0) {
     if (!ParseColor(value, &color)) return LogBadAttribute(name, value);
     SetTextColor(color);
@@ -311,7 +314,7 @@ CControlUI* CControlUI::FindControlByName(const wchar_t* name) {
 }
 
 void CControlUI::Notify(const wchar_t* type, WPARAM wParam, LPARAM lParam) {
-  if (m_pManager) m_pManager->SendNotify(this, type, wParam, lParam, false);
+  if (m_pManager) m_pManager->SendNotify(this, type, wParam, lParam, m_bAsyncNotify);
 }
 
 DWORD CControlUI::CurrentTextColor() const {

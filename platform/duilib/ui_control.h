@@ -105,6 +105,12 @@ class CControlUI {
   virtual bool WantsFocus() const { return false; }
   // Performs the control's action (a button's click); returns false when disabled or hidden.
   virtual bool Activate();
+  // When set ("asyncnotify" in layouts), the notifications the control sends itself ("click",
+  // ...) are queued and delivered from the window's message loop instead of during the input
+  // that caused them, so a handler may destroy the control (or the row that holds it). A
+  // queued notification of a control destroyed meanwhile is dropped.
+  bool IsAsyncNotify() const { return m_bAsyncNotify; }
+  void SetAsyncNotify(bool async) { m_bAsyncNotify = async; }
 
   // Layout invalidation and repainting.
   void Invalidate();
@@ -140,7 +146,7 @@ class CControlUI {
 
  protected:
   friend class CPaintManagerUI;
-  // Sends a notification through the manager (synchronously).
+  // Sends a notification through the manager (queued when the control is asynchronous).
   void Notify(const wchar_t* type, WPARAM wParam = 0, LPARAM lParam = 0);
   // Effective text colour for the current state.
   DWORD CurrentTextColor() const;
@@ -182,6 +188,7 @@ class CControlUI {
   bool m_bMouseEnabled = true;
   bool m_bFocused = false;
   bool m_bUpdateNeeded = true;
+  bool m_bAsyncNotify = false;
 };
 
 }  // namespace DuiLib

@@ -723,6 +723,37 @@ TEST_P(DemoWindowTest, LayeredWindowKeepsPerPixelAlpha) {
   DestroyWindow(hwnd);
 }
 
+TEST_P(DemoWindowTest, AsynchronousClickArrivesAfterTheInputAndMayDeleteItsSender) {
+  // A row of the list with a button that posts its clicks; the handler deletes the row.
+  frame_->Find<CTabLayoutUI>(L"main_tab")->SelectItem(1);
+  auto* list = frame_->Find<CListUI>(L"dev_list");
+  ASSERT_NE(list, nullptr);
+  CDialogBuilder builder;
+  CControlUI* row = builder.Create(
+      L"<ListContainerElement name=\"row\" height=\"24\"><Button name=\"row_btn\" "
+      L"width=\"60\" asyncnotify=\"true\" text=\"x\" /></ListContainerElement>",
+      nullptr, frame_.get(), &frame_->Manager());
+  ASSERT_NE(row, nullptr);
+  ASSERT_TRUE(list->Add(row));
+  auto* button = frame_->Find<CButtonUI>(L"row_btn");
+  ASSERT_NE(button, nullptr);
+  EXPECT_TRUE(button->IsAsyncNotify());
+  frame_->on_notify = [list](DemoFrame*, TNotifyUI& msg) {
+    if (msg.sType == L"click" && msg.pSender->GetName() == L"row_btn") list->RemoveAll();
+  };
+  duilib_test::Pump(50);  // lays the row out
+  const POINT at = Center(button->GetPos());
+  Click(hwnd_, at.x, at.y);
+  button->Activate();  // a second click, queued behind the first
+  EXPECT_EQ(frame_->Count(L"click", L"row_btn"), 0);  // not during the input
+  ASSERT_TRUE(PumpUntil([this] { return frame_->Count(L"click", L"row_btn") > 0; }));
+  duilib_test::Pump(50);
+  // The row went with the first click; the second click of the deleted button was dropped.
+  EXPECT_EQ(frame_->Count(L"click", L"row_btn"), 1);
+  EXPECT_EQ(list->GetCount(), 0);
+  EXPECT_EQ(frame_->Manager().FindControl(L"row_btn"), nullptr);
+}
+
 INSTANTIATE_TEST_SUITE_P(Skins, DemoWindowTest, ::testing::Values(L"blue", L"orange"),
                          [](const ::testing::TestParamInfo<std::wstring>& info) {
                            return std::string(info.param.begin(), info.param.end());
