@@ -3,7 +3,7 @@
 
     make_files.py OUTPUT_FOLDER
 
-writes every file of FILES below OUTPUT_FOLDER. Pictures are PNG (8-bit RGBA), cursors are
+writes every file of FILES below OUTPUT_FOLDER and copies the COPIED ones there. Pictures are PNG (8-bit RGBA), cursors are
 32-bit .cur files with a hotspot.
 """
 
@@ -164,9 +164,19 @@ FILES = {
 }
 
 
+# Files made once by make-res-media.sh and kept in the repository, copied as they are.
+COPIED = [os.path.join("res", "defalutpic.jpg"), os.path.join("res", "test.mp3")]
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
+    here = os.path.dirname(os.path.abspath(__file__))
+    for relative in COPIED:
+        path = os.path.join(sys.argv[1], relative)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(os.path.join(here, relative), "rb") as src, open(path, "wb") as out:
+            out.write(src.read())
     for relative, draw in FILES.items():
         path = os.path.join(sys.argv[1], relative)
         os.makedirs(os.path.dirname(path), exist_ok=True)
