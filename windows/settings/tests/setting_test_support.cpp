@@ -1,0 +1,311 @@
+#include "windows/settings/tests/setting_test_support.h"
+
+#include <cjson/cJSON.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <sstream>
+
+#include "foundation/bus_topics.h"
+#include "foundation/hub.h"
+#include "platform/duilib/tests/test_support.h"
+
+namespace setting_test {
+
+namespace {
+
+std::string Tail(const char* topic) {
+  std::string text = topic;
+  const std::string head = "event/id/ui/";
+  if (text.compare(0, head.size(), head) == 0) text.erase(0, head.size());
+  if (text.size() > 2 && text.compare(text.size() - 2, 2, "/s") == 0) text.resize(text.size() - 2);
+  return text;
+}
+
+template <class... A>
+std::string Join(const char* topic, const A&... args) {
+  std::ostringstream out;
+  out << Tail(topic);
+  int n = 0;
+  ((out << (n++ == 0 ? " " : ",") << args), ...);
+  return out.str();
+}
+
+}  // namespace
+
+RecordingResponder::RecordingResponder() {
+  CxBusCast& bus = GetMessageBus();
+  CxBus::Listen(subscriptions_, bus, kTopicAddDevConsumer, &RecordingResponder::AddConsumer, this);
+  CxBus::Listen(subscriptions_, bus, kTopicDelDevConsumer, &RecordingResponder::DelConsumer, this);
+  CxBus::Listen(subscriptions_, bus, kTopicGetCamList, &RecordingResponder::CamList, this);
+  CxBus::Listen(subscriptions_, bus, kTopicGetMicList, &RecordingResponder::MicList, this);
+  CxBus::Listen(subscriptions_, bus, kTopicGetSpeakerList, &RecordingResponder::SpeakerList, this);
+  CxBus::Listen(subscriptions_, bus, kTopicGetCamResolution, &RecordingResponder::CamResolution,
+                this);
+  CxBus::Listen(subscriptions_, bus, kTopicSetResolution, &RecordingResponder::SetResolution, this);
+  CxBus::Listen(subscriptions_, bus, kTopicSetPreference, &RecordingResponder::SetPreference, this);
+  CxBus::Listen(subscriptions_, bus, kTopicOpenPicture, &RecordingResponder::OpenPicture, this);
+  CxBus::Listen(subscriptions_, bus, kTopicClosePicture, &RecordingResponder::ClosePicture, this);
+  CxBus::Listen(subscriptions_, bus, kTopicCheckDevVideos, &RecordingResponder::CheckVideos, this);
+  CxBus::Listen(subscriptions_, bus, kTopicOpenDevVideo, &RecordingResponder::OpenVideo, this);
+  CxBus::Listen(subscriptions_, bus, kTopicCloseDevVideo, &RecordingResponder::CloseVideo, this);
+  CxBus::Listen(subscriptions_, bus, kTopicOpenDevAudio, &RecordingResponder::OpenAudio, this);
+  CxBus::Listen(subscriptions_, bus, kTopicCloseDevAudio, &RecordingResponder::CloseAudio, this);
+  CxBus::Listen(subscriptions_, bus, kTopicSetBeautyDev, &RecordingResponder::SetBeauty, this);
+  CxBus::Listen(subscriptions_, bus, kTopicGetMicValue, &RecordingResponder::MicValue, this);
+  CxBus::Listen(subscriptions_, bus, kTopicGetSpeakerValue, &RecordingResponder::SpeakerValue,
+                this);
+  CxBus::Listen(subscriptions_, bus, kTopicPlayTestSpeaker, &RecordingResponder::PlayTestSpeaker,
+                this);
+  CxBus::Listen(subscriptions_, bus, kTopicSetSpeakerValue, &RecordingResponder::SetSpeakerValue,
+                this);
+  CxBus::Listen(subscriptions_, bus, kTopicAvMuted, &RecordingResponder::AvMuted, this);
+  CxBus::Listen(subscriptions_, bus, kTopicLanguage, &RecordingResponder::Language, this);
+}
+
+RecordingResponder::~RecordingResponder() { subscriptions_.RemoveAll(); }
+
+void RecordingResponder::Record(const std::string& call) {
+  std::lock_guard<std::mutex> guard(lock_);
+  calls_.push_back(call);
+}
+
+std::vector<std::string> RecordingResponder::Calls() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return calls_;
+}
+
+std::vector<std::string> RecordingResponder::CallsOf(const std::string& prefix) const {
+  std::vector<std::string> out;
+  for (const std::string& call : Calls()) {
+    if (call.compare(0, prefix.size(), prefix) == 0) out.push_back(call);
+  }
+  return out;
+}
+
+void RecordingResponder::ClearCalls() {
+  std::lock_guard<std::mutex> guard(lock_);
+  calls_.clear();
+}
+
+std::vector<DevConsumerDelegate*> RecordingResponder::Consumers() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return consumers_;
+}
+
+void RecordingResponder::AddConsumer(DevConsumerDelegate* consumer) {
+  Record(Join(kTopicAddDevConsumer));
+  std::lock_guard<std::mutex> guard(lock_);
+  consumers_.push_back(consumer);
+}
+
+void RecordingResponder::DelConsumer(DevConsumerDelegate* consumer) {
+  Record(Join(kTopicDelDevConsumer));
+  std::lock_guard<std::mutex> guard(lock_);
+  consumers_.erase(std::remove(consumers_.begin(), consumers_.end(), consumer), consumers_.end());
+}
+
+std::vector<stDev_Info> RecordingResponder::CamList() {
+  Record(Join(kTopicGetCamList));
+  return cameras;
+}
+
+std::vector<stDev_Info> RecordingResponder::MicList() {
+  Record(Join(kTopicGetMicList));
+  return mics;
+}
+
+std::vector<stDev_Info> RecordingResponder::SpeakerList() {
+  Record(Join(kTopicGetSpeakerList));
+  return speakers;
+}
+
+stDev_Info RecordingResponder::CamResolution(const std::string& id) {
+  Record(Join(kTopicGetCamResolution, id));
+  auto it = largest.find(id);
+  if (it != largest.end()) return it->second;
+  stDev_Info full;
+  full.id = id;
+  full.width = 1920;
+  full.height = 1080;
+  return full;
+}
+
+bool RecordingResponder::SetResolution(const std::string& id, const std::string& name, int w,
+                                       int h) {
+  Record(Join(kTopicSetResolution, id, name, w, h));
+  return setResolutionAnswer;
+}
+
+void RecordingResponder::SetPreference(bool fluency) { Record(Join(kTopicSetPreference, fluency)); }
+void RecordingResponder::OpenPicture() { Record(Join(kTopicOpenPicture)); }
+void RecordingResponder::ClosePicture() { Record(Join(kTopicClosePicture)); }
+void RecordingResponder::CheckVideos() { Record(Join(kTopicCheckDevVideos)); }
+
+bool RecordingResponder::OpenVideo(const std::string& id, const std::string& name, bool publish,
+                                   bool beauty) {
+  Record(Join(kTopicOpenDevVideo, id, name, publish, beauty));
+  return openVideoAnswer;
+}
+
+void RecordingResponder::CloseVideo(const std::string& id, const std::string& name, bool force) {
+  Record(Join(kTopicCloseDevVideo, id, name, force));
+}
+
+void RecordingResponder::OpenAudio(const std::string& name, const std::string& id, bool mic,
+                                   bool test) {
+  Record(Join(kTopicOpenDevAudio, name, id, mic, test));
+}
+
+void RecordingResponder::CloseAudio(const std::string& name, const std::string& id, bool mic,
+                                    bool test) {
+  Record(Join(kTopicCloseDevAudio, name, id, mic, test));
+}
+
+void RecordingResponder::SetBeauty(const std::string& id, void*, bool apply) {
+  Record(Join(kTopicSetBeautyDev, id, apply));
+}
+
+int RecordingResponder::MicValue() {
+  Record(Join(kTopicGetMicValue));
+  return micLevel;
+}
+
+int RecordingResponder::SpeakerValue() {
+  Record(Join(kTopicGetSpeakerValue));
+  return speakerLevel;
+}
+
+void RecordingResponder::PlayTestSpeaker(const std::string& name, const std::string& id,
+                                         const std::string& file, bool flag) {
+  Record(Join(kTopicPlayTestSpeaker, name, id, file, flag));
+}
+
+void RecordingResponder::SetSpeakerValue(unsigned int volume) {
+  Record(Join(kTopicSetSpeakerValue, volume));
+}
+
+void RecordingResponder::AvMuted(std::string stream) { Record(Join(kTopicAvMuted, stream)); }
+
+void RecordingResponder::Language(std::string& language) {
+  Record(Join(kTopicLanguage, language));
+}
+
+// ---- page events ----------------------------------------------------------------------------
+
+PageEventSink::PageEventSink() { CJsEventSender::Instance()->SetDelegate(this); }
+
+PageEventSink::~PageEventSink() { CJsEventSender::Instance()->SetDelegate(nullptr); }
+
+void PageEventSink::OnNativeInvokeJS(const std::string& json, bool) {
+  std::lock_guard<std::mutex> guard(lock_);
+  events_.push_back(json);
+}
+
+std::vector<std::string> PageEventSink::Events() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return events_;
+}
+
+std::vector<std::string> PageEventSink::EventsOf(int number) const {
+  std::vector<std::string> out;
+  for (const std::string& json : Events()) {
+    cJSON* root = cJSON_Parse(json.c_str());
+    const cJSON* event = cJSON_GetObjectItemCaseSensitive(root, "event");
+    if (cJSON_IsNumber(event) && event->valueint == number) {
+      char* text = cJSON_PrintUnformatted(root);
+      out.push_back(text ? text : "");
+      cJSON_free(text);
+    }
+    cJSON_Delete(root);
+  }
+  return out;
+}
+
+void PageEventSink::Clear() {
+  std::lock_guard<std::mutex> guard(lock_);
+  events_.clear();
+}
+
+// ---- runs -------------------------------------------------------------------------------------
+
+RunResult RunSettings(HWND ownerWindow, DevConsumerDelegate* owner, int role, int page,
+                const std::function<void(CSettingFrame*, HWND, DuiLib::CPaintManagerUI*)>& script,
+                DWORD timeout_ms) {
+  RunResult run;
+  auto* frame = new CSettingFrame(owner, role, page);
+  if (!dialog_test::CreateLikeTheClient(frame, ownerWindow, L"SettingFrame")) {
+    delete frame;
+    run.timed_out = true;
+    return run;
+  }
+  run.result = dialog_test::RunModal(
+      frame, [&](HWND hwnd) { script(frame, hwnd, frame->GetPaintManager()); }, &run.timed_out,
+      timeout_ms);
+  return run;
+}
+
+void Pump(int ms) { duilib_test::Pump(ms); }
+
+bool PumpUntil(const std::function<bool()>& done, int timeout_ms) {
+  return duilib_test::PumpUntil(done, timeout_ms);
+}
+
+bool ChooseFromCombo(HWND hwnd, DuiLib::CPaintManagerUI* pm, const wchar_t* name, int index) {
+  auto* combo = static_cast<DuiLib::CComboUI*>(pm->FindControl(name));
+  if (!combo || !dialog_test::ClickOn(hwnd, pm, name)) return false;
+  HWND drop = combo->GetDropWindow();
+  if (!drop) return false;
+  const int item = combo->GetListInfo()->nItemHeight;
+  SendMessageW(drop, WM_LBUTTONUP, 0, MAKELPARAM(20, item * index + item / 2));
+  Pump(20);
+  return combo->GetCurSel() == index;
+}
+
+namespace {
+
+struct DialogDrive {
+  std::wstring cls;
+  std::function<void(HWND, DuiLib::CPaintManagerUI*)> script;
+  bool done = false;
+  int ticks = 0;
+};
+DialogDrive g_drive;
+
+void CALLBACK LookForDialog(HWND, UINT, UINT_PTR id, DWORD) {
+  HWND dialog = FindWindowW(g_drive.cls.c_str(), nullptr);
+  if (++g_drive.ticks > 300) KillTimer(nullptr, id);  // about 10 s
+  if (!dialog || !IsWindowVisible(dialog) || g_drive.done) return;
+  KillTimer(nullptr, id);
+  auto* window = reinterpret_cast<DuiLib::CWindowWnd*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
+  auto* base = dynamic_cast<DuiLib::WindowImplBase*>(window);
+  if (!base) return;
+  g_drive.done = true;
+  dialog_test::LayOut(base->GetPaintManager());
+  auto script = g_drive.script;
+  script(dialog, base->GetPaintManager());
+}
+
+}  // namespace
+
+void DriveNextDialog(const wchar_t* cls,
+                     std::function<void(HWND, DuiLib::CPaintManagerUI*)> script) {
+  g_drive.cls = cls;
+  g_drive.script = std::move(script);
+  g_drive.done = false;
+  g_drive.ticks = 0;
+  SetTimer(nullptr, 0, 30, LookForDialog);
+}
+
+bool DialogWasDriven() { return g_drive.done; }
+
+std::wstring ConfigPath(const std::wstring& name) {
+  const char* dir = std::getenv("TARVO_TEST_DATA");
+  std::wstring folder = dir ? std::wstring(dir, dir + strlen(dir)) : L".";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  std::wstring path = folder + L"/" + name;
+  DeleteFileW(path.c_str());
+  return path;
+}
+
+}  // namespace setting_test

@@ -1,0 +1,131 @@
+#!/usr/bin/env python3
+"""An HTTPS update service on 127.0.0.1 for the settings window's update check tests.
+
+    update_server.py start STATE_DIR   makes a certificate for 127.0.0.1 (STATE_DIR/cert.pem),
+                                       starts the server in the background; STATE_DIR/port holds
+                                       its port once it listens
+    update_server.py stop STATE_DIR    stops it
+
+The request path is fixed ("/?cmd=update"), so a test chooses the answer beforehand: the file
+STATE_DIR/answer holds a JSON object {"status": 200, "body": "...", "delay_ms": 0} (these are
+also the defaults). Every request is appended to STATE_DIR/requests as one JSON line
+{"path": ..., "content_type": ..., "body": ...}. The server ends by itself after one hour.
+"""
+
+import json
+import os
+import signal
+import ssl
+import subprocess
+import sys
+import threading
+import time
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+MAX_LIFETIME_S = 3600
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, fmt, *args):
+        pass
+
+    def do_GET(self):
+        self.handle_any()
+
+    def do_POST(self):
+        self.handle_any()
+
+    def handle_any(self):
+        length = int(self.headers.get("Content-Length", "0") or "0")
+        body = self.rfile.read(length) if length > 0 else b""
+        state = self.server.state_dir
+        with self.server.lock:
+            with open(os.path.join(state, "requests"), "a", encoding="utf-8") as f:
+                f.write(json.dumps({"path": self.path,
+                                    "content_type": self.headers.get("Content-Type", ""),
+                                    "body": body.decode("utf-8", "replace")}) + "\n")
+        answer = {"status": 200, "body": "", "delay_ms": 0}
+        try:
+            with open(os.path.join(state, "answer"), encoding="utf-8") as f:
+                answer.update(json.load(f))
+        except (FileNotFoundError, ValueError):
+            pass
+        time.sleep(answer["delay_ms"] / 1000.0)
+        text = answer["body"].encode("utf-8")
+        try:
+            self.send_response(answer["status"])
+            self.send_header("Content-Type", "application/json")
+            self.send_header("Content-Length", str(len(text)))
+            self.end_headers()
+            self.wfile.write(text)
+        except OSError:
+            pass  # the client gave up
+
+
+def serve(state_dir):
+    server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    server.daemon_threads = True
+    server.state_dir = state_dir
+    server.lock = threading.Lock()
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(os.path.join(state_dir, "cert.pem"), os.path.join(state_dir, "key.pem"))
+    server.socket = context.wrap_socket(server.socket, server_side=True)
+    threading.Timer(MAX_LIFETIME_S, server.shutdown).start()
+    with open(os.path.join(state_dir, "pid"), "w") as f:
+        f.write(str(os.getpid()))
+    with open(os.path.join(state_dir, "port.tmp"), "w") as f:
+        f.write(str(server.server_address[1]))
+    os.replace(os.path.join(state_dir, "port.tmp"), os.path.join(state_dir, "port"))
+    server.serve_forever()
+    os._exit(0)
+
+
+def start(state_dir):
+    stop(state_dir)
+    os.makedirs(state_dir, exist_ok=True)
+    for name in ("port", "pid", "requests", "answer"):
+        try:
+            os.remove(os.path.join(state_dir, name))
+        except FileNotFoundError:
+            pass
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                    "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
+                    "-addext", "basicConstraints=critical,CA:TRUE",
+                    "-keyout", os.path.join(state_dir, "key.pem"),
+                    "-out", os.path.join(state_dir, "cert.pem")],
+                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    log = open(os.path.join(state_dir, "server.log"), "wb")
+    subprocess.Popen([sys.executable, os.path.abspath(__file__), "serve", state_dir],
+                     stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True)
+    for _ in range(200):
+        if os.path.exists(os.path.join(state_dir, "port")):
+            return 0
+        time.sleep(0.05)
+    print("update server did not start", file=sys.stderr)
+    return 1
+
+
+def stop(state_dir):
+    try:
+        with open(os.path.join(state_dir, "pid")) as f:
+            pid = int(f.read())
+    except (FileNotFoundError, ValueError):
+        return 0
+    try:
+        os.kill(pid, signal.SIGTERM)
+    except ProcessLookupError:
+        pass
+    os.remove(os.path.join(state_dir, "pid"))
+    return 0
+
+
+if __name__ == "__main__":
+    command, state = sys.argv[1], sys.argv[2]
+    if command == "serve":
+        serve(state)
+    elif command == "start":
+        sys.exit(start(state))
+    else:
+        sys.exit(stop(state))
