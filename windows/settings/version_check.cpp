@@ -1,10 +1,13 @@
 #include "windows/settings/version_check.h"
 
+#include <wincrypt.h>
+
 #include <cjson/cJSON.h>
 #include <curl/curl.h>
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 
 #include "foundation/log.h"
 
@@ -31,6 +34,70 @@ size_t AppendReply(char* data, size_t size, size_t count, void* context) {
 int NumberOf(const cJSON* object, const char* key) {
   const cJSON* item = cJSON_GetObjectItemCaseSensitive(object, key);
   return cJSON_IsNumber(item) ? static_cast<int>(item->valuedouble) : 0;
+}
+
+// The host of "host[:port]".
+std::wstring HostOf(const std::string& server) {
+  const size_t colon = server.rfind(':');
+  const std::string host = colon == std::string::npos ? server : server.substr(0, colon);
+  return std::wstring(host.begin(), host.end());
+}
+
+// Checks the certificates the server showed (as curl reports them) against the system's trusted
+// roots and the host name. Schannel is asked to check them as well; this makes sure of it where
+// the TLS layer leaves the check to its caller (Wine's).
+bool ServerIsTrusted(CURL* curl, const std::wstring& host) {
+  curl_certinfo* info = nullptr;
+  if (curl_easy_getinfo(curl, CURLINFO_CERTINFO, &info) != CURLE_OK || !info ||
+      info->num_of_certs < 1) {
+    return false;
+  }
+  HCERTSTORE shown = CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr);
+  if (!shown) return false;
+  PCCERT_CONTEXT leaf = nullptr;
+  for (int i = 0; i < info->num_of_certs; ++i) {
+    for (curl_slist* item = info->certinfo[i]; item; item = item->next) {
+      if (strncmp(item->data, "Cert:", 5) != 0) continue;
+      const char* pem = item->data + 5;
+      DWORD size = 0;
+      if (!CryptStringToBinaryA(pem, 0, CRYPT_STRING_BASE64HEADER, nullptr, &size, nullptr,
+                                nullptr)) {
+        continue;
+      }
+      std::string der(size, '\0');
+      if (!CryptStringToBinaryA(pem, 0, CRYPT_STRING_BASE64HEADER,
+                                reinterpret_cast<BYTE*>(&der[0]), &size, nullptr, nullptr)) {
+        continue;
+      }
+      CertAddEncodedCertificateToStore(shown, X509_ASN_ENCODING,
+                                       reinterpret_cast<const BYTE*>(der.data()), size,
+                                       CERT_STORE_ADD_ALWAYS, i == 0 && !leaf ? &leaf : nullptr);
+    }
+  }
+  bool trusted = false;
+  if (leaf) {
+    CERT_CHAIN_PARA chain_para{};
+    chain_para.cbSize = sizeof(chain_para);
+    PCCERT_CHAIN_CONTEXT chain = nullptr;
+    if (CertGetCertificateChain(nullptr, leaf, nullptr, shown, &chain_para, 0, nullptr, &chain)) {
+      SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
+      ssl.cbSize = sizeof(ssl);
+      ssl.dwAuthType = AUTHTYPE_SERVER;
+      ssl.pwszServerName = const_cast<wchar_t*>(host.c_str());
+      CERT_CHAIN_POLICY_PARA policy{};
+      policy.cbSize = sizeof(policy);
+      policy.pvExtraPolicyPara = &ssl;
+      CERT_CHAIN_POLICY_STATUS status{};
+      status.cbSize = sizeof(status);
+      trusted = CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status) &&
+                status.dwError == 0;
+      if (!trusted) TVLOG_WARN() << "update service certificate refused: " << status.dwError;
+      CertFreeCertificateChain(chain);
+    }
+    CertFreeCertificateContext(leaf);
+  }
+  CertCloseStore(shown, 0);
+  return trusted;
 }
 
 struct CurlGlobal {
@@ -135,6 +202,7 @@ void CVersionCheck::Run() {
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(curl, CURLOPT_CERTINFO, 1L);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, AppendReply);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply);
     const CURLcode code = curl_easy_perform(curl);
@@ -142,6 +210,8 @@ void CVersionCheck::Run() {
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     if (code != CURLE_OK) {
       TVLOG_WARN() << "update check failed: " << curl_easy_strerror(code);
+    } else if (!ServerIsTrusted(curl, HostOf(server))) {
+      // not an answer
     } else if (status != 200) {
       TVLOG_WARN() << "update check answered with HTTP " << static_cast<int>(status);
     } else if (!ParseReply(reply.text, sentVersion, &result)) {

@@ -156,11 +156,25 @@ TEST_F(SettingAboutTest, UpdateRepliesAndFailures) {
       {"a JSON array", 200, "[1,2]", false, L"", false},
       {"HTTP 500", 500, R"({"code":2})", false, L"", false},
       {"no server", 0, "", false, L"", false},
+      // A service whose certificate nobody trusts is not believed, nor one that shows a
+      // certificate for another name.
+      {"untrusted certificate", -1,
+       R"({"code":2,"version":{"main":3,"minor":1,"revision":0,"build":7}})", false, L"", false},
+      {"certificate for another name", -2,
+       R"({"code":2,"version":{"main":3,"minor":1,"revision":0,"build":7}})", false, L"", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    Answer(c.status, c.body);
-    owner_.updateServer = c.status == 0 ? "127.0.0.1:1" : "127.0.0.1:" + port_;
+    Answer(c.status < 0 ? 200 : c.status, c.body);
+    if (c.status == 0) {
+      owner_.updateServer = "127.0.0.1:1";
+    } else if (c.status == -1) {
+      owner_.updateServer = "127.0.0.1:" + ReadText(ServerDir() + "/untrusted_port");
+    } else if (c.status == -2) {
+      owner_.updateServer = "localhost:" + port_;
+    } else {
+      owner_.updateServer = "127.0.0.1:" + port_;
+    }
     const int requests = RequestCount();
     const int ended = CVersionCheck::EndedChecksForTest();
     Shown shown;
@@ -174,7 +188,7 @@ TEST_F(SettingAboutTest, UpdateRepliesAndFailures) {
     EXPECT_EQ(shown.label, c.label);
     EXPECT_EQ(shown.update, c.update);
     EXPECT_EQ(shown.check, !c.update);
-    if (c.status != 0) {
+    if (c.status > 0) {
       ASSERT_EQ(RequestCount(), requests + 1);
       const std::string last = ReadText(ServerDir() + "/requests");
       EXPECT_NE(last.find(R"("path": "/?cmd=update")"), std::string::npos);

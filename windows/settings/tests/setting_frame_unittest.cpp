@@ -14,6 +14,7 @@
 #include "foundation/app_config.h"
 #include "foundation/bus_topics.h"
 #include "foundation/hub.h"
+#include "platform/trastor/trastor_testing.h"
 #include "share/video/video_render_ui.h"
 #include "shell/config/config_file.h"
 #include "shell/login/skin_choice.h"
@@ -209,6 +210,24 @@ TEST_F(SettingFrameTest, ACameraBelowTheConfiguredSizeLowersItWithoutAResolution
   EXPECT_EQ(responder_.CallsOf("set/resolution"),
             std::vector<std::string>({"set/resolution cam1,Cam One,640,360"}));
   EXPECT_EQ(GetAppConfig()->video_width, 640);
+  // A stream made anew at the new size: the controls wait for its result.
+  responder_.setResolutionAnswer = true;
+  responder_.ClearCalls();
+  bool waiting = false, enabled_after = false;
+  RunSettings(owner_window_.hwnd(), &owner_, 1, 2,
+              [&](CSettingFrame*, HWND hwnd, CPaintManagerUI* pm) {
+                EXPECT_TRUE(PumpUntil([&] { return responder_.Count("open/dev/video") > 0; }));
+                EXPECT_TRUE(ChooseFromCombo(hwnd, pm, L"resolution_combo", 1));
+                waiting = !Enabled(pm, L"camera_list_combo");
+                DevConsumerDelegate* consumer = responder_.Consumers().at(0);
+                std::thread([&] { consumer->OnVideoDevResult("cam1", true); }).join();
+                PumpUntil([&] { return Enabled(pm, L"camera_list_combo"); }, 2000);
+                enabled_after = Enabled(pm, L"camera_list_combo");
+                dialog_test::ClickOn(hwnd, pm, L"closebtn");
+              });
+  EXPECT_TRUE(waiting);
+  EXPECT_TRUE(enabled_after);
+  EXPECT_EQ(GetAppConfig()->video_width, 1280);
 }
 
 TEST_F(SettingFrameTest, ChoosingACameraClosesTheOldOneAndOpensTheNewOne) {
@@ -216,6 +235,7 @@ TEST_F(SettingFrameTest, ChoosingACameraClosesTheOldOneAndOpensTheNewOne) {
   for (bool requested : {true, false}) {
     SCOPED_TRACE(requested);
     ResetConfig();
+    responder_.ClearCalls();
     GetAppConfig()->beauty_changed = true;
     responder_.openVideoAnswer = requested;
     bool waiting = false, enabled_after = false, tip_after = true, tip_while = true;
@@ -329,6 +349,7 @@ TEST_F(SettingFrameTest, AudioTestsStartStopAndNeverOutliveTheWindow) {
                 speaker_text = pm->FindControl(L"speaker_test_btn")->GetTextId();
                 DevConsumerDelegate* consumer = responder_.Consumers().at(0);
                 std::thread([&] { consumer->OnSpeakerTestEnd(); }).join();
+                EXPECT_EQ(pm->FindControl(L"speaker_test_btn")->GetTextId(), L"s.stop.test");
                 PumpUntil([&] { return pm->FindControl(L"speaker_test_btn")->GetTextId() ==
                                        L"s.test.speaker"; },
                           2000);
@@ -425,6 +446,93 @@ TEST_F(SettingFrameTest, FourRotationsComeBackToZero) {
               });
   EXPECT_EQ(seen, std::vector<int>({90, 180, 270, 0, 270}));
   EXPECT_EQ(saved, std::vector<int>({1, 0, 2, 0}));
+}
+
+namespace {
+
+// What the window still holds of the SDK layer when its window is gone, children and all.
+struct AtFinalMessage {
+  size_t consumers = 99;
+  size_t frame_listeners = 99;
+  bool seen = false;
+};
+AtFinalMessage g_final;
+RecordingResponder* g_final_responder = nullptr;
+WNDPROC g_frame_proc = nullptr;
+
+LRESULT CALLBACK WatchFinalMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_NCDESTROY && g_final_responder) {
+    g_final.seen = true;
+    g_final.consumers = g_final_responder->Consumers().size();
+    CxBusCast& bus = GetMessageBus();
+    CxBusAutoLock lock(&bus);
+    CxBusSubscriberMap* listeners = bus.FindTopic(kTopicYuvData);
+    g_final.frame_listeners = listeners ? listeners->size() : 0;
+  }
+  return CallWindowProcW(g_frame_proc, hwnd, msg, wp, lp);
+}
+
+}  // namespace
+
+TEST_F(SettingFrameTest, TheWindowLeavesTheSdkLayerBeforeItsPreviewGoes) {
+  g_final = AtFinalMessage();
+  g_final_responder = &responder_;
+  RunSettings(owner_window_.hwnd(), &owner_, 1, 2,
+              [&](CSettingFrame*, HWND hwnd, CPaintManagerUI* pm) {
+                EXPECT_TRUE(PumpUntil([&] { return responder_.Count("open/dev/video") > 0; }));
+                g_frame_proc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+                    hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WatchFinalMessage)));
+                dialog_test::ClickOn(hwnd, pm, L"closebtn");
+              });
+  g_final_responder = nullptr;
+  ASSERT_TRUE(g_final.seen);
+  // By the time the preview's window is gone no SDK thread can reach the window any more.
+  EXPECT_EQ(g_final.consumers, 0u);
+  EXPECT_EQ(g_final.frame_listeners, 0u);
+}
+
+TEST_F(SettingFrameTest, CameraFramesReachThePreviewOnlyWhileItShows) {
+  long long on_video = -1, on_audio = -1, after_beauty = -1;
+  std::vector<uint8_t> pixels(320 * 180 * 3 / 2, 0x80);
+  StYuvImage frame;
+  frame.width = 320;
+  frame.height = 180;
+  frame.size = static_cast<int32_t>(pixels.size());
+  frame.data = pixels.data();
+  // Frames come from an SDK thread, under the bus lock.
+  auto publish = [&](int count) {
+    std::thread([&] {
+      for (int i = 0; i < count; ++i) CxBus::Call(GetMessageBus(), kTopicYuvData, frame);
+    }).join();
+  };
+  auto pushes = [] {
+    TrastorSourceCounters counters{};
+    TrastorCanvas* canvas = Trastor_GetCanvas("VIDEO_CANVAS");
+    if (!canvas) return -1LL;
+    TrastorTest_GetSourceCounters(TrastorTest_GetSource(canvas, 0), &counters);
+    return counters.pushes;
+  };
+  RunResult run = RunSettings(owner_window_.hwnd(), &owner_, 1, 2,
+                              [&](CSettingFrame*, HWND hwnd, CPaintManagerUI* pm) {
+                                EXPECT_TRUE(PumpUntil([&] { return pushes() >= 0; }));
+                                const long long start = pushes();
+                                publish(3);
+                                on_video = pushes() - start;
+                                dialog_test::ClickOn(hwnd, pm, L"audio_set_opt");
+                                Pump(100);
+                                publish(2);
+                                on_audio = pushes() - start;
+                                dialog_test::ClickOn(hwnd, pm, L"video_set_opt");
+                                Pump(100);
+                                dialog_test::LayOut(pm);
+                                dialog_test::ClickOn(hwnd, pm, L"beauty_set_btn");
+                                publish(2);
+                                after_beauty = pushes() - start;
+                              });
+  EXPECT_EQ(run.result, 2u);
+  EXPECT_EQ(on_video, 3);
+  EXPECT_EQ(on_audio, 3);
+  EXPECT_EQ(after_beauty, 3);
 }
 
 TEST(SettingHotPlugMatchTest, ExactIdentifierFirstThenContainmentAndNeverAnEmptyOne) {

@@ -253,6 +253,7 @@ bool PumpUntil(const std::function<bool()>& done, int timeout_ms) {
 
 bool ChooseFromCombo(HWND hwnd, DuiLib::CPaintManagerUI* pm, const wchar_t* name, int index) {
   auto* combo = static_cast<DuiLib::CComboUI*>(pm->FindControl(name));
+  dialog_test::LayOut(pm);  // a page shown just now may not be laid out yet
   if (!combo || !dialog_test::ClickOn(hwnd, pm, name)) return false;
   HWND drop = combo->GetDropWindow();
   if (!drop) return false;

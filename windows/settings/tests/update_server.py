@@ -3,7 +3,9 @@
 
     update_server.py start STATE_DIR   makes a certificate for 127.0.0.1 (STATE_DIR/cert.pem),
                                        starts the server in the background; STATE_DIR/port holds
-                                       its port once it listens
+                                       its port once it listens; STATE_DIR/untrusted_port is a
+                                       second port that answers alike with another certificate
+                                       (untrusted.pem), which the tests do not trust
     update_server.py stop STATE_DIR    stops it
 
 The request path is fixed ("/?cmd=update"), so a test chooses the answer beforehand: the file
@@ -64,17 +66,28 @@ class Handler(BaseHTTPRequestHandler):
             pass  # the client gave up
 
 
-def serve(state_dir):
+def make_server(state_dir, lock, name):
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
     server.state_dir = state_dir
-    server.lock = threading.Lock()
+    server.lock = lock
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-    context.load_cert_chain(os.path.join(state_dir, "cert.pem"), os.path.join(state_dir, "key.pem"))
+    context.load_cert_chain(os.path.join(state_dir, name + ".pem"),
+                            os.path.join(state_dir, name + "_key.pem"))
     server.socket = context.wrap_socket(server.socket, server_side=True)
+    return server
+
+
+def serve(state_dir):
+    lock = threading.Lock()
+    server = make_server(state_dir, lock, "cert")
+    untrusted = make_server(state_dir, lock, "untrusted")
+    threading.Thread(target=untrusted.serve_forever, daemon=True).start()
     threading.Timer(MAX_LIFETIME_S, server.shutdown).start()
     with open(os.path.join(state_dir, "pid"), "w") as f:
         f.write(str(os.getpid()))
+    with open(os.path.join(state_dir, "untrusted_port"), "w") as f:
+        f.write(str(untrusted.server_address[1]))
     with open(os.path.join(state_dir, "port.tmp"), "w") as f:
         f.write(str(server.server_address[1]))
     os.replace(os.path.join(state_dir, "port.tmp"), os.path.join(state_dir, "port"))
@@ -85,17 +98,19 @@ def serve(state_dir):
 def start(state_dir):
     stop(state_dir)
     os.makedirs(state_dir, exist_ok=True)
-    for name in ("port", "pid", "requests", "answer"):
+    for name in ("port", "untrusted_port", "pid", "requests", "answer"):
         try:
             os.remove(os.path.join(state_dir, name))
         except FileNotFoundError:
             pass
-    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
-                    "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
-                    "-addext", "basicConstraints=critical,CA:TRUE",
-                    "-keyout", os.path.join(state_dir, "key.pem"),
-                    "-out", os.path.join(state_dir, "cert.pem")],
-                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    for name, subject in (("cert", "/O=Tarvo Test/CN=127.0.0.1"),
+                          ("untrusted", "/O=Nobody/CN=127.0.0.1")):
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                        "-subj", subject, "-addext", "subjectAltName=IP:127.0.0.1,DNS:127.0.0.1",
+                        "-addext", "basicConstraints=critical,CA:TRUE",
+                        "-keyout", os.path.join(state_dir, name + "_key.pem"),
+                        "-out", os.path.join(state_dir, name + ".pem")],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     log = open(os.path.join(state_dir, "server.log"), "wb")
     subprocess.Popen([sys.executable, os.path.abspath(__file__), "serve", state_dir],
                      stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True)
