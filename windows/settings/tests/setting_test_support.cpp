@@ -233,6 +233,9 @@ RunResult RunSettings(HWND ownerWindow, DevConsumerDelegate* owner, int role, in
                 const std::function<void(CSettingFrame*, HWND, DuiLib::CPaintManagerUI*)>& script,
                 DWORD timeout_ms) {
   RunResult run;
+  // The client registers the shadow window class at start-up.
+  static const bool shadows = DuiLib::CWndShadow::Initialize(GetModuleHandleW(nullptr));
+  (void)shadows;
   auto* frame = new CSettingFrame(owner, role, page);
   if (!dialog_test::CreateLikeTheClient(frame, ownerWindow, L"SettingFrame")) {
     delete frame;
