@@ -257,8 +257,9 @@ TEST_F(SettingFrameTest, ChoosingACameraClosesTheOldOneAndOpensTheNewOne) {
                   waiting = !Enabled(pm, L"camera_list_combo");
                   tip_while = Visible(pm, L"dev_error_tips");
                   // The stream's result comes on an SDK thread.
-                  std::thread sdk([&] { consumers[0]->OnVideoDevResult("cam2", true); });
-                  sdk.join();
+                  // It only hands the result over: the controls change on the UI thread.
+                  std::thread([&] { consumers[0]->OnVideoDevResult("cam2", true); }).join();
+                  EXPECT_EQ(Enabled(pm, L"camera_list_combo"), !requested);
                   PumpUntil([&] { return Enabled(pm, L"camera_list_combo"); }, 2000);
                   enabled_after = Enabled(pm, L"camera_list_combo") &&
                                   Enabled(pm, L"resolution_combo") &&
