@@ -157,19 +157,7 @@ bool CVersionCheck::Start(unsigned* threadId) {
   // The thread keeps the check alive for as long as it runs.
   auto* self = new std::shared_ptr<CVersionCheck>(shared_from_this());
   DWORD id = 0;
-  HANDLE thread = CreateThread(
-      nullptr, 0,
-      [](void* context) -> DWORD {
-        std::unique_ptr<std::shared_ptr<CVersionCheck>> check(
-            static_cast<std::shared_ptr<CVersionCheck>*>(context));
-        try {
-          (*check)->Run();
-        } catch (...) {
-          TVLOG_ERROR() << "update check failed";
-        }
-        return 0;
-      },
-      self, 0, &id);
+  HANDLE thread = CreateThread(nullptr, 0, &CVersionCheck::ThreadMain, self, 0, &id);
   if (!thread) {
     delete self;
     return false;
@@ -177,6 +165,17 @@ bool CVersionCheck::Start(unsigned* threadId) {
   CloseHandle(thread);
   *threadId = id;
   return true;
+}
+
+DWORD WINAPI CVersionCheck::ThreadMain(void* context) {
+  std::unique_ptr<std::shared_ptr<CVersionCheck>> check(
+      static_cast<std::shared_ptr<CVersionCheck>*>(context));
+  try {
+    (*check)->Run();
+  } catch (...) {
+    TVLOG_ERROR() << "update check failed";
+  }
+  return 0;
 }
 
 void CVersionCheck::Detach() {

@@ -52,6 +52,7 @@ class CVersionCheck : public std::enable_shared_from_this<CVersionCheck> {
   static int EndedChecksForTest();
 
  private:
+  static DWORD WINAPI ThreadMain(void* context);
   void Run();
 
   HWND window;
