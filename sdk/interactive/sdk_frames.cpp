@@ -6,6 +6,7 @@
 // sender lock, then a block's channel lock, in that order where they nest.
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "foundation/app_config.h"
@@ -236,4 +237,15 @@ bool CSdkInterActive::GetLocalStreamInfo(LocalStreamInfo& out, const std::string
     return true;
   }
   return false;
+}
+
+void CSdkInterActive::StoreLastLocalFrame(const uint8_t* data, uint32_t length, uint16_t width, uint16_t height) {
+  uint8_t* copy = length ? static_cast<uint8_t*>(malloc(length)) : nullptr;
+  if (copy) std::memcpy(copy, data, length);
+  std::lock_guard<std::mutex> guard(m_frameMutex);
+  free(m_pLastFrame);
+  m_pLastFrame = copy;
+  m_nLastFrameLength = copy ? length : 0;
+  m_nLastFrameWidth = copy ? width : 0;
+  m_nLastFrameHeight = copy ? height : 0;
 }

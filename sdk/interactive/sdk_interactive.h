@@ -403,6 +403,10 @@ class CSdkInterActive : public rtTarvo::base::RTObserver, public rtTarvo::rtc::A
   StBeautyParam GetBeautyParam();
   // A copy of the stored picture frame (empty when none) and its size.
   std::vector<uint8_t> GetStoredFrame(int* width, int* height);
+  bool IsLocalVideoMuted() const { return m_bVideoMutex.load(); }
+  bool IsLocalMicMuted() const { return m_bMicMuted.load(); }
+  // Replaces the stored last local frame by a copy of |length| bytes of |data|.
+  void StoreLastLocalFrame(const uint8_t* data, uint32_t length, uint16_t width, uint16_t height);
 
  private:
   // The SDK's media object and live control, or null.

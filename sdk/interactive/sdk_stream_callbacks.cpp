@@ -164,8 +164,15 @@ void CSdkInterActive::OnPublishSuccess(std::string stream_id) {
   rtTarvo::rtc::MediaObject* media = GetMedia();
   if (held(ids.publishStreamId)) {
     if (m_pOwner && !m_bPublishConnectionLost.load()) m_pOwner->OnPublishSuccess();
-    // The size the stream was created with: a rotated stream or a picture's size stays.
-    if (media) media->SetPublishOptions(stream_id, m_nPublishWidth.load(), m_nPublishHeight.load());
+    // The size the stream was created with: a rotated stream or a picture's size stays. A
+    // stream this layer did not size keeps the configured size.
+    int width = m_nPublishWidth.load();
+    int height = m_nPublishHeight.load();
+    if (width <= 0 || height <= 0) {
+      width = GetAppConfig()->video_width;
+      height = GetAppConfig()->video_height;
+    }
+    if (media) media->SetPublishOptions(stream_id, width, height);
     if (m_bStartMuted && media) media->MuteVideo(stream_id, true);
   } else if (held(ids.shareStreamId)) {
     ShareStreamAudioMute();

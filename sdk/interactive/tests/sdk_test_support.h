@@ -43,6 +43,9 @@ class TestLayer : public CSdkInterActive {
   using CSdkInterActive::SetLocalMediaPlaying;
   using CSdkInterActive::SetLocalMicMuted;
   using CSdkInterActive::SetLocalVideoMuted;
+  using CSdkInterActive::IsLocalMicMuted;
+  using CSdkInterActive::IsLocalVideoMuted;
+  using CSdkInterActive::StoreLastLocalFrame;
   using CSdkInterActive::UpdateMeetingIds;
 };
 
