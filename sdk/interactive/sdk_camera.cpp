@@ -1,5 +1,9 @@
 // Camera records and their SDK camera streams, and the single publish stream.
 
+#include <windows.h>
+
+#include <algorithm>
+
 #include "foundation/app_config.h"
 #include "foundation/log.h"
 #include "sdk/interactive/sdk_interactive.h"
@@ -12,6 +16,13 @@ constexpr int kPublishLayers = 5;
 
 // 640 x 360 is asked of cameras as 640 x 480.
 int CameraHeight(int height) { return height == 360 ? 480 : height; }
+
+// The settings' picture path (in the system code page) names an existing file.
+bool PictureFileExists(const std::string& path) {
+  if (path.empty()) return false;
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 
 }  // namespace
 
@@ -60,7 +71,10 @@ bool CSdkInterActive::Open_Video_Dev(const std::string& deviceId, const std::str
   }
   TVLOG_INFO_THIS() << " find= " << found << " ,name= " << deviceName << " ,bbeauty= " << beauty;
   if (found) {
-    if (publish && beauty && !streamId.empty()) OpenBeauty(streamId, deviceId, false);
+    if (publish && beauty && !streamId.empty()) {
+      OpenBeauty(streamId, deviceId, false);
+      SetBeautyParams(deviceId, GetAppConfig()->beauty, false);
+    }
     return false;
   }
 
@@ -166,7 +180,11 @@ void CSdkInterActive::Open_CurDev(bool publish, bool updateMute) {
     m_bVideoMutex.store(!config->camera_on);
     TVLOG_INFO_THIS() << " m_bVideoMutex =" << m_bVideoMutex.load();
   }
-  if (config->use_mode.load()) Open_Video_Dev(config->camera_dev_id, config->camera_dev_name, publish, false);
+  if (config->use_mode.load()) {
+    Open_Video_Dev(config->camera_dev_id, config->camera_dev_name, publish, false);
+  } else if (PictureFileExists(config->picture_path)) {
+    Open_Picture_Stream();
+  }
 }
 
 void CSdkInterActive::Open_CurDevEx(bool publish) {
@@ -176,6 +194,8 @@ void CSdkInterActive::Open_CurDevEx(bool publish) {
   StAppConfig* config = GetAppConfig();
   if (config->use_mode.load()) {
     Open_Video_Dev(config->camera_dev_id, config->camera_dev_name, publish, config->beauty_changed.load());
+  } else if (PictureFileExists(config->picture_path)) {
+    Open_Picture_Stream();
   }
 }
 
@@ -214,6 +234,19 @@ void CSdkInterActive::CreateDefaultPublishStream() {
   int height = config->video_height;
   if (config->rotation % 180 != 0) std::swap(width, height);
   CreatePublishStream(width, height, kCameraFrameRate, 0);
+}
+
+bool CSdkInterActive::FindLostVideoDev(std::string& deviceId) {
+  const std::vector<stDev_Info> cameras = Get_Video_DevList();
+  std::lock_guard<std::mutex> guard(m_localVideoMutex);
+  for (const LocalVideoStream& stream : m_localVideoStreams) {
+    const bool listed = std::any_of(cameras.begin(), cameras.end(),
+                                    [&](const stDev_Info& camera) { return camera.id == stream.deviceId; });
+    if (listed) continue;
+    deviceId = stream.deviceId;
+    return true;
+  }
+  return false;
 }
 
 void CSdkInterActive::CloseLostVideoDev(const std::string& deviceId) {

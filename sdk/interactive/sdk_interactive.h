@@ -238,6 +238,8 @@ class CSdkInterActive : public rtTarvo::base::RTObserver, public rtTarvo::rtc::A
   // (camera |cameraId|, the configured microphone); |clearReconnect| first takes it off the
   // re-publish list.
   void CheckPublishFlags(const std::string& cameraId, bool clearReconnect);
+  // The first opened camera that the SDK no longer lists (a camera that went away).
+  bool FindLostVideoDev(std::string& deviceId);
   // Closes the camera record of |deviceId| and its stream (a camera that went away).
   void CloseLostVideoDev(const std::string& deviceId);
 

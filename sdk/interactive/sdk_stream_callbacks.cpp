@@ -77,7 +77,10 @@ void CSdkInterActive::OnCreateStreamSuccess(std::string stream_id, std::string d
     const bool known = m_pRtcEngine && m_pRtcEngine->GetParticipant(&participant, stream_id);
     m_bStartMuted = known && participant.video_start_muted;
   }
-  if (beauty) OpenBeauty(stream_id, device_id, false);
+  if (beauty) {
+    OpenBeauty(stream_id, device_id, false);
+    SetBeautyParams(device_id, GetAppConfig()->beauty, false);
+  }
   TVLOG_INFO_THIS() << " devInfo.bpublish=" << publish << " ,devInfo.bbeauty=" << beauty;
   PostWebLog("OnCreateStreamSuccess create stream success id=" + stream_id + " ,dev=" + device_id);
   std::lock_guard<std::mutex> guard(m_consumerMutex);

@@ -1,7 +1,11 @@
 // Camera records, their camera streams and the publish stream against the stand-in offline:
 // the calls the layer makes (the service's journal), the records and the settings.
 
+#include <windows.h>
+
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 #include "foundation/app_config.h"
 #include "foundation/bus_topics.h"
@@ -269,6 +273,68 @@ TEST_F(SdkCameraPublishTest, OpenCurDevOpensTheConfiguredCameraAndFollowsTheCame
   EXPECT_TRUE(m.layer.GetLocalVideoStreams()[0].bbeauty);
   CxBus::Call(GetMessageBus(), kTopicCheckDevVideos);
   EXPECT_EQ(m.layer.GetLocalVideoStreams().size(), 1u);
+}
+
+TEST_F(SdkCameraPublishTest, ACameraThatWentAwayIsFoundAndClosed) {
+  LocalVideoStream record;
+  record.deviceId = "orvim-camera-1";
+  record.streamId = "c1";
+  m.layer.AppendLocalVideoStream(record);
+  record.deviceId = "gone";
+  record.streamId = "c2";
+  record.bbeauty = true;
+  m.layer.AppendLocalVideoStream(record);
+  std::string lost;
+  ASSERT_TRUE(m.layer.FindLostVideoDev(lost));
+  EXPECT_EQ(lost, "gone");
+  m.layer.CloseLostVideoDev(lost);
+  EXPECT_EQ(m.Ops({"ReleaseStream"}), Ops{R"(ReleaseStream{"stream_id":"c2"})"});
+  EXPECT_EQ(m.layer.GetMeetingIds().cameraStreamId, "c2");
+  ASSERT_EQ(m.layer.GetLocalVideoStreams().size(), 1u);
+  lost.clear();
+  EXPECT_FALSE(m.layer.FindLostVideoDev(lost));
+  EXPECT_EQ(lost, "");
+}
+
+TEST_F(SdkCameraPublishTest, OpenCurDevInPictureModeOpensAnExistingPictureOnly) {
+  GetAppConfig()->use_mode.store(false);
+  GetAppConfig()->picture_path = "C:\\no\\such\\picture.bmp";
+  m.layer.Open_CurDev(true, false);
+  EXPECT_TRUE(m.owner.Calls().empty());
+  EXPECT_TRUE(m.Ops({"CreateStream", "CreateCameraStream"}).empty());
+
+  // A picture of 64 x 36 (a gray BMP of 24 bits).
+  char folder[MAX_PATH];
+  GetTempPathA(MAX_PATH, folder);
+  const std::string path = std::string(folder) + "open_cur_dev_picture.bmp";
+  {
+    const int width = 64, height = 36;
+    std::vector<uint8_t> file(54 + width * 3 * height, 0x80);
+    auto put = [&file](size_t at, uint32_t value, int bytes) {
+      for (int i = 0; i < bytes; ++i) file[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    };
+    file[0] = 'B';
+    file[1] = 'M';
+    put(2, static_cast<uint32_t>(file.size()), 4);
+    put(6, 0, 4);
+    put(10, 54, 4);
+    put(14, 40, 4);
+    put(18, width, 4);
+    put(22, height, 4);
+    put(26, 1, 2);
+    put(28, 24, 2);
+    put(30, 0, 4);
+    FILE* out = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    std::fwrite(file.data(), 1, file.size(), out);
+    std::fclose(out);
+  }
+  GetAppConfig()->picture_path = path;
+  m.layer.Open_CurDevEx(true);
+  EXPECT_EQ(m.owner.Calls(), Ops{"OnPictureStream(1)"});
+  EXPECT_EQ(m.Ops({"CreateStream"}), Ops{PublishStream(64, 36, true, true)});
+  EXPECT_TRUE(m.layer.GetLocalVideoStreams().empty());
+  DeleteFileA(path.c_str());
 }
 
 }  // namespace

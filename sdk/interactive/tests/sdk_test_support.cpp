@@ -204,6 +204,7 @@ ConfigGuard::ConfigGuard() {
   suspended_ = c->beauty_suspended.load();
   beautyChanged_ = c->beauty_changed.load();
   prior_ = c->prior;
+  beauty_ = c->beauty;
 }
 
 ConfigGuard::~ConfigGuard() {
@@ -224,6 +225,7 @@ ConfigGuard::~ConfigGuard() {
   c->beauty_suspended.store(suspended_);
   c->beauty_changed.store(beautyChanged_);
   c->prior = prior_;
+  c->beauty = beauty_;
 }
 
 std::string ReadLog(size_t offset) {

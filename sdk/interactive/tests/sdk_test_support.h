@@ -182,6 +182,7 @@ class ConfigGuard {
   int32_t width_, height_, rotation_, flip_, mirror_;
   bool useMode_, cameraOn_, host_, ratio_, suspended_, beautyChanged_;
   uint8_t prior_;
+  st_beauty beauty_;
 };
 
 // The text of the process log from |offset| on.
