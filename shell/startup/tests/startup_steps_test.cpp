@@ -1,4 +1,4 @@
-// The start-up pieces: the browser library's start record, the render log limit, the language
+// The start-up steps tested apart: the browser library's start record, the render log limit, the language
 // choice, the instance mutex and the crash dump of a faulting process.
 
 #include <windows.h>
@@ -109,7 +109,7 @@ TEST(StartRecord, RenderLogAboveOneMebibyteIsDeleted) {
 // The second holder of the name learns it is not the first; closing the kept handle twice
 // closes it once (a handle opened in between, which may reuse its number, stays open).
 TEST(InstanceMutex, CloseIsOnceWhateverTheCallers) {
-  const wchar_t kName[] = L"tarvolive_startup_pieces_mutex";
+  const wchar_t kName[] = L"tarvolive_startup_steps_mutex";
   HANDLE first = CreateMutexW(nullptr, FALSE, kName);
   ASSERT_NE(first, nullptr);
   EXPECT_FALSE(CreateInstanceMutex(kName));
