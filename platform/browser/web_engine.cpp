@@ -17,6 +17,7 @@
 #include "platform/browser/engine/devtools_json.h"
 #include "platform/browser/engine/engine_link.h"
 #include "platform/browser/engine/engine_paths.h"
+#include "platform/browser/guarded_call.h"
 #include "platform/browser/page_bridge.h"
 #include "platform/browser/web_run.h"
 
@@ -77,15 +78,6 @@ int NetErrorCode(const std::string& text) {
     if (text == entry.name) return entry.code;
   }
   return -2;
-}
-
-template <typename F>
-void Guarded(F&& call) {
-  try {
-    call();
-  } catch (...) {
-    OutputDebugStringA("[CWebRun] a callback threw; ignored\n");
-  }
 }
 
 cJSON* Object() { return cJSON_CreateObject(); }

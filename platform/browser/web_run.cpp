@@ -13,6 +13,8 @@
 #include "platform/browser/browser_record.h"
 #include "platform/browser/engine/engine_keeper.h"
 #include "platform/browser/engine/engine_link.h"
+#include "platform/browser/engine/engine_paths.h"
+#include "platform/browser/guarded_call.h"
 
 namespace {
 
@@ -22,26 +24,6 @@ constexpr UINT kWakeMessage = WM_APP + 0x2B1;
 constexpr DWORD kIdleWaitMs = 15;
 
 HBRUSH g_host_brush = nullptr;  // UI thread; lives from init_cef to uninit_cef.
-
-template <typename F>
-void Guarded(F&& call) {
-  try {
-    call();
-  } catch (...) {
-    OutputDebugStringA("[CWebRun] a callback threw; ignored\n");
-  }
-}
-
-std::wstring Utf8ToWide(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  const int length =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(length > 0 ? length : 0, L'\0');
-  if (length > 0) {
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
-  }
-  return wide;
-}
 
 }  // namespace
 

@@ -28,15 +28,6 @@ using namespace std::chrono_literals;
 using orvim::testing::RoomServerProcess;
 using orvim::testing::ServiceClient;
 
-bool WaitUntil(const std::function<bool()>& done, int timeout_ms = 10000) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(10ms);
-  }
-  return true;
-}
-
 // One line of the block reader: the record of one frame.
 struct BlockLine {
   uint32_t word = 0, capacity = 0, width = 0, height = 0, length = 0;

@@ -30,14 +30,8 @@ using namespace std::chrono_literals;
 using orvim::testing::RoomServerProcess;
 using orvim::testing::ServiceClient;
 
-bool WaitUntil(const std::function<bool()>& done, int timeout_ms = 15000) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(10ms);
-  }
-  return true;
-}
+// Pictures are loaded, scaled and published before the first frame: waits are longer here.
+constexpr int kPictureWaitMs = 15000;
 
 // A 24-bit BMP of |width| x |height|, mid grey.
 std::string WriteGreyBmp(const std::string& name, int width, int height) {
@@ -132,7 +126,7 @@ class SdkPictureRoomTest : public ::testing::Test {
     join_.owtServer = server_.address();
     ASSERT_TRUE(bob_->Join(server_.address(), "room1", "bob"));
     layer_->Login(join_);
-    ASSERT_TRUE(WaitUntil([&] { return layer_->IsInMeeting(); }));
+    ASSERT_TRUE(WaitUntil([&] { return layer_->IsInMeeting(); }, kPictureWaitMs));
   }
   void TearDown() override {
     layer_.reset();
@@ -160,7 +154,7 @@ class SdkPictureRoomTest : public ::testing::Test {
       size_t sized = 0;
       for (const LiveFrames::Entry& e : live_.Since(from)) sized += e.width == width && e.height == height;
       return sized >= count;
-    });
+    }, kPictureWaitMs);
   }
 
   ConfigGuard config_;
@@ -179,7 +173,7 @@ TEST_F(SdkPictureRoomTest, APictureGoesOutAtItsFittedAndTurnedSize) {
   GetAppConfig()->use_mode.store(false);
   GetAppConfig()->picture_path = Picture("tarvo_room_4000.bmp", 4000, 3000);
   layer_->Open_Picture_Stream();
-  ASSERT_TRUE(WaitUntil([&] { return Published(); }));
+  ASSERT_TRUE(WaitUntil([&] { return Published(); }, kPictureWaitMs));
   bob_->media()->SubscribeLive(0, 0, false);
   EXPECT_TRUE(PictureFramesArrive(1440, 1080, 5));
 
@@ -199,7 +193,7 @@ TEST_F(SdkPictureRoomTest, APictureGoesOutAtItsFittedAndTurnedSize) {
 TEST_F(SdkPictureRoomTest, APublishingCamerasFramesGoOutBeautifiedUnlessSuspended) {
   GetAppConfig()->use_mode.store(true);
   ASSERT_TRUE(layer_->Open_Video_Dev("orvim-camera-1", "Orvim Virtual Camera", true, true));
-  ASSERT_TRUE(WaitUntil([&] { return Published(); }));
+  ASSERT_TRUE(WaitUntil([&] { return Published(); }, kPictureWaitMs));
   st_beauty beauty;
   beauty.whitening = 40;
   CxBus::Call(GetMessageBus(), kTopicSetBeautyDev, std::string("orvim-camera-1"), &beauty, true);
@@ -218,10 +212,10 @@ TEST_F(SdkPictureRoomTest, APublishingCamerasFramesGoOutBeautifiedUnlessSuspende
         }
       }
       return false;
-    });
+    }, kPictureWaitMs);
   };
   auto followers = [&](size_t at) {
-    EXPECT_TRUE(WaitUntil([&] { return live_.Count() >= at + 15; }));
+    EXPECT_TRUE(WaitUntil([&] { return live_.Count() >= at + 15; }, kPictureWaitMs));
     return live_.Since(at);
   };
   size_t on = 0;

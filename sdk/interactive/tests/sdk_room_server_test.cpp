@@ -23,15 +23,6 @@ using orvim::testing::RoomServerProcess;
 using orvim::testing::ServiceClient;
 using Texts = std::vector<std::string>;
 
-bool WaitUntil(const std::function<bool()>& done, int timeout_ms = 10000) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(10ms);
-  }
-  return true;
-}
-
 // A server, a raw member "bob" (made first, so that the layer's service is the newest) and the
 // layer, whose owner plays the main window.
 class SdkRoomServerTest : public ::testing::Test {

@@ -13,6 +13,15 @@
 
 namespace sdk_test {
 
+bool WaitUntil(const std::function<bool()>& done, int timeout_ms) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
 void RecordingOwner::OnJoinRoom(int result, const std::string& roomId) {
   Add("OnJoinRoom(" + std::to_string(result) + "," + roomId + ")");
 }

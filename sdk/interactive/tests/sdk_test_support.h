@@ -18,6 +18,9 @@
 
 namespace sdk_test {
 
+// Polls |done| every 10 ms; false when it is still false after |timeout_ms|.
+bool WaitUntil(const std::function<bool()>& done, int timeout_ms = 10000);
+
 // The layer with its test view opened.
 class TestLayer : public CSdkInterActive {
  public:

@@ -30,13 +30,15 @@ The server ends by itself after one hour.
 
 import os
 import shutil
-import signal
-import subprocess
 import sys
 import threading
 import time
 import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..",
+                                "tests", "support"))
+import background_server  # noqa: E402
 
 MAX_LIFETIME_S = 3600
 BOUNDARY = b"----WebKitFormBoundaryl6TGOBASIHwzq0uj"
@@ -185,17 +187,13 @@ def serve(state_dir):
     server.daemon_threads = True
     server.recorder = Recorder(os.path.join(state_dir, "requests"))
     threading.Timer(MAX_LIFETIME_S, server.shutdown).start()
-    with open(os.path.join(state_dir, "pid"), "w") as f:
-        f.write(str(os.getpid()))
-    with open(os.path.join(state_dir, "port.tmp"), "w") as f:
-        f.write(str(server.server_address[1]))
-    os.replace(os.path.join(state_dir, "port.tmp"), os.path.join(state_dir, "port"))
+    background_server.publish(state_dir, server.server_address[1])
     server.serve_forever()
     os._exit(0)
 
 
 def start(state_dir):
-    stop(state_dir)
+    background_server.stop(state_dir)
     # Requests of an earlier run go: segment names carry process ids, which a new run reuses.
     shutil.rmtree(os.path.join(state_dir, "requests"), ignore_errors=True)
     os.makedirs(state_dir, exist_ok=True)
@@ -204,36 +202,8 @@ def start(state_dir):
             os.remove(os.path.join(state_dir, name))
         except FileNotFoundError:
             pass
-    log = open(os.path.join(state_dir, "server.log"), "wb")
-    subprocess.Popen([sys.executable, os.path.abspath(__file__), "serve", state_dir],
-                     stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True)
-    for _ in range(200):
-        if os.path.exists(os.path.join(state_dir, "port")):
-            return 0
-        time.sleep(0.05)
-    print("recording server did not start", file=sys.stderr)
-    return 1
-
-
-def stop(state_dir):
-    try:
-        with open(os.path.join(state_dir, "pid")) as f:
-            pid = int(f.read())
-    except (FileNotFoundError, ValueError):
-        return 0
-    try:
-        os.kill(pid, signal.SIGTERM)
-    except ProcessLookupError:
-        pass
-    os.remove(os.path.join(state_dir, "pid"))
-    return 0
+    return background_server.launch(__file__, state_dir, "recording server")
 
 
 if __name__ == "__main__":
-    command, state = sys.argv[1], sys.argv[2]
-    if command == "serve":
-        serve(state)
-    elif command == "start":
-        sys.exit(start(state))
-    else:
-        sys.exit(stop(state))
+    background_server.run(serve, start)

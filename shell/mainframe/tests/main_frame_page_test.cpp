@@ -25,18 +25,6 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-class LibraryEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    ASSERT_LT(CWebRun::Instace()->init_cef(GetModuleHandleW(nullptr), cef_run_settting(),
-                                           &CxAdapter::Instance()),
-              0);
-    DuiLib::CMutiLanSupport::Instance()->LoadFromResFile(130, L"xml\\language.xml", true,
-                                                         L"en_US", L"xml");
-  }
-  void TearDown() override { CWebRun::Instace()->uninit_cef(); }
-};
-
 [[maybe_unused]] ::testing::Environment* const g_environment =
     ::testing::AddGlobalTestEnvironment(new LibraryEnvironment);
 

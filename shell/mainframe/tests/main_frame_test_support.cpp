@@ -6,11 +6,22 @@
 
 #include "foundation/app_config.h"
 #include "foundation/hub.h"
+#include "platform/duilib/UIlib.h"
 #include "shell/mainframe/main_frame_ids.h"
 #include "shell/startup/app_info.h"
 #include "shell/system/base64.h"
 
 namespace mainframe_test {
+
+void LibraryEnvironment::SetUp() {
+  ASSERT_LT(CWebRun::Instace()->init_cef(GetModuleHandleW(nullptr), cef_run_settting(),
+                                         &CxAdapter::Instance()),
+            0);
+  DuiLib::CMutiLanSupport::Instance()->LoadFromResFile(130, L"xml\\language.xml", true, L"en_US",
+                                                       L"xml");
+}
+
+void LibraryEnvironment::TearDown() { CWebRun::Instace()->uninit_cef(); }
 
 bool PumpUntil(const std::function<bool()>& done, int timeout_ms) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);

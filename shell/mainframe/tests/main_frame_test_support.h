@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cjson/cJSON.h>
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <functional>
@@ -20,6 +21,15 @@
 #include "shell/mainframe/main_frame.h"
 
 namespace mainframe_test {
+
+// Starts the browser library (scriptable page, the hub as idle hook) and the UI library's
+// English texts once for the test program; a test file registers it with
+// ::testing::AddGlobalTestEnvironment.
+class LibraryEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override;
+  void TearDown() override;
+};
 
 class TestFrame : public CMainFrame {
  public:

@@ -3,8 +3,6 @@
 // languages.
 
 #include <windows.h>
-#include <objidl.h>
-#include <gdiplus.h>
 
 #include <wincrypt.h>
 
@@ -80,16 +78,6 @@ bool TrustServerCertificate() {
       CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
   CertCloseStore(root, 0);
   return added != FALSE;
-}
-
-void StartGdiplusOnce() {
-  static ULONG_PTR token = [] {
-    Gdiplus::GdiplusStartupInput input;
-    ULONG_PTR t = 0;
-    Gdiplus::GdiplusStartup(&t, &input, nullptr);
-    return t;
-  }();
-  (void)token;
 }
 
 class SettingAboutTest : public ::testing::Test {

@@ -3,8 +3,6 @@
 // away, and what the window shows.
 
 #include <windows.h>
-#include <objidl.h>
-#include <gdiplus.h>
 
 #include <gtest/gtest.h>
 
@@ -24,16 +22,6 @@ using namespace DuiLib;
 using namespace setting_test;
 
 namespace {
-
-void StartGdiplusOnce() {
-  static ULONG_PTR token = [] {
-    Gdiplus::GdiplusStartupInput input;
-    ULONG_PTR t = 0;
-    Gdiplus::GdiplusStartup(&t, &input, nullptr);
-    return t;
-  }();
-  (void)token;
-}
 
 void ResetConfig() {
   StAppConfig* config = GetAppConfig();

@@ -2,8 +2,6 @@
 // sees it, in both skins and two languages.
 
 #include <windows.h>
-#include <objidl.h>
-#include <gdiplus.h>
 
 #include <gtest/gtest.h>
 
@@ -25,16 +23,6 @@ using namespace DuiLib;
 using namespace setting_test;
 
 namespace {
-
-void StartGdiplusOnce() {
-  static ULONG_PTR token = [] {
-    Gdiplus::GdiplusStartupInput input;
-    ULONG_PTR t = 0;
-    Gdiplus::GdiplusStartup(&t, &input, nullptr);
-    return t;
-  }();
-  (void)token;
-}
 
 std::string ReadBytes(const std::wstring& path) {
   std::ifstream in(UnicodeToUtf8(path), std::ios::binary);

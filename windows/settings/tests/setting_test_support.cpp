@@ -1,5 +1,8 @@
 #include "windows/settings/tests/setting_test_support.h"
 
+#include <objidl.h>
+#include <gdiplus.h>
+
 #include <cjson/cJSON.h>
 
 #include <algorithm>
@@ -11,6 +14,16 @@
 #include "platform/duilib/tests/test_support.h"
 
 namespace setting_test {
+
+void StartGdiplusOnce() {
+  static const ULONG_PTR token = [] {
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR t = 0;
+    Gdiplus::GdiplusStartup(&t, &input, nullptr);
+    return t;
+  }();
+  (void)token;
+}
 
 namespace {
 

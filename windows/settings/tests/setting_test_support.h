@@ -126,6 +126,9 @@ RunResult RunSettings(HWND ownerWindow, DevConsumerDelegate* owner, int role, in
                 DWORD timeout_ms = 20000);
 
 // Pumps the window's messages for `ms` milliseconds (timers, posted messages), or until `done`.
+// Starts GDI+ for the test program, once; the pictures the window loads need it.
+void StartGdiplusOnce();
+
 void Pump(int ms);
 bool PumpUntil(const std::function<bool()>& done, int timeout_ms = 5000);
 

@@ -16,13 +16,16 @@ also the defaults). Every request is appended to STATE_DIR/requests as one JSON 
 
 import json
 import os
-import signal
 import ssl
 import subprocess
 import sys
 import threading
 import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..",
+                                "tests", "support"))
+import background_server  # noqa: E402
 
 MAX_LIFETIME_S = 3600
 
@@ -84,19 +87,15 @@ def serve(state_dir):
     untrusted = make_server(state_dir, lock, "untrusted")
     threading.Thread(target=untrusted.serve_forever, daemon=True).start()
     threading.Timer(MAX_LIFETIME_S, server.shutdown).start()
-    with open(os.path.join(state_dir, "pid"), "w") as f:
-        f.write(str(os.getpid()))
     with open(os.path.join(state_dir, "untrusted_port"), "w") as f:
         f.write(str(untrusted.server_address[1]))
-    with open(os.path.join(state_dir, "port.tmp"), "w") as f:
-        f.write(str(server.server_address[1]))
-    os.replace(os.path.join(state_dir, "port.tmp"), os.path.join(state_dir, "port"))
+    background_server.publish(state_dir, server.server_address[1])
     server.serve_forever()
     os._exit(0)
 
 
 def start(state_dir):
-    stop(state_dir)
+    background_server.stop(state_dir)
     os.makedirs(state_dir, exist_ok=True)
     for name in ("port", "untrusted_port", "pid", "requests", "answer"):
         try:
@@ -111,36 +110,8 @@ def start(state_dir):
                         "-keyout", os.path.join(state_dir, name + "_key.pem"),
                         "-out", os.path.join(state_dir, name + ".pem")],
                        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    log = open(os.path.join(state_dir, "server.log"), "wb")
-    subprocess.Popen([sys.executable, os.path.abspath(__file__), "serve", state_dir],
-                     stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True)
-    for _ in range(200):
-        if os.path.exists(os.path.join(state_dir, "port")):
-            return 0
-        time.sleep(0.05)
-    print("update server did not start", file=sys.stderr)
-    return 1
-
-
-def stop(state_dir):
-    try:
-        with open(os.path.join(state_dir, "pid")) as f:
-            pid = int(f.read())
-    except (FileNotFoundError, ValueError):
-        return 0
-    try:
-        os.kill(pid, signal.SIGTERM)
-    except ProcessLookupError:
-        pass
-    os.remove(os.path.join(state_dir, "pid"))
-    return 0
+    return background_server.launch(__file__, state_dir, "update server")
 
 
 if __name__ == "__main__":
-    command, state = sys.argv[1], sys.argv[2]
-    if command == "serve":
-        serve(state)
-    elif command == "start":
-        sys.exit(start(state))
-    else:
-        sys.exit(stop(state))
+    background_server.run(serve, start)
