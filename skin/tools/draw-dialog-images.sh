@@ -67,3 +67,34 @@ for skin in blue orange; do
   # The wait window's rounded background.
   draw $skin logsend_bk.png 36 36 -fill $pill -stroke $line -draw "roundrectangle 0,0,35,35,18,18"
 done
+
+# The device test window's step pictures: four 60 x 60 cells each (current step, another step,
+# the device does not work, the device works), a disc in the state's colour with the step's
+# white sign inside.
+step_sprite() {
+  local skin="$1" file="$2" current="$3" other="$4"; shift 4
+  local args=() k x colour
+  for k in 0 1 2 3; do
+    x=$((k * 60))
+    case $k in 0) colour=$current ;; 1) colour=$other ;; 2) colour=#EA494B ;; 3) colour=#3FC27A ;; esac
+    args+=(-fill "$colour" -stroke none -draw "circle $((x + 30)),30 $((x + 30)),3")
+    args+=(-fill white -stroke white -strokewidth 2)
+    for shape in "$@"; do args+=(-draw "translate $x,0 $shape"); done
+  done
+  draw "$skin" "$file" 240 60 "${args[@]}"
+}
+for skin in blue orange; do
+  if [ "$skin" = blue ]; then current=#2F9AFF; other=#3A4150; else current=#F89B33; other=#C9CCD3; fi
+  # camera: a body and a lens
+  step_sprite $skin av_video_logo.png $current $other \
+    "roundrectangle 17,22 35,38 3,3" "polygon 37,27 44,23 44,37 37,33"
+  # microphone: a capsule on a stand
+  step_sprite $skin av_mic_logo.png $current $other \
+    "roundrectangle 25,16 35,34 5,5" "line 30,38 30,43" "line 25,43 35,43"
+  # speaker: a box with its cone and a sound arc
+  step_sprite $skin av_audio_logo.png $current $other \
+    "rectangle 18,25 23,35" "polygon 23,25 31,18 31,42 23,35" "line 36,24 39,30" "line 39,30 36,36"
+  # results: a list of three lines
+  step_sprite $skin av_res_logo.png $current $other \
+    "line 19,22 41,22" "line 19,30 41,30" "line 19,38 33,38"
+done
