@@ -15,14 +15,12 @@
 #include "shell/login/skin_choice.h"
 #include "shell/system/system_info.h"
 #include "windows/common/combo_helper.h"
+#include "windows/common/picture_choice.h"
 #include "windows/picture_file/picture_file.h"
 #include "windows/settings/setting_frame.h"
 
-BOOL RunFileDialog(OPENFILENAMEW* ofn);  // setting_frame.cpp
-
 namespace {
 
-constexpr int kMaxPictureBytes = 0x200000;  // 2 MiB
 constexpr int kI420 = 12;
 
 struct Size {
@@ -432,21 +430,11 @@ void CSettingFrame::ShowDefaultPicture(bool reset) {
 }
 
 void CSettingFrame::OnUploadPicture() {
-  wchar_t path[MAX_PATH] = {};
-  OPENFILENAMEW ofn{};
-  ofn.lStructSize = sizeof(ofn);
-  ofn.hwndOwner = m_hWnd;
-  ofn.lpstrFilter = L"Image File (*.jpg;*.jpeg)\0*.jpg;*.jpeg\0";
-  ofn.lpstrFile = path;
-  ofn.nMaxFile = MAX_PATH;
-  ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-  if (!RunFileDialog(&ofn)) return;
-  WIN32_FILE_ATTRIBUTE_DATA info{};
-  if (!GetFileAttributesExW(path, GetFileExInfoStandard, &info)) return;
-  const unsigned long long bytes =
-      (static_cast<unsigned long long>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  std::wstring path;
+  const picture_choice::Outcome choice = picture_choice::Choose(m_hWnd, &path);
+  if (choice == picture_choice::kCancelled) return;
   DuiLib::CMutiLanSupport* texts = DuiLib::CMutiLanSupport::Instance();
-  if (bytes > static_cast<unsigned long long>(kMaxPictureBytes)) {
+  if (choice == picture_choice::kTooLarge) {
     CJsEventSender::Instance()->NotifyStatus(texts->GetTextForId(L"s.filemax.tips"), 0);
     return;
   }

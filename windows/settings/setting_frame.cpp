@@ -15,6 +15,7 @@
 #include "shell/login/skin_choice.h"
 #include "shell/system/system_info.h"
 #include "windows/common/combo_helper.h"
+#include "windows/common/picture_choice.h"
 #include "windows/exit_meet/exit_meet_frame.h"
 #include "windows/settings/version_check.h"
 
@@ -25,7 +26,6 @@ constexpr UINT kLanguageResource = 130;
 constexpr wchar_t kAgreementHost[] = L"www.tarvolive.com";
 
 std::mutex g_seam_lock;
-CSettingFrame::FileDialogFunc g_file_dialog;  // Guarded by g_seam_lock.
 CSettingFrame::ShellOpenFunc g_shell_open;    // Guarded by g_seam_lock.
 
 void OpenInBrowser(HWND window, const std::wstring& url) {
@@ -46,19 +46,8 @@ const wchar_t* const kLanguages[] = {L"zh_CN", L"zh_TW", L"en_US"};
 
 }  // namespace
 
-// Used by the device pages.
-BOOL RunFileDialog(OPENFILENAMEW* ofn) {
-  CSettingFrame::FileDialogFunc dialog;
-  {
-    std::lock_guard<std::mutex> guard(g_seam_lock);
-    dialog = g_file_dialog;
-  }
-  return dialog ? dialog(ofn) : GetOpenFileNameW(ofn);
-}
-
 void CSettingFrame::SetFileDialogFunc(FileDialogFunc func) {
-  std::lock_guard<std::mutex> guard(g_seam_lock);
-  g_file_dialog = std::move(func);
+  picture_choice::SetFileDialogFunc(std::move(func));
 }
 
 void CSettingFrame::SetShellOpenFunc(ShellOpenFunc func) {

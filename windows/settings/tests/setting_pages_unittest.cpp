@@ -24,44 +24,6 @@ using namespace setting_test;
 
 namespace {
 
-std::string ReadBytes(const std::wstring& path) {
-  std::ifstream in(UnicodeToUtf8(path), std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::wstring DataFile(const std::wstring& name) {
-  const char* dir = std::getenv("TARVO_TEST_DATA");
-  const std::string folder = dir ? dir : ".";
-  return Utf8ToUnicode(folder) + L"/" + name;
-}
-
-// The default picture grown to exactly `size` bytes with comment segments after its start
-// marker: still a valid JPEG.
-std::string JpegOfSize(size_t size) {
-  const std::string base = ReadBytes(GetModuleDir() + L"\\res\\defalutpic.jpg");
-  if (base.size() < 4 || size < base.size() + 4) return std::string();
-  std::string padding;
-  size_t left = size - base.size();
-  while (left > 0) {
-    size_t segment = left > 65537 ? 65537 : left;
-    if (left - segment > 0 && left - segment < 4) segment -= 4;  // room for one more
-    const size_t length = segment - 2;                           // counts its own two bytes
-    padding += '\xFF';
-    padding += '\xFE';
-    padding += static_cast<char>(length >> 8);
-    padding += static_cast<char>(length & 0xFF);
-    padding.append(length - 2, 'x');
-    left -= segment;
-  }
-  return base.substr(0, 2) + padding + base.substr(2);
-}
-
-void WriteFile(const std::wstring& path, const std::string& bytes) {
-  std::ofstream(UnicodeToUtf8(path), std::ios::binary) << bytes;
-}
-
 class SettingPictureTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -86,9 +48,9 @@ TEST_F(SettingPictureTest, PicturesUpToTwoMebibytesAreTakenOthersRefused) {
   const std::wstring exact = DataFile(L"setting_exact.jpg");
   const std::wstring over = DataFile(L"setting_over.jpg");
   const std::wstring text = DataFile(L"setting_text.jpg");
-  WriteFile(exact, JpegOfSize(2097152));
-  WriteFile(over, JpegOfSize(2097153));
-  WriteFile(text, "this is a text file, not a picture\n");
+  WriteBytes(exact, JpegOfSize(2097152));
+  WriteBytes(over, JpegOfSize(2097153));
+  WriteBytes(text, "this is a text file, not a picture\n");
   ASSERT_EQ(ReadBytes(exact).size(), 2097152u);
   ASSERT_EQ(ReadBytes(over).size(), 2097153u);
   const std::string fallback = UnicodeToAnsi(GetModuleDir() + L"\\res\\defalutpic.jpg");

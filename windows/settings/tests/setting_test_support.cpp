@@ -7,11 +7,14 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 
 #include "foundation/bus_topics.h"
 #include "foundation/hub.h"
+#include "foundation/text_convert.h"
 #include "platform/duilib/tests/test_support.h"
+#include "shell/system/system_info.h"
 
 namespace setting_test {
 
@@ -242,25 +245,6 @@ void PageEventSink::Clear() {
 
 // ---- runs -------------------------------------------------------------------------------------
 
-RunResult RunSettings(HWND ownerWindow, DevConsumerDelegate* owner, int role, int page,
-                const std::function<void(CSettingFrame*, HWND, DuiLib::CPaintManagerUI*)>& script,
-                DWORD timeout_ms) {
-  RunResult run;
-  // The client registers the shadow window class at start-up.
-  static const bool shadows = DuiLib::CWndShadow::Initialize(GetModuleHandleW(nullptr));
-  (void)shadows;
-  auto* frame = new CSettingFrame(owner, role, page);
-  if (!dialog_test::CreateLikeTheClient(frame, ownerWindow, L"SettingFrame")) {
-    delete frame;
-    run.timed_out = true;
-    return run;
-  }
-  run.result = dialog_test::RunModal(
-      frame, [&](HWND hwnd) { script(frame, hwnd, frame->GetPaintManager()); }, &run.timed_out,
-      timeout_ms);
-  return run;
-}
-
 void Pump(int ms) { duilib_test::Pump(ms); }
 
 bool PumpUntil(const std::function<bool()>& done, int timeout_ms) {
@@ -323,6 +307,44 @@ std::wstring ConfigPath(const std::wstring& name) {
   std::wstring path = folder + L"/" + name;
   DeleteFileW(path.c_str());
   return path;
+}
+
+// ---- pictures --------------------------------------------------------------------------------
+
+std::string ReadBytes(const std::wstring& path) {
+  std::ifstream in(UnicodeToUtf8(path), std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+  std::ofstream(UnicodeToUtf8(path), std::ios::binary) << bytes;
+}
+
+std::wstring DataFile(const std::wstring& name) {
+  const char* dir = std::getenv("TARVO_TEST_DATA");
+  const std::string folder = dir ? dir : ".";
+  return Utf8ToUnicode(folder) + L"/" + name;
+}
+
+std::string JpegOfSize(size_t size) {
+  const std::string base = ReadBytes(GetModuleDir() + L"\\res\\defalutpic.jpg");
+  if (base.size() < 4 || size < base.size() + 4) return std::string();
+  std::string padding;
+  size_t left = size - base.size();
+  while (left > 0) {
+    size_t segment = left > 65537 ? 65537 : left;
+    if (left - segment > 0 && left - segment < 4) segment -= 4;  // room for one more
+    const size_t length = segment - 2;                           // counts its own two bytes
+    padding += '\xFF';
+    padding += '\xFE';
+    padding += static_cast<char>(length >> 8);
+    padding += static_cast<char>(length & 0xFF);
+    padding.append(length - 2, 'x');
+    left -= segment;
+  }
+  return base.substr(0, 2) + padding + base.substr(2);
 }
 
 }  // namespace setting_test

@@ -160,4 +160,12 @@ inline bool Enabled(DuiLib::CPaintManagerUI* pm, const wchar_t* name) {
 // The configuration file the tests save into (a fresh file in the test data folder).
 std::wstring ConfigPath(const std::wstring& name);
 
+// Pictures to choose: the bytes of a file, a file written, a path in the test data folder, and
+// the default picture grown to exactly `size` bytes with comment segments after its start
+// marker (still a valid JPEG; empty when `size` is too small).
+std::string ReadBytes(const std::wstring& path);
+void WriteBytes(const std::wstring& path, const std::string& bytes);
+std::wstring DataFile(const std::wstring& name);
+std::string JpegOfSize(size_t size);
+
 }  // namespace setting_test

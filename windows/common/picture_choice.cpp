@@ -1,0 +1,48 @@
+#include "windows/common/picture_choice.h"
+
+#include <mutex>
+
+namespace picture_choice {
+
+namespace {
+
+std::mutex g_lock;
+FileDialogFunc g_dialog;  // Guarded by g_lock.
+
+BOOL RunDialog(OPENFILENAMEW* ofn) {
+  FileDialogFunc dialog;
+  {
+    std::lock_guard<std::mutex> guard(g_lock);
+    dialog = g_dialog;
+  }
+  return dialog ? dialog(ofn) : GetOpenFileNameW(ofn);
+}
+
+}  // namespace
+
+void SetFileDialogFunc(FileDialogFunc func) {
+  std::lock_guard<std::mutex> guard(g_lock);
+  g_dialog = std::move(func);
+}
+
+Outcome Choose(HWND owner, std::wstring* path) {
+  wchar_t file[MAX_PATH] = {};
+  OPENFILENAMEW ofn{};
+  ofn.lStructSize = sizeof(ofn);
+  ofn.hwndOwner = owner;
+  ofn.lpstrFilter = L"Image File (*.jpg;*.jpeg)\0*.jpg;*.jpeg\0";
+  ofn.lpstrFile = file;
+  ofn.nMaxFile = MAX_PATH;
+  ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+  if (!RunDialog(&ofn)) return kCancelled;
+  file[MAX_PATH - 1] = L'\0';
+  // The size as 64 bits: a file above 4 GiB is refused too.
+  WIN32_FILE_ATTRIBUTE_DATA info{};
+  if (!GetFileAttributesExW(file, GetFileExInfoStandard, &info)) return kCancelled;
+  const unsigned long long bytes =
+      (static_cast<unsigned long long>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  if (path) *path = file;
+  return bytes > kMaxPictureBytes ? kTooLarge : kChosen;
+}
+
+}  // namespace picture_choice

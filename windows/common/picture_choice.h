@@ -1,0 +1,36 @@
+#pragma once
+
+// Choosing a picture to show in place of the camera, as the settings and device test windows
+// do: the system's open-file dialog for JPEG files, then the size check.
+//
+//   std::wstring path;
+//   switch (picture_choice::Choose(window, &path)) {
+//     case picture_choice::kChosen: ...  // path names an existing file of at most 2 MiB
+//     case picture_choice::kTooLarge: ... // refused; path names the file
+//     case picture_choice::kCancelled: ...
+//   }
+//
+// UI thread (the dialog is modal to `owner`). The dialog can be replaced (tests); the
+// replacement is kept under a lock and called on the caller's thread.
+
+#include <windows.h>
+#include <commdlg.h>
+
+#include <functional>
+#include <string>
+
+namespace picture_choice {
+
+constexpr unsigned long long kMaxPictureBytes = 0x200000;  // 2 MiB
+
+enum Outcome { kCancelled, kTooLarge, kChosen };
+
+// Opens the dialog (filter "Image File (*.jpg;*.jpeg)", a MAX_PATH buffer, explorer style,
+// the file must exist, no read-only box). A file that cannot be read counts as cancelled.
+Outcome Choose(HWND owner, std::wstring* path);
+
+// Replaces GetOpenFileNameW; null restores it.
+using FileDialogFunc = std::function<BOOL(OPENFILENAMEW*)>;
+void SetFileDialogFunc(FileDialogFunc func);
+
+}  // namespace picture_choice
