@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "fb_log.h"
 #include "gl_check.h"
 
 namespace QUENMAR_FACEBEAUTY {
@@ -34,7 +35,7 @@ GLuint compileShader(GLenum kind, const char* source) {
   if (ok) return shader;
   char log[1024] = {};
   glGetShaderInfoLog(shader, sizeof(log), nullptr, log);
-  std::printf("Compile shader fail error : %s\n", log);
+  logPrint("Compile shader fail error : %s\n", log);
   glDeleteShader(shader);
   return 0;
 }
@@ -89,8 +90,8 @@ int BaseFilter::buildProgram(const char* vertexSource, const char* fragmentSourc
   if (!linked || result != 0) {
     char log[1024] = {};
     glGetProgramInfoLog(program, sizeof(log), nullptr, log);
-    std::printf("Could not link program: %s\n", log);
-    std::printf("glLinkProgram fail\n");
+    logPrint("Could not link program: %s\n", log);
+    logPrint("glLinkProgram fail\n");
     if (vs) glDeleteShader(vs);
     if (fs) glDeleteShader(fs);
     glDeleteProgram(program);
@@ -131,7 +132,7 @@ void BaseFilter::scanUniforms() {
 
 GLint BaseFilter::uniformLocation(const char* name) {
   if (!program_) {
-    std::printf("Error: Must link program before querying uniforms!\n");
+    logPrint("Error: Must link program before querying uniforms!\n");
     return -1;
   }
   return glGetUniformLocation(program_, name);
@@ -176,12 +177,12 @@ bool BaseFilter::setUniform(const char* name, const float* values, int floatCoun
 
 bool BaseFilter::addAttribute(const char* name, int components, int stride, int offset) {
   if (!program_) {
-    std::printf("ShaderProgram: Error: Must link program before querying attributes!\n");
+    logPrint("ShaderProgram: Error: Must link program before querying attributes!\n");
     return false;
   }
   GLint location = glGetAttribLocation(program_, name);
   if (location < 0) {
-    std::printf("Shader Program: Attempting to access invalid variable!\n");
+    logPrint("Shader Program: Attempting to access invalid variable!\n");
     return false;
   }
   attributes_[name] = Attribute{location, components, GL_FLOAT, false, stride, offset};
@@ -194,7 +195,7 @@ bool BaseFilter::uploadVertices(const float* data, int floatCount) {
   if (!vertexBuffer_) {
     glGenBuffers(1, &vertexBuffer_);
     if (glFailed("Generating VBO") || !vertexBuffer_) {
-      std::printf("Could not create vertex buffer!\n");
+      logPrint("Could not create vertex buffer!\n");
       vertexBuffer_ = 0;
       return false;
     }
@@ -206,7 +207,7 @@ bool BaseFilter::uploadVertices(const float* data, int floatCount) {
     return true;
   }
   if (bytes > vertexBufferSize_) {
-    std::printf(
+    logPrint(
         "Attempting to upload more data (%d bytes) than fits inside the vertex frame (%d "
         "bytes)!\n",
         bytes, vertexBufferSize_);
@@ -263,10 +264,10 @@ bool BaseFilter::bindInputs() {
     glBindTexture(inputTargets_[i], inputTextures_[i]);
     std::string name = "sTexture_" + std::to_string(i);
     if (glGetUniformLocation(program_, name.c_str()) < 0) {
-      std::printf(
-          "ShaderProgram: Shader does not seem to support %zd number of inputs! Missing "
+      logPrint(
+          "ShaderProgram: Shader does not seem to support %d number of inputs! Missing "
           "uniform 'sTexture_%d'!\n",
-          inputTextures_.size(), static_cast<int>(i));
+          static_cast<int>(inputTextures_.size()), static_cast<int>(i));
       glActiveTexture(GL_TEXTURE0);
       return false;
     }
@@ -278,9 +279,9 @@ bool BaseFilter::bindInputs() {
 
 bool BaseFilter::render(const int* inputs, int count, int width, int height, int framebuffer) {
   if (!enabled()) return false;
-  if (!init()) std::printf("initGL fail: %s\n", className_);
+  if (!init()) logPrint("initGL fail: %s\n", className_);
   if (!program_) {
-    std::printf("unexecutable program!\n");
+    logPrint("unexecutable program!\n");
     return false;
   }
   width_ = static_cast<float>(width);
@@ -312,14 +313,14 @@ bool BaseFilter::render(const int* inputs, int count, int width, int height, int
       glDisable(GL_BLEND);
     }
     if (glFailed("Preparing")) {
-      std::printf("couldn't initialize gl for drawing!\n");
+      logPrint("couldn't initialize gl for drawing!\n");
       ok = false;
     }
   } else {
-    std::printf("couldn't initialize gl for drawing!\n");
+    logPrint("couldn't initialize gl for drawing!\n");
   }
   if (ok && !bindInputs()) {
-    std::printf("BindInputTextures failed\n");
+    logPrint("BindInputTextures failed\n");
     ok = false;
   }
   if (ok) {
@@ -335,7 +336,7 @@ bool BaseFilter::render(const int* inputs, int count, int width, int height, int
   if (ok && glFailed("Rendering")) ok = false;
   if (framebuffer != 0) glBindFramebuffer(GL_FRAMEBUFFER, 0);
   glDisable(GL_BLEND);
-  if (!ok) std::printf("Unable to render frame\n");
+  if (!ok) logPrint("Unable to render frame\n");
   return ok;
 }
 

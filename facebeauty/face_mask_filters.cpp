@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "fb_log.h"
+
 namespace QUENMAR_FACEBEAUTY {
 namespace {
 
@@ -79,7 +81,7 @@ bool FaceMaskFilter::init() {
   if (built_) return true;
   const int mode = facialFeatureBlendMode();
   if (mode != 1 && mode != 2) {
-    std::printf("unsupport mix mode!\n");
+    logPrint("unsupport mix mode!\n");
     return false;
   }
   return initFrom(mode == 1 ? ShaderId::kFaceMaskSoftLight : ShaderId::kFaceMaskMultiply);

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "fb_log.h"
+
 namespace QUENMAR_FACEBEAUTY {
 
 bool glFailed(const char* step) {
@@ -12,7 +14,7 @@ bool glFailed(const char* step) {
   for (int i = 0; i < kMaxReads; ++i) {
     GLenum error = glGetError();
     if (error == GL_NO_ERROR) break;
-    std::printf("after %s() glError (0x%x)\n", step, error);
+    logPrint("after %s() glError (0x%x)\n", step, error);
     failed = true;
   }
   return failed;

@@ -63,6 +63,11 @@ TEST_F(BaseFilterTest, BrokenShaderIsReportedAndNeverDraws) {
   EXPECT_NE(std::string::npos, out.find("unexecutable program!\n", first + 30)) << out;
   EXPECT_EQ(fill(4, 4, 9, 8, 7, 255), read(fb, 4, 4));
   EXPECT_EQ(-2, broken.buildProgram(kVertex, "void main() { x; }\n"));
+  // With the library's log switch off nothing is printed.
+  setLogEnabled(false);
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(broken.render(&input, 1, 4, 4, fb));
+  EXPECT_EQ("", testing::internal::GetCapturedStdout());
 }
 
 TEST_F(BaseFilterTest, MissingInputUniformRefusesTheDraw) {

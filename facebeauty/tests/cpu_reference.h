@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace QUENMAR_FACEBEAUTY {
@@ -187,6 +188,58 @@ inline std::array<float, 2> reshapeCoordinate(const ReshapeUniforms& k, const Cp
     sub(at(k.plus, b + i), weight(at(k.coord, b + i), k.radius[b + 11]));
   }
   return {n.x / k.xyRatio[0], n.y / k.xyRatio[1]};
+}
+
+// The four sharpening stages on the CPU, each stage's result stored in bytes as the GL targets
+// hold them. steps: the pass's sampling steps; amount: (simple ? 0 : 0.8 × level 8) +
+// 0.05 × (level 4 + 1).
+inline CpuImage cpuSharpen(const CpuImage& image, float sx, float sy, float amount) {
+  const int w = image.w, h = image.h;
+  auto fiveTaps = [&](const CpuImage& src, float u, float v) {
+    Rgba sum{};
+    const float du[5] = {0, sx, -sx, 0, 0}, dv[5] = {0, 0, 0, sy, -sy};
+    for (int i = 0; i < 5; ++i) {
+      Rgba t = src.sample(u + du[i], v + dv[i]);
+      for (int k = 0; k < 4; ++k) sum[k] += t[k] / 5;
+    }
+    return sum;
+  };
+  auto each = [&](const std::function<Rgba(float, float)>& f) {
+    CpuImage out(w, h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) out.at(x, y) = f((x + 0.5f) / w, (y + 0.5f) / h);
+    return CpuImage::fromBytes(out.bytes(), w, h);
+  };
+  CpuImage high = each([&](float u, float v) {
+    Rgba img = image.sample(u, v), avg = fiveTaps(image, u, v);
+    Rgba out{};
+    float var = 0;
+    for (int k = 0; k < 3; ++k) {
+      const float d = img[k] - avg[k];
+      // A detail of exactly 0 lands on the half byte: the GL side stores 127 there.
+      out[k] = clampf(d + 0.5f, 0, 1);
+      var += std::min((d * 7.07f) * (d * 7.07f), 1.0f);
+    }
+    out[3] = var / 3;
+    return out;
+  });
+  CpuImage edges = each([&](float u, float v) {
+    Rgba t = high.sample(u, v);
+    for (int k = 0; k < 3; ++k) t[k] = clampf(3.0f * std::fabs(t[k] - 0.5f), 0, 1) >= 0.0157f ? 1 : 0;
+    return t;
+  });
+  CpuImage mean = each([&](float u, float v) { return fiveTaps(edges, u, v); });
+  return each([&](float u, float v) {
+    Rgba img = image.sample(u, v), hh = high.sample(u, v), mm = mean.sample(u, v);
+    const float k = 1 - mm[3] / (mm[3] + 0.1f);
+    Rgba out = img;
+    for (int c = 0; c < 3; ++c) {
+      float sharp = clampf(img[c] + (2 * hh[c] - 1) * 2.4f, 0, 1);
+      sharp = img[c] + (sharp - img[c]) * mm[c];
+      out[c] = img[c] + (sharp - img[c]) * (1 - 0.5f * k * k) * amount;
+    }
+    return out;
+  });
 }
 
 }  // namespace QUENMAR_FACEBEAUTY

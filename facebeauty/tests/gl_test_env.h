@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base_filter.h"
+#include "fb_log.h"
 #include "zq_opengl_helper.h"
 
 namespace QUENMAR_FACEBEAUTY {
@@ -16,6 +17,7 @@ using Pixels = std::vector<unsigned char>;
 class GlTest : public testing::Test {
  protected:
   void SetUp() override {
+    setLogEnabled(true);  // the tests read the passes' messages
     ASSERT_TRUE(ZqOpenglHelper::getInstance()->glEnvInit());
     ZqOpenglHelper::getInstance()->glBegin();
   }

@@ -13,6 +13,13 @@
 
 #include <mutex>
 
+// The beauty library exports PrintglfwError from the copy of this layer linked into it.
+#if defined(ZQ_OPENGL_EXPORTING)
+#define ZQ_OPENGL_EXPORT __declspec(dllexport)
+#else
+#define ZQ_OPENGL_EXPORT
+#endif
+
 class ZqOpenglHelper {
  public:
   static ZqOpenglHelper* getInstance();
@@ -31,7 +38,7 @@ class ZqOpenglHelper {
   HGLRC context() const { return context_; }
 
   // Prints "glfwerror <code> <text>" on standard output.
-  static void PrintglfwError(int code, const char* text);
+  static ZQ_OPENGL_EXPORT void PrintglfwError(int code, const char* text);
 
  private:
   ZqOpenglHelper() = default;
