@@ -84,6 +84,10 @@ TEST(FaceBeautyApiTest, ProcessResults) {
 }
 
 TEST(FaceBeautyApiTest, ExternalModeUsesTheCallersContext) {
+  // A handle made before external mode keeps the library's own context alive: external mode
+  // must still neither enter nor leave it.
+  const int internal = init();
+  ASSERT_EQ(1, internal);
   // Our own context, made by this program's copy of the context layer.
   ZqOpenglHelper* own = ZqOpenglHelper::getInstance();
   ASSERT_TRUE(own->glEnvInit());
@@ -92,7 +96,7 @@ TEST(FaceBeautyApiTest, ExternalModeUsesTheCallersContext) {
   ASSERT_NE(nullptr, mine);
   zq_fb_native_setExternalOpenGLEnv(true);
   const int h = init();
-  ASSERT_EQ(1, h);
+  ASSERT_EQ(2, h);
   std::vector<unsigned char> pixels(64 * 36 * 4, 120);
   zq_image_info_st frame{64, 36, 0, 8, pixels.data(), 0, true};
   const int texture = zq_fb_native_process(h, &frame);
@@ -104,6 +108,7 @@ TEST(FaceBeautyApiTest, ExternalModeUsesTheCallersContext) {
   zq_fb_native_setExternalOpenGLEnv(false);
   own->glEnd();
   own->glEnvRelease();
+  zq_fb_native_uninit(internal);
 }
 
 TEST(FaceBeautyApiTest, ClassAndLogSwitch) {
