@@ -83,7 +83,15 @@ void CSdkInterActive::CloseBeauty(const std::string& label, bool /*unused*/) {
 void CSdkInterActive::Stop_LocalMedia_Stream() {
   if (OutofMeeting(true)) return;
   const std::string id = GetMeetingIds().localMediaStreamId;
-  if (id.empty()) return;
+  if (id.empty()) {
+    // Asked for, but its sender has not come: local media stops now, and the sender callback
+    // releases the stream instead of publishing it.
+    if (m_bLodIng.exchange(false)) {
+      m_bStopBeforeSender.store(true);
+      TVLOG_INFO_THIS() << " stop before the local media sender came";
+    }
+    return;
+  }
   rtTarvo::rtc::MediaObject* media = GetMedia();
   if (!media) {
     TVLOG_ERROR_THIS() << " media is null";

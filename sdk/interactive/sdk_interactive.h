@@ -26,6 +26,7 @@
 #include "shell/login/join_info.h"
 #include "shell/registry/user_stream_list.h"
 
+class AvFileDecodeEngine;
 class CLodViewFrame;
 
 // The ids of the meeting the layer is in. SDK callbacks write them and commands read them on
@@ -324,6 +325,54 @@ class CSdkInterActive : public rtTarvo::base::RTObserver, public rtTarvo::rtc::A
   // changes nothing.
   virtual void Open_Picture_Stream();
 
+  // ---- Screen share, local media and media insertion (sdk_share_media.cpp) ----
+  // The main window's share start: -1 out of a meeting, 2 while local media plays, 1 while a
+  // share sender exists (only its sound mute is applied again), 0 requested.
+  int Start_Share_Stream();
+  // One I420 share frame of |length| bytes, on the caller's capture or playback thread; a
+  // frame that does not hold a whole picture of |width| x |height| is dropped.
+  void SendShareStreamData(const uint8_t* data, int length, int width, int height);
+  // A server-side media insertion of |url| (every request inserts; |start| is only logged).
+  void Start_MediaShare(const std::string& audioSource, const std::string& videoSource, const std::string& url,
+                        bool start, bool mute);
+  // Plays the file open in |engine| (null: none yet, no video) into the meeting: -1 out of a
+  // meeting, 1 while a share sender exists, 2 while local media plays, 0 requested.
+  int Start_LocalMedia_Stream(AvFileDecodeEngine* engine, int width, int height, bool flag);
+
+  // ---- Live layout, statistics copies and user mutes (sdk_stats.cpp); network quality
+  // (sdk_net_quality.cpp) ----
+  // Asks the live control for the live layout (answered as page event 19) or sets it.
+  void GetLive2Layout(const std::string& roomId);
+  void SetLive2Layout(const std::string& roomId, const std::string& layout);
+  // Copies of the three statistics records; the publish and subscribe getters (the publish
+  // one only with |request|) also ask the SDK for fresh ones. Local media's is empty while it
+  // does not play.
+  void GetPublishNetStats(NetStatistics* out, bool request);
+  void GetSubscribeNetStats(NetStatistics* out);
+  void GetLocalMediaNetStats(NetStatistics* out);
+  void ResetLocalMediaNetStats();
+  // Mutes (|opt| not 1) or unmutes the video or sound of the user whose participant id is
+  // |userId|; one request per stream and kind at a time (until the mute result arrives).
+  void OnVideo_OnOff(const std::string& userId, int opt);
+  void OnMic_OnOff(const std::string& userId, int opt);
+  // The publish stream's quality, 2 good, 1 fair, 0 poor; one history sample per call (the
+  // main window's network-quality timer).
+  int UpdateNetStatus();
+
+  // ---- Statistics, layout, inter-cut, speaker-test and show-state callbacks
+  // (sdk_stats_callbacks.cpp), on the SDK's threads ----
+  void OnGetConnectionStatsResult(std::string stream_id, NetStatistics stats) override;
+  void OnGetConnectionStatsReusltFailed(int ec, std::string stream_id) override;
+  void OnLayoutChanged(int count, const rtTarvo::rtc::LayoutMap& layout) override;
+  void OnGetLive2LayoutResult(const std::string& ec, const std::string& em, const std::string& data) override;
+  void OnSetLive2LayoutResult(const std::string& ec, const std::string& em) override;
+  void OnStartInterCut(const std::string& ec, const std::string& em) override;
+  void OnStopInterCut(const std::string& ec, const std::string& em) override;
+  void OnSetInterCutVolume(const std::string& ec, const std::string& em) override;
+  void OnGetInterCutVolume(const std::string& ec, const std::string& em, int volume) override;
+  void OnSpeakerTestFinished() override;
+  void OnLocalAudioState(int value) override;
+
   // ---- Connection recovery (sdk_recovery_callbacks.cpp) ----
   // A publish or subscribe result of |streamId|: it leaves its recovery list unless it failed
   // after the owner has retried; an emptied list ends that side's loss.
@@ -409,6 +458,13 @@ class CSdkInterActive : public rtTarvo::base::RTObserver, public rtTarvo::rtc::A
   bool IsLocalMicMuted() const { return m_bMicMuted.load(); }
   // Replaces the stored last local frame by a copy of |length| bytes of |data|.
   void StoreLastLocalFrame(const uint8_t* data, uint32_t length, uint16_t width, uint16_t height);
+  // The show-state throttles' clock (steady_clock by default); both throttles start again at
+  // its present time, as at construction.
+  using SteadyNow = std::chrono::steady_clock::time_point (*)();
+  void SetThrottleClock(SteadyNow now);
+  std::deque<StPublishStatSample> GetPublishStatHistory();
+  NetStatistics GetLocalMediaStatsRecord();
+  StNetStatus GetNetStatus() const { return m_netStatus; }
 
  private:
   // The SDK's media object and live control, or null.
@@ -517,7 +573,13 @@ class CSdkInterActive : public rtTarvo::base::RTObserver, public rtTarvo::rtc::A
   // The size the publish stream was created with (or last set to); its publish sets it again.
   std::atomic<int32_t> m_nPublishWidth{0};
   std::atomic<int32_t> m_nPublishHeight{0};
-  // 24. Throttles of the show-state hint.
+  // A share stream was asked for and its sender has not come yet.
+  std::atomic<bool> m_bShareRequested{false};
+  // A share or local-media stop came before the stream's sender: the sender callback releases
+  // that stream instead of publishing it.
+  std::atomic<bool> m_bStopBeforeSender{false};
+  // 24. Throttles of the show-state hint (touched only by OnLocalAudioState), on |m_throttleNow|.
+  std::atomic<SteadyNow> m_throttleNow{&std::chrono::steady_clock::now};
   StThrottle m_repeatThrottle{std::chrono::steady_clock::now(), 60000};
   StThrottle m_showThrottle{std::chrono::steady_clock::now(), 5000};
 };

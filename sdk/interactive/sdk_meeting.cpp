@@ -108,6 +108,8 @@ void CSdkInterActive::ClearMeetingState() {
   DelSender(0);
   DelSender(1);
   m_bLodIng.store(false);
+  m_bShareRequested.store(false);
+  m_bStopBeforeSender.store(false);
 }
 
 void CSdkInterActive::ClearRecoveryState() {

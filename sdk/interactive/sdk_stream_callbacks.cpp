@@ -33,7 +33,15 @@ void CSdkInterActive::SetDegradationpreference(bool bFrame) {
 void CSdkInterActive::Stop_Share_Stream() {
   if (OutofMeeting(true)) return;
   const std::string shareId = GetMeetingIds().shareStreamId;
-  if (shareId.empty()) return;
+  if (shareId.empty()) {
+    // Asked for, but its sender has not come: the sender callback releases it instead of
+    // publishing it.
+    if (m_bShareRequested.load()) {
+      m_bStopBeforeSender.store(true);
+      TVLOG_INFO_THIS() << " stop before the share sender came";
+    }
+    return;
+  }
   rtTarvo::rtc::MediaObject* media = GetMedia();
   if (!media) {
     TVLOG_ERROR_THIS() << " media is null";
@@ -111,6 +119,15 @@ void CSdkInterActive::OnCreateSenderSuccess(rtTarvo::rtc::FrameSender* sender, s
     videoMuted = m_bVideoMutex.load();
     PostWebLog("OnCreateSenderSuccess create live stream success  id : " + stream_id);
   } else if (video_type == rtTarvo::rtc::kStreamScreenShare) {
+    m_bShareRequested.store(false);
+    if (m_bStopBeforeSender.exchange(false)) {
+      // The user stopped this stream before it came: it goes again unpublished.
+      TVLOG_INFO_THIS() << " stopped before its sender came, release id = " << stream_id;
+      DelSender(sender_kind);
+      if (rtTarvo::rtc::MediaObject* media = GetMedia()) media->ReleaseStream(stream_id);
+      PostWebLog("OnCreateSenderSuccess share stream stopped before it came, release id : " + stream_id);
+      return;
+    }
     const bool playing = m_bLodIng.load();
     UpdateMeetingIds([&](StMeetingIds& m) { (playing ? m.localMediaStreamId : m.shareStreamId) = stream_id; });
     PostWebLog("OnCreateSenderSuccess create share stream success  id : " + stream_id + " ,isloding=" + Flag(playing));
@@ -129,7 +146,12 @@ void CSdkInterActive::OnCreateSenderFailed(rtTarvo::rtc::FrameSender* sender, st
                     << " ,stream_id=" << stream_id;
   if (video_type == rtTarvo::rtc::kStreamScreenShare) {
     PostWebLog("OnCreateSenderFailed create share stream failed ec = " + std::to_string(ec));
-    if (m_pOwner) m_pOwner->OnShareResult(m_bLodIng.load() ? -2 : -1, false);
+    const bool playing = m_bLodIng.load();
+    if (m_pOwner) m_pOwner->OnShareResult(playing ? -2 : -1, false);
+    // No stream will come: local media no longer plays, and a stop waiting for it is done.
+    if (playing) m_bLodIng.store(false);
+    m_bShareRequested.store(false);
+    m_bStopBeforeSender.store(false);
   } else if (video_type == rtTarvo::rtc::kStreamLive) {
     PostWebLog("OnCreateSenderFailed create live stream failed ec = " + std::to_string(ec));
   }

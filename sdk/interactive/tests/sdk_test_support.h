@@ -50,6 +50,10 @@ class TestLayer : public CSdkInterActive {
   using CSdkInterActive::IsLocalVideoMuted;
   using CSdkInterActive::StoreLastLocalFrame;
   using CSdkInterActive::UpdateMeetingIds;
+  using CSdkInterActive::SetThrottleClock;
+  using CSdkInterActive::GetPublishStatHistory;
+  using CSdkInterActive::GetLocalMediaStatsRecord;
+  using CSdkInterActive::GetNetStatus;
 };
 
 // The owner window as the layer sees it: records the calls, and keeps the two reconnect
