@@ -102,10 +102,13 @@ void RoomServer::Serve(const std::shared_ptr<Connection>& connection) {
     if (!ReadMessage(connection->socket.get(), &message, &error)) break;
     if (message.type != kMessageJson) {
       std::string participant;
+      bool farewell = false;
       {
         std::lock_guard<std::mutex> lock(mutex_);
         participant = connection->participant_id;
+        farewell = connection->farewell;
       }
+      if (farewell) continue;          // Sent before the client saw the goodbye.
       if (participant.empty()) break;  // Media before a login.
       HandleMedia(connection, message);
       continue;

@@ -50,6 +50,10 @@ struct Connection {
   std::thread reader;
   std::atomic<bool> finished{false};
   std::string participant_id;  // Set by the login or the resume (under the state lock).
+  // The server removed the participant and said goodbye (under the state lock): what the
+  // client still sends is read and dropped until it closes, so that the goodbye and what was
+  // queued before it are written out in full.
+  bool farewell = false;
 
   void Post(OutMessage message) {
     if (writer) writer->Post(std::move(message));

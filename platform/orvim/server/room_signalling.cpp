@@ -194,7 +194,9 @@ bool RoomServer::HandleClientJson(const std::shared_ptr<Connection>& connection,
   const std::string op = GetString(m, "op");
   std::lock_guard<std::mutex> lock(mutex_);
   Participant* p = FindParticipant(connection->participant_id);
-  if (!p) return false;  // Refused or removed: nothing more is taken from this connection.
+  // Refused or removed: nothing more is taken from this connection. After a goodbye it is read
+  // on until the client closes.
+  if (!p) return connection->farewell;
   Room* room = RoomOf(*p);
   if (!room) return false;
   const std::string stream = GetString(m, "stream");
@@ -294,6 +296,7 @@ void RoomServer::RemoveParticipant(const std::string& id, bool goodbye) {
       p->connection->PostJson(bye.get());
     }
     p->connection->participant_id.clear();
+    p->connection->farewell = true;
     p->connection->writer->Finish();
   }
   participants_.erase(id);

@@ -494,6 +494,50 @@ TEST_F(OrvimRoomServerTest, KicksNoticesAndTheEndOfTheRoomReachTheirMembers) {
   ASSERT_TRUE(b.Join(server_.address(), "room", "bob"));
 }
 
+// A member that is behind on reading (a share fills its connection) and still sends when it is
+// kicked gets everything queued before the kick, the kick and the goodbye, then the close.
+TEST_F(OrvimRoomServerTest, AKickedMemberThatKeepsSendingStillGetsItsKick) {
+  ServiceClient a(library_);
+  ASSERT_TRUE(a.Join(server_.address(), "room", "alice"));
+  std::string share;
+  rtTarvo::rtc::FrameSender* sender = nullptr;
+  ASSERT_TRUE(a.PublishStream(1, false, &share, &sender));
+
+  orvim::ScopedSocket tom(orvim::ConnectTo(server_.address()));
+  ASSERT_TRUE(tom.valid());
+  const DWORD silence = 10000;
+  setsockopt(tom.get(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&silence), sizeof(silence));
+  orvim::InMessage message;
+  std::string error;
+  ASSERT_TRUE(orvim::WriteMessage(tom.get(), orvim::JsonMessage(R"({"op":"login","conf_id":"room","user_id":"tom"})")));
+  ASSERT_TRUE(orvim::ReadMessage(tom.get(), &message, &error)) << error;
+  ASSERT_TRUE(GetBool(orvim::ParseObject(message.json()).get(), "ok"));
+  {
+    FrameFeeder feeder(sender, 44, 5);
+    std::this_thread::sleep_for(1s);  // Tom reads nothing meanwhile.
+    ASSERT_TRUE(ServerOk(R"({"cmd":"kick","uid":"tom","origin":"host","reason":1})"));
+  }
+  orvim::Bytes pcm = orvim::MakeBytes(orvim::kAudioPacketBytes);
+  ASSERT_TRUE(orvim::WriteMessage(tom.get(), orvim::AudioMessage("tom-stream", pcm, 0, pcm.size)));
+  std::this_thread::sleep_for(500ms);  // The server has read it before tom reads on.
+
+  std::vector<std::string> ops;
+  size_t frames = 0;
+  while (orvim::ReadMessage(tom.get(), &message, &error)) {
+    if (message.type != orvim::kMessageJson) {
+      ++frames;
+      continue;
+    }
+    JsonPtr json = orvim::ParseObject(message.json());
+    const std::string op = GetString(json.get(), "op");
+    if (op != "ping") ops.push_back(op);
+  }
+  EXPECT_GT(frames, 0u);
+  ASSERT_GE(ops.size(), 2u) << error;
+  EXPECT_EQ(ops[ops.size() - 2], "kicked");
+  EXPECT_EQ(ops.back(), "bye");
+}
+
 TEST_F(OrvimRoomServerTest, ARefusedLoginGivesTheThreeFailures) {
   ServiceClient a(library_);
   ASSERT_TRUE(ServerOk(R"({"cmd":"refuse_login","uid":"eve","code":403})"));
