@@ -14,6 +14,9 @@ constexpr int kRetryPauseMs = 100;
 // The server sends a heartbeat every 500 ms; a connection silent for this long is taken as
 // broken (a server that went away without closing its side).
 constexpr DWORD kLinkSilenceMs = 3000;
+// A write that a hung server leaves waiting in a full connection fails after this long, so that
+// the dropped link's writer ends (a shutdown does not end a waiting write under Wine).
+constexpr DWORD kStalledWriteMs = 10000;
 
 }  // namespace
 
@@ -163,6 +166,9 @@ std::unique_ptr<Session::Link> Session::Connect(const std::string& first_message
   const DWORD silence = kLinkSilenceMs;
   setsockopt(socket.get(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&silence),
              sizeof(silence));
+  const DWORD stalled = kStalledWriteMs;
+  setsockopt(socket.get(), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&stalled),
+             sizeof(stalled));
   auto link = std::make_unique<Link>();
   const SOCKET s = socket.get();
   link->socket = std::move(socket);

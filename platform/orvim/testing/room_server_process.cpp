@@ -69,6 +69,22 @@ void RoomServerProcess::Kill() {
   process_ = nullptr;
 }
 
+namespace {
+
+// NtSuspendProcess or NtResumeProcess on |process|.
+bool CallProcessControl(void* process, const char* name) {
+  using ProcessControl = LONG(WINAPI*)(HANDLE);
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  auto call = ntdll ? reinterpret_cast<ProcessControl>(reinterpret_cast<void*>(GetProcAddress(ntdll, name))) : nullptr;
+  return process && call && call(static_cast<HANDLE>(process)) >= 0;
+}
+
+}  // namespace
+
+bool RoomServerProcess::Suspend() { return CallProcessControl(process_, "NtSuspendProcess"); }
+
+bool RoomServerProcess::Resume() { return CallProcessControl(process_, "NtResumeProcess"); }
+
 std::string RoomServerProcess::address() const { return "127.0.0.1:" + std::to_string(port_); }
 
 }  // namespace orvim::testing

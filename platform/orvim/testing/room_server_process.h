@@ -19,6 +19,10 @@ class RoomServerProcess {
   bool Start(uint16_t port = 0);
   // Ends the process at once (as a crash would) and waits for it.
   void Kill();
+  // Stops every thread of the server until Resume, as a hung server: its connections stay
+  // open, nothing on them is read or answered. False when the process could not be stopped.
+  bool Suspend();
+  bool Resume();
   bool running() const { return process_ != nullptr; }
   uint16_t port() const { return port_; }
   // "127.0.0.1:<port>".

@@ -361,6 +361,37 @@ TEST_F(OrvimStandInServerTest, AKilledServerEndsTheSessionWithoutLeavingAThread)
   EXPECT_TRUE(again.Join(server_.address(), "killed", "dave"));
 }
 
+// A server that hangs while a service sends it pictures: the connection stays open and fills,
+// nothing is read or answered. The silence ends the session as a lost server, although a
+// write of the session waits in the full connection.
+TEST_F(OrvimStandInServerTest, AHungServerEndsTheSessionThoughItsConnectionIsFull) {
+  const int before = Threads();
+  {
+    ServiceClient client(library_);
+    ASSERT_TRUE(client.ControlOk("reconnect_window_ms", R"("ms":500)"));
+    ASSERT_TRUE(client.Join(server_.address(), "hung", "erin"));
+    std::string stream;
+    rtTarvo::rtc::FrameSender* sender = nullptr;
+    ASSERT_TRUE(client.PublishStream(0, false, &stream, &sender));
+    std::atomic<bool> stop{false};
+    std::thread feeder([&] {
+      std::vector<uint8_t> picture(orvim::I420Size(1280, 720), 128);
+      while (!stop.load()) {
+        sender->SendI420(picture.data(), 1280, 720);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+    });
+    ASSERT_TRUE(server_.Suspend());
+    const bool lost = client.observer().WaitForEvent("OnServerDisconnected", 1, 30000);
+    stop.store(true);
+    feeder.join();
+    // Let a stuck session go on before the client is released.
+    server_.Resume();
+    ASSERT_TRUE(lost);
+  }
+  EXPECT_EQ(Threads(), before);
+}
+
 TEST_F(OrvimStandInServerTest, LoginWithoutAServerFailsWithTheThreeCallbacks) {
   ServiceClient client(library_);
   const std::string address = server_.address();
