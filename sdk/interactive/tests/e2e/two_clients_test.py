@@ -2,10 +2,11 @@
 """Two clients end to end: a room server and two client processes, client B in a second Wine
 prefix with its own wineserver (the stream blocks are named per machine). Run by CTest:
 
-    two_clients_test.py <source root> <bin folder> meeting
+    two_clients_test.py <source root> <bin folder> meeting|faults
 
 "meeting": joining, publishing, the live stream, the video wall, mutes, a share and leaving.
-Afterwards nothing the test started is left running.
+"faults": a killed and restarted server, a lost publish stream (also with a muted camera), a
+kick and a refused login. Afterwards nothing the test started is left running.
 """
 
 import json
@@ -203,6 +204,71 @@ def meeting(session):
     check(a.quit() == 0, "A ends with code 0 and no SDK thread")
 
 
+def faults(session):
+    server = session.room_server()
+    port = server.port
+    a = session.client("e2e_client.exe", "A")
+    b = session.client("e2e_client.exe", "B", second_prefix=True)
+    ta = tag_of("a")
+    join_both(server, a, b)
+    publish_both(a, b)
+    b.command("live 1280 720")
+    check(wait(lambda: blocks(b)["live"][3] == ta), "B watches A's camera")
+
+    # The server dies: both clients take the server-loss path (event 27 deferred to the owner).
+    ma, mb = a.mark(), b.mark()
+    server.kill()
+    check(a.wait_line(lambda l: l.startswith("DEFER 0"), 30.0, ma) is not None, "A: server loss deferred to the owner")
+    check(b.wait_line(lambda l: l.startswith("DEFER 0"), 30.0, mb) is not None, "B: server loss deferred to the owner")
+    check(a.command("ids")[0] == "publish=-" and b.command("ids")[0] == "publish=-", "the meetings' state is wiped")
+    check(not a.events(27, ma) and not b.events(27, mb), "no event 27 reaches the pages at once")
+
+    # Restarted on the same port: the owners' login retry joins again; frames flow again.
+    server = session.room_server(port)
+    check(a.wait_line(lambda l: l.startswith("OWNER OnJoinRoom 1"), 30.0, ma) is not None, "A's retry joins again")
+    check(b.wait_line(lambda l: l.startswith("OWNER OnJoinRoom 1"), 30.0, mb) is not None, "B's retry joins again")
+    publish_both(a, b)
+    b.command("live 1280 720")
+    check(wait(lambda: advancing(b, "live", ta)), "frames flow again")
+
+    # A's publish stream is lost: 28/1, the owner's retry publishes again, 28/2, B's counter goes on.
+    for muted in (False, True):
+        if muted:
+            a.command("mute_video a 0")
+            check(wait(lambda: users(b)["a"][0] == "inactive"), "A's camera muted before the loss")
+        publish = a.command("ids")[0].split("=")[1]
+        ma = a.mark()
+        b.command('server {"cmd":"drop_media","uid":"a","stream":"%s"}' % publish)
+        check(a.wait_event(28, lambda e: e.get("status") == 1, start=ma) is not None, "A gets 28/1")
+        check(a.wait_event(28, lambda e: e.get("status") == 2, timeout=30.0, start=ma) is not None,
+              "the owner's retry publishes again: 28/2")
+        if not muted:
+            check(wait(lambda: advancing(b, "live", ta)), "B's counter resumes")
+        else:
+            time.sleep(1.0)
+            first = blocks(b)["live"][4]
+            time.sleep(1.5)
+            check(blocks(b)["live"][4] == first and users(b)["a"][0] == "inactive",
+                  "the muted camera stays muted after the re-publish")
+
+    # B is kicked with reason 1: B gets event 27, A event 14.
+    ma, mb = a.mark(), b.mark()
+    a.command('server {"cmd":"kick","uid":"b","origin":"host","reason":1}')
+    check(b.wait_event(27, lambda e: e.get("reason") == 1, start=mb) is not None, "B gets event 27 (1)")
+    check(a.wait_event(14, start=ma) is not None, "A gets event 14")
+
+    # A refused login: the owner hears OnJoinRoom(-1).
+    mb = b.mark()
+    a.command('server {"cmd":"refuse_login","uid":"b","count":1}')
+    b.command("login %s room1 b Ben" % server.address)
+    check(b.wait_line(lambda l: l.startswith("OWNER OnJoinRoom -1"), 20.0, mb) is not None,
+          "a refused login gives the owner OnJoinRoom(-1)")
+    b.command("leave")
+    a.command("leave")
+    check(b.quit() == 0, "B ends with code 0")
+    check(a.quit() == 0, "A ends with code 0")
+
+
 def main():
     root, bin_dir, scenario = sys.argv[1], sys.argv[2], sys.argv[3]
     second = None
@@ -210,7 +276,7 @@ def main():
     try:
         with Session(root, bin_dir) as session:
             second = session.second_prefix
-            {"meeting": meeting}[scenario](session)
+            {"meeting": meeting, "faults": faults}[scenario](session)
     except Failed as failure:
         print("FAILED:", failure, flush=True)
         if session:
