@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstring>
 
 #include "foundation/bus_topics.h"
 #include "foundation/hub.h"
@@ -112,16 +111,9 @@ void CSdkInterActive::DelDevConsumer(DevConsumerDelegate* consumer) {
   m_nConsumerCount.store(static_cast<int32_t>(m_consumers.size()));
 }
 
-void CSdkInterActive::SetLodView(CLodViewFrame* view) { m_pLodView.store(view); }
-
 bool CSdkInterActive::OutofMeeting(bool log) {
   if (m_bIn_meet.load()) return false;
   if (log) TVLOG_INFO_THIS() << " in_meet=" << 0;
-  return true;
-}
-
-bool CSdkInterActive::GenerateAudioFrame(uint8_t* buffer, int length) {
-  if (buffer && length > 0) std::memset(buffer, 0, static_cast<size_t>(length));
   return true;
 }
 

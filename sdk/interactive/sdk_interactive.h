@@ -117,14 +117,17 @@ class CSdkInterActive : public rtTarvo::base::RTObserver, public rtTarvo::rtc::A
   virtual void DelDevConsumer(DevConsumerDelegate* consumer);
 
   // The local playback window whose sound the local-media stream pulls (null clears it).
+  // Shares a mutex with GenerateAudioFrame: once it returned, no pull uses the old window, so
+  // the owner clears the window here before it destroys it.
   void SetLodView(CLodViewFrame* view);
 
   // The in-meeting guard: false while in a meeting; otherwise true, logging " in_meet=0" when
   // |log| is set.
   bool OutofMeeting(bool log);
 
-  // rtTarvo::rtc::AudioFrameGenerator, on the SDK's audio thread: fills |length| bytes of
-  // silence for now; the local playback's sound comes with the playback window.
+  // rtTarvo::rtc::AudioFrameGenerator, on the SDK's audio thread: |length| bytes of the local
+  // playback's sound from the playback window, silence while it is paused or when there is
+  // none. Always true (sdk_local_media_audio.cpp).
   bool GenerateAudioFrame(uint8_t* buffer, int length) override;
 
   // ---- Meeting: login, leaving and stream teardown (sdk_meeting.cpp) ----
@@ -491,8 +494,9 @@ class CSdkInterActive : public rtTarvo::base::RTObserver, public rtTarvo::rtc::A
   void* m_hSdkLibrary = nullptr;  // HMODULE; loaded once, never freed.
   rtTarvo::base::RTService* m_pService = nullptr;
   rtTarvo::rtc::RTCEngine* m_pRtcEngine = nullptr;
-  // 2. The local playback window (not owned).
-  std::atomic<CLodViewFrame*> m_pLodView{nullptr};
+  // 2. The local playback window (not owned), and the mutex that a pull holds while it uses it.
+  std::mutex m_lodViewMutex;  // Protects |m_pLodView|; held across the window's calls.
+  CLodViewFrame* m_pLodView = nullptr;
   // 3, 5, 15. The meeting's ids.
   std::mutex m_idsMutex;  // Protects |m_ids|.
   StMeetingIds m_ids;

@@ -16,8 +16,9 @@ class AudioTap {
   void Add(const std::string& stream_id, const uint8_t* pcm, size_t bytes);
   // RMS of the last packet received within 200 ms, 0 to 1.
   float SpeakerLevel();
-  // {"ok", "packets", "entries": [{"stream", "marked", "tag", "counter", "level"}]}; with
-  // |drain| the entries are handed out once.
+  // {"ok", "packets", "entries": [{"stream", "marked", "tag", "counter", "level", "rises"}]};
+  // "rises" counts the left channel's upward zero crossings after the mark's two frames (about
+  // a tone's frequency / 100 in a 10 ms packet). With |drain| the entries are handed out once.
   std::string Read(bool drain);
 
  private:
@@ -27,6 +28,7 @@ class AudioTap {
     uint16_t tag;
     uint32_t counter;
     int level;
+    int rises;
   };
   static constexpr size_t kMaxEntries = 6000;  // One minute of packets.
 
