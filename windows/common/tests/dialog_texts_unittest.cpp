@@ -23,7 +23,10 @@ const wchar_t* const kDialogTextIds[] = {
     L"s.skip.test", L"s.log.sending",
     // push address
     L"s.add.push", L"s.platname", L"s.push.address", L"s.resolution", L"s.please.input",
-    L"s.platname.tips", L"s.platname2.tips", L"s.stream.address.tips", L"s.fhd", L"s.hd", L"s.sd"};
+    L"s.platname.tips", L"s.platname2.tips", L"s.stream.address.tips", L"s.fhd", L"s.hd", L"s.sd",
+    // network signal
+    L"s.net.title", L"s.net.local", L"s.net.remote", L"s.kbps", L"s.send.pkg", L"s.recv.pkg",
+    L"s.loss.pkg", L"s.loss.pkgrate", L"s.dot.solution", L"s.frame.rate", L"s.encode"};
 
 }  // namespace
 
