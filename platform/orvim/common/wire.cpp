@@ -112,12 +112,21 @@ OutMessage AudioMessage(const std::string& stream_id, const Bytes& payload, size
   return message;
 }
 
+bool ReadBytes(SOCKET socket, void* data, size_t size) {
+  return ReadAll(socket, static_cast<uint8_t*>(data), size);
+}
+
 bool ReadMessage(SOCKET socket, InMessage* out, std::string* error) {
-  uint8_t prefix[5];
+  uint8_t prefix[kMessagePrefixBytes];
   if (!ReadAll(socket, prefix, sizeof(prefix))) {
     *error = "connection ended";
     return false;
   }
+  return ReadMessageAfterPrefix(socket, prefix, out, error);
+}
+
+bool ReadMessageAfterPrefix(SOCKET socket, const uint8_t* prefix, InMessage* out,
+                            std::string* error) {
   const uint32_t length = GetU32(prefix);
   if (length < 1 || length > kMaxMessageBytes) {
     *error = "message length out of range";

@@ -71,9 +71,17 @@ struct InMessage {
   std::string json() const { return std::string(reinterpret_cast<const char*>(body.data.get()), body.size); }
 };
 
+// The length word and the type byte.
+inline constexpr size_t kMessagePrefixBytes = 5;
+
 // Reads one whole message. False (with a reason in |error|) when the connection ended or the
 // message is malformed; the caller then drops the connection.
 bool ReadMessage(SOCKET socket, InMessage* out, std::string* error);
+// ReadMessage for a message whose kMessagePrefixBytes were read already (into |prefix|).
+bool ReadMessageAfterPrefix(SOCKET socket, const uint8_t* prefix, InMessage* out,
+                            std::string* error);
+// Reads exactly |size| bytes; false when the connection ended first.
+bool ReadBytes(SOCKET socket, void* data, size_t size);
 
 // Sends one whole message (blocking). False when the connection failed.
 bool WriteMessage(SOCKET socket, const OutMessage& message);

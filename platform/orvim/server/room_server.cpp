@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "platform/orvim/server/page_files.h"
+
 namespace orvim::server {
 
 namespace {
@@ -95,11 +97,27 @@ void RoomServer::ReapConnections(bool all) {
 }
 
 void RoomServer::Serve(const std::shared_ptr<Connection>& connection) {
+  uint8_t prefix[kMessagePrefixBytes];
+  if (!ReadBytes(connection->socket.get(), prefix, sizeof(prefix))) {
+    ConnectionEnded(connection);
+    return;
+  }
+  if (!page_root_.empty() && StartsHttpRequest(prefix, sizeof(prefix))) {
+    ServePageRequest(connection->socket.get(),
+                     std::string(reinterpret_cast<const char*>(prefix), sizeof(prefix)), page_root_);
+    ConnectionEnded(connection);
+    return;
+  }
   bool first = true;
+  bool prefix_read = true;
   for (;;) {
     InMessage message;
     std::string error;
-    if (!ReadMessage(connection->socket.get(), &message, &error)) break;
+    const bool read = prefix_read
+                          ? ReadMessageAfterPrefix(connection->socket.get(), prefix, &message, &error)
+                          : ReadMessage(connection->socket.get(), &message, &error);
+    prefix_read = false;
+    if (!read) break;
     if (message.type != kMessageJson) {
       std::string participant;
       bool farewell = false;

@@ -12,6 +12,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "orvim_sdk.h"
@@ -158,6 +159,9 @@ class RoomServer {
 
   // Listens on 127.0.0.1:|port| (0: a free port) with address reuse.
   bool Listen(uint16_t port);
+  // The folder of the web application answered over HTTP on the same port (page_files.h);
+  // without one an HTTP request is dropped as malformed. Set before Run.
+  void SetPageRoot(std::wstring root) { page_root_ = std::move(root); }
   uint16_t port() const { return port_; }
   // Accepts connections until the control's "exit"; then ends every connection.
   void Run();
@@ -209,6 +213,7 @@ class RoomServer {
 
   ScopedSocket listener_;
   uint16_t port_ = 0;
+  std::wstring page_root_;
   std::atomic<bool> exiting_{false};
   std::thread media_thread_;
   ThreadHooks hooks_;

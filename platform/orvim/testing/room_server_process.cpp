@@ -11,7 +11,7 @@ namespace orvim::testing {
 
 RoomServerProcess::~RoomServerProcess() { Kill(); }
 
-bool RoomServerProcess::Start(uint16_t port) {
+bool RoomServerProcess::Start(uint16_t port, const std::wstring& options) {
   Kill();
   SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
   HANDLE read_end = nullptr;
@@ -19,6 +19,7 @@ bool RoomServerProcess::Start(uint16_t port) {
   if (!CreatePipe(&read_end, &write_end, &inherit, 0)) return false;
   SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
   std::wstring command = L"\"" + tarvo_test::ProgramBeside(L"orvim_room_server.exe") + L"\" " + std::to_wstring(port);
+  if (!options.empty()) command += L" " + options;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESTDHANDLES;

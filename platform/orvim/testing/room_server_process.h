@@ -14,9 +14,9 @@ class RoomServerProcess {
   RoomServerProcess(const RoomServerProcess&) = delete;
   RoomServerProcess& operator=(const RoomServerProcess&) = delete;
 
-  // Starts the server on |port| (0: a free one) and reads the port it prints. False when it
-  // did not start or print within a few seconds.
-  bool Start(uint16_t port = 0);
+  // Starts the server on |port| (0: a free one), with |options| after the port, and reads the
+  // port it prints. False when it did not start or print within a few seconds.
+  bool Start(uint16_t port = 0, const std::wstring& options = std::wstring());
   // Ends the process at once (as a crash would) and waits for it.
   void Kill();
   // Stops every thread of the server until Resume, as a hung server: its connections stay
