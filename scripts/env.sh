@@ -68,7 +68,9 @@ tarvo_wine_start() {
     wineserver -w
     echo "wine: prefix created in $((SECONDS - t0)) s" >&2
   fi
-  wineserver -p
+  # A persistent wineserver; one that already runs for the prefix (a second prefix's, or an
+  # earlier run's) makes this fail, and is used as it is.
+  wineserver -p || true
   # One warm-up process: a cold start costs over a second, a warm one tens of milliseconds.
   "$TARVO_WINE" cmd /c exit >/dev/null 2>&1 || true
   # Start the desktop process now. Otherwise the first program that opens a window starts it,

@@ -19,6 +19,9 @@ constexpr wchar_t kClassName[] = L"TarvoStreamViewer";
 constexpr wchar_t kTitle[] = L"TarvoLive stream viewer";
 constexpr int kLabelHeight = 22;
 constexpr unsigned kWaitMs = 200;
+// Small enough to stand beside the client's login window on a 1920 x 1080 screen.
+constexpr int kWindowWidth = 720;
+constexpr int kWindowHeight = 480;
 
 // What one pane shows. Written by its block's thread, read by the UI thread, under |lock|.
 struct Pane {
@@ -200,9 +203,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   window_class.lpszClassName = kClassName;
   if (!RegisterClassExW(&window_class)) return 1;
-  g_window =
-      CreateWindowExW(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
-                      CW_USEDEFAULT, 960, 600, nullptr, nullptr, instance, nullptr);
+  g_window = CreateWindowExW(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                             CW_USEDEFAULT, CW_USEDEFAULT, kWindowWidth, kWindowHeight, nullptr,
+                             nullptr, instance, nullptr);
   if (!g_window) return 1;
   ShowWindow(g_window, show == SW_HIDE ? SW_SHOWNORMAL : show);
   UpdateWindow(g_window);
