@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cwchar>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -188,10 +189,23 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   const std::wstring suffix_option = L"--name-suffix=";
+  const std::wstring position_option = L"--position=";
+  // The window's top-left corner; "--position=X,Y" places it (the run command puts a second
+  // client's viewer below the first).
+  int x = CW_USEDEFAULT;
+  int y = CW_USEDEFAULT;
   for (int i = 1; argv && i < argc; ++i) {
     const std::wstring arg = argv[i];
     if (arg.compare(0, suffix_option.size(), suffix_option) == 0) {
       g_name_suffix = arg.substr(suffix_option.size());
+    } else if (arg.compare(0, position_option.size(), position_option) == 0) {
+      int px = 0;
+      int py = 0;
+      wchar_t rest = 0;
+      if (swscanf(arg.c_str() + position_option.size(), L"%d,%d%lc", &px, &py, &rest) == 2) {
+        x = px;
+        y = py;
+      }
     }
   }
   if (argv) LocalFree(argv);
@@ -203,9 +217,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   window_class.lpszClassName = kClassName;
   if (!RegisterClassExW(&window_class)) return 1;
-  g_window = CreateWindowExW(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                             CW_USEDEFAULT, CW_USEDEFAULT, kWindowWidth, kWindowHeight, nullptr,
-                             nullptr, instance, nullptr);
+  g_window = CreateWindowExW(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, x, y,
+                             kWindowWidth, kWindowHeight, nullptr, nullptr, instance, nullptr);
   if (!g_window) return 1;
   ShowWindow(g_window, show == SW_HIDE ? SW_SHOWNORMAL : show);
   UpdateWindow(g_window);
