@@ -2,7 +2,8 @@
 //   browser_engine_client <mode> <report file>
 // It loads a small page, writes the engine's profile folder (Unix path) and then "ready" to
 // the report file, and then, by mode:
-//   close        closes the browser and the library and exits 0;
+//   close        waits for "<report file>.go" (the test has seen the engine run), then closes
+//                the browser and the library and exits 0;
 //   wait         runs until it is killed;
 //   kill-engine  kills the engine's processes and exits 0 once the delegate has heard the
 //                render process end (status 2) and a later load has failed;
@@ -98,6 +99,11 @@ int wmain(int argc, wchar_t** argv) {
   Report(report, "ready");
 
   if (mode == L"close") {
+    const std::wstring go = report + L".go";
+    if (!PumpUntil([&] { return GetFileAttributesW(go.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                   60000)) {
+      return 10;
+    }
     lib->close_browser(id);
     if (!PumpUntil([&] { return delegate.Saw("closed"); }, 10000)) return 6;
     DestroyWindow(owner);

@@ -20,6 +20,7 @@ struct Client {
   explicit Client(const wchar_t* mode) {
     report = engine_test::ScratchFolder(L"engine-process") + L"\\" + mode + L".txt";
     DeleteFileW(report.c_str());
+    DeleteFileW((report + L".go").c_str());
     process = tarvo_test::StartProgram(tarvo_test::ProgramBeside(L"browser_engine_client.exe"),
                                        std::wstring(mode) + L" \"" + report + L"\"");
   }
@@ -71,6 +72,7 @@ TEST(WebEngineProcessTest, ClosingTheBrowserAndTheClientLeavesNoEngine) {
   const std::string profile = client.ProfileWhenReady();
   ASSERT_FALSE(profile.empty());
   EXPECT_FALSE(engine_test::EngineProcesses(profile).empty()) << "the engine was running";
+  engine_test::WriteText(client.report + L".go", "go");  // Only now may the client close.
   EXPECT_EQ(client.ExitCode(60000), 0u);
   EXPECT_TRUE(engine_test::NoEngineProcessWithin(profile, kEndWithin));
 }
