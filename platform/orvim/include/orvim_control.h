@@ -26,7 +26,10 @@
 //                                recorded in the journal.
 //   flush                        waits until the service's callback thread is idle
 //   devices [action ...]         list (default), add {kind camera|microphone|speaker, id, name,
-//                                resolutions [[w, h]...], number, level}, remove {id}, reset
+//                                resolutions [[w, h]...], number, level}, remove {id}, reset.
+//                                A removed camera's running streams end before the answer (no
+//                                frame of it is delivered after it): not to be asked while
+//                                holding a lock that frame observers take
 //   level id level               a microphone's level, 0 to 32767
 //   camera_rate [id] fps|unpaced a camera's frame rate, or frames as fast as they are taken
 //   streams streams              the stream list an offline service answers (media slot 11)

@@ -83,6 +83,9 @@ class Registry {
   int last_number_ = 0;
 };
 
+// How long a removed camera's streams may take to end.
+constexpr int kCameraEndTimeoutMs = 10000;
+
 std::string HandleControl(const std::string& text) {
   JsonPtr request = ParseObject(text);
   if (!request) return ErrorAnswer("the request is no JSON object");
@@ -100,7 +103,19 @@ std::string HandleControl(const std::string& text) {
     PutInt(answer.get(), "threads", LiveSdkThreads());
     return ToText(answer.get());
   }
-  if (command == "devices") return VirtualDevices::Instance().HandleDevices(request.get());
+  if (command == "devices") {
+    std::string answer = VirtualDevices::Instance().HandleDevices(request.get());
+    if (GetString(request.get(), "action") == "remove" && GetBool(ParseObject(answer).get(), "ok")) {
+      // As when a camera is unplugged: its streams end, and no frame of it follows the answer.
+      const std::string id = GetString(request.get(), "id");
+      for (const auto& service : Registry::Instance().All()) {
+        if (!service->EndCameraStreams(id, kCameraEndTimeoutMs)) {
+          return ErrorAnswer("the streams of camera " + id + " did not end");
+        }
+      }
+    }
+    return answer;
+  }
   if (command == "level") return VirtualDevices::Instance().HandleLevel(request.get());
   if (command == "camera_rate") return VirtualDevices::Instance().HandleCameraRate(request.get());
   if (command == "server" && Has(request.get(), "address")) {

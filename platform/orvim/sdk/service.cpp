@@ -1,5 +1,7 @@
 #include "platform/orvim/sdk/service.h"
 
+#include <chrono>
+#include <thread>
 #include <utility>
 
 #include "platform/orvim/common/json.h"
@@ -213,6 +215,30 @@ void Service::EndSessionState() {
   // Called with |mutex_| held.
   mirror_.Clear();
   for (auto& [id, stream] : outgoing_) stream.published = false;
+}
+
+bool Service::EndCameraStreams(const std::string& device_id, int timeout_ms) {
+  // The streams stay where they are (a later ReleaseStream or the release collects them);
+  // they are looked up anew under the lock on every round, as those may take them meanwhile.
+  auto running = [&](bool stop) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    bool any = false;
+    auto check = [&](CameraStream* stream) {
+      if (!stream || stream->device_id() != device_id || stream->Finished()) return;
+      if (stop) stream->Stop();
+      any = true;
+    };
+    for (auto& [id, stream] : cameras_) check(stream.get());
+    for (auto& stream : old_cameras_) check(stream.get());
+    return any;
+  };
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  bool any = running(true);
+  while (any && std::chrono::steady_clock::now() < end) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    any = running(false);
+  }
+  return !any;
 }
 
 void Service::CollectFinished() {

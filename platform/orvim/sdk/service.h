@@ -147,6 +147,10 @@ class Service : public rtTarvo::base::RTService,
   std::string Control(const std::string& command, const cJSON* request);
   // A line for the control's "services".
   cJSON* Describe();
+  // The camera |device_id| went away: its running streams end, and this waits until their
+  // threads have (at most |timeout_ms|), so that no frame of it is delivered after. False when
+  // one is still running then. Must not be called while holding a lock a frame observer takes.
+  bool EndCameraStreams(const std::string& device_id, int timeout_ms);
 
  private:
   friend class SenderImpl;

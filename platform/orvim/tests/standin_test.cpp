@@ -279,6 +279,40 @@ TEST_F(OrvimStandInServerTest, CameraStreamsDeliverMarkedFramesInOrderFromTheirO
   EXPECT_EQ(client.observer().Frames(created.id).size(), after);
 }
 
+// Removing a camera is its unplugging: its stream's thread has ended when the command answers,
+// and the other camera goes on.
+TEST_F(OrvimStandInServerTest, ARemovedCameraDeliversNoFrameAfterTheAnswer) {
+  ServiceClient client(library_);
+  ASSERT_TRUE(client.Join(server_.address(), "unplug", "dave"));
+  ASSERT_TRUE(library_.ControlOk(
+      R"({"cmd":"devices","action":"add","kind":"camera","id":"cam2","number":2,"resolutions":[[640,360]]})"));
+  RecordingObserver& o = client.observer();
+  std::string ids[2];
+  const char* const cameras[2] = {"orvim-camera-1", "cam2"};
+  for (int i = 0; i < 2; ++i) {
+    rtTarvo::rtc::VideoParams params;
+    params.width = 640;
+    params.height = 360;
+    params.frame_rate = 50;
+    client.media()->CreateCameraStream(cameras[i], params);
+    ASSERT_TRUE(o.WaitForEvent("OnCreateStreamSuccess", i + 1));
+    ids[i] = o.Events("OnCreateStreamSuccess")[i].id;
+    ASSERT_TRUE(o.WaitForFrames(ids[i], 3));
+  }
+  const int threads = Threads();
+  ASSERT_TRUE(library_.ControlOk(R"({"cmd":"devices","action":"remove","id":"orvim-camera-1"})"));
+  EXPECT_EQ(Threads(), threads - 1);
+  const size_t delivered = o.Frames(ids[0]).size();
+  // The other camera is the clock: many of its frames later, still nothing more of the first.
+  ASSERT_TRUE(o.WaitForFrames(ids[1], o.Frames(ids[1]).size() + 10));
+  EXPECT_EQ(o.Frames(ids[0]).size(), delivered);
+  for (const auto& frame : o.Frames(ids[0])) EXPECT_EQ(frame.mark.camera, 1);
+  // The ended stream is still released as usual; an unknown device is an error.
+  client.media()->ReleaseStream(ids[0]);
+  ASSERT_TRUE(o.WaitForEvent("OnReleaseStreamSuccess"));
+  EXPECT_FALSE(library_.ControlOk(R"({"cmd":"devices","action":"remove","id":"orvim-camera-1"})"));
+}
+
 TEST_F(OrvimStandInServerTest, CreationCodesAndQueuedFailuresAnswerTheNextRequest) {
   ServiceClient client(library_);
   ASSERT_TRUE(client.Join(server_.address(), "codes", "bob"));
