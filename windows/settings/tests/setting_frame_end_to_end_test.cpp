@@ -1,0 +1,277 @@
+// The settings window over the real SDK layer and the SDK stand-in, logged in and joined to a
+// room of the loopback room server (the layer opens cameras only in a meeting): the stand-in's
+// virtual devices in the lists, its camera's picture in the preview, and devices that go away
+// while their page is open.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "foundation/app_config.h"
+#include "foundation/bus_topics.h"
+#include "foundation/hub.h"
+#include "platform/orvim/common/json.h"
+#include "platform/orvim/common/media_pattern.h"
+#include "platform/orvim/testing/room_server_process.h"
+#include "sdk/interactive/tests/sdk_test_support.h"
+#include "share/video/video_render_ui.h"
+#include "share/video/video_render_win.h"
+#include "share/video/voice_progress_display_ui.h"
+#include "shell/login/skin_choice.h"
+#include "tests/support/window_pixels.h"
+#include "windows/settings/tests/setting_test_support.h"
+
+using namespace DuiLib;
+using namespace setting_test;
+
+namespace {
+
+constexpr int kTag = 12609;                       // This client's tag, drawn by its cameras.
+constexpr std::uint32_t kNoVideoBlue = 0x1E2430;  // Background of res\blue\novideo.png.
+
+using Entries = std::vector<std::pair<std::wstring, std::wstring>>;  // (identifier, name)
+
+Entries EntriesOf(CPaintManagerUI* pm, const wchar_t* name) {
+  Entries entries;
+  auto* combo = Get<CComboUI>(pm, name);
+  for (int i = 0; combo && i < combo->GetCount(); ++i) {
+    entries.emplace_back(combo->GetItemAt(i)->GetUserData(),
+                         combo->GetItemAt(i)->GetText());
+  }
+  return entries;
+}
+
+// What the preview shows: its render window (a child window that the canvas engine draws
+// into) read back with BitBlt.
+bool PreviewPixels(CPaintManagerUI* pm, tarvo_test::Pixels* pixels) {
+  auto* preview = static_cast<CVideoRenderUI*>(pm->FindControl(L"video_render"));
+  CVideoRenderWin* render = preview ? preview->GetRenderWindow() : nullptr;
+  return render && render->GetHWND() && tarvo_test::ReadWindowPixels(render->GetHWND(), pixels);
+}
+
+// The virtual camera's mark as the preview shows it, when one is readable there.
+bool ShownMark(CPaintManagerUI* pm, orvim::PictureMark* mark) {
+  tarvo_test::Pixels pixels;
+  if (!PreviewPixels(pm, &pixels)) return false;
+  std::vector<uint8_t> luma(pixels.rgb.size());
+  for (size_t i = 0; i < luma.size(); ++i) {
+    const uint32_t c = pixels.rgb[i];
+    luma[i] = static_cast<uint8_t>(
+        (77 * ((c >> 16) & 0xFF) + 150 * ((c >> 8) & 0xFF) + 29 * (c & 0xFF)) >> 8);
+  }
+  return orvim::ReadPictureMarkInRect(luma.data(), pixels.width, 0, 0, pixels.width,
+                                      pixels.height, mark);
+}
+
+// Waits until the preview shows this client's camera `number`, then until its picture moves on
+// (live frames, not one picture).
+bool PreviewShowsCamera(CPaintManagerUI* pm, int number) {
+  orvim::PictureMark first;
+  if (!PumpUntil([&] { return ShownMark(pm, &first) && first.tag == kTag && first.camera == number; },
+                 15000)) {
+    return false;
+  }
+  orvim::PictureMark later;
+  return PumpUntil(
+      [&] {
+        return ShownMark(pm, &later) && later.camera == number && later.counter > first.counter;
+      },
+      15000);
+}
+
+bool PreviewShowsThePlaceholder(CPaintManagerUI* pm) {
+  return PumpUntil(
+      [&] {
+        tarvo_test::Pixels pixels;
+        orvim::PictureMark mark;
+        return PreviewPixels(pm, &pixels) && tarvo_test::NearColour(pixels.At(5, 5), kNoVideoBlue, 8) &&
+               !ShownMark(pm, &mark);
+      },
+      10000);
+}
+
+class SettingFrameEndToEndTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    StartGdiplusOnce();
+    dialog_test::UseLook({0, L"zh_CN"});
+    CShadowBaseFrame::SetSkinIndexSource(&GetSkinIndex);
+    StAppConfig* config = GetAppConfig();
+    config->camera_dev_id = "orvim-camera-1";
+    config->camera_dev_name = "Orvim Virtual Camera";
+    config->SetMicDevice("orvim-mic-1", "Orvim Virtual Microphone");
+    config->SetSpeakerDevice("orvim-speaker-1", "Orvim Virtual Speaker");
+    config->video_width = 1280;
+    config->video_height = 720;
+    config->rotation = 0;
+    config->flip = 0;
+    config->mirror = 0;
+    config->use_mode = true;
+    config->camera_on = true;
+    config->beauty_changed = false;
+    config->picture_path.clear();
+    config->language = L"zh_CN";
+    ASSERT_TRUE(library_.ok());
+    ASSERT_TRUE(server_.Start());
+    layer_ = std::make_unique<sdk_test::TestLayer>(&owner_);
+    layer_->InitSDK();
+    join_.confid = "settings-room";
+    join_.username = "Me";
+    join_.userid = "me";
+    join_.cid = "c-me";
+    join_.sid = "site";
+    join_.owtServer = server_.address();
+    layer_->Login(join_);
+    ASSERT_TRUE(sdk_test::WaitUntil([&] { return layer_->IsInMeeting(); }));
+    ASSERT_TRUE(library_.ControlOk(R"({"cmd":"tag","tag":)" + std::to_string(kTag) + "}"));
+  }
+  void TearDown() override {
+    layer_.reset();
+    library_.ControlOk(R"({"cmd":"devices","action":"reset"})");
+  }
+
+  // The arguments of the service's recorded calls named `op` since the last read.
+  std::vector<orvim::JsonPtr> Journal(const char* op) {
+    orvim::JsonPtr answer = library_.ControlJson(R"({"cmd":"journal","clear":true})");
+    std::vector<orvim::JsonPtr> calls;
+    const cJSON* entry = nullptr;
+    cJSON_ArrayForEach(entry, cJSON_GetObjectItemCaseSensitive(answer.get(), "calls")) {
+      if (orvim::GetString(entry, "op") != op) continue;
+      calls.emplace_back(cJSON_Duplicate(cJSON_GetObjectItemCaseSensitive(entry, "args"), true));
+    }
+    return calls;
+  }
+
+  sdk_test::ConfigGuard config_;
+  orvim::testing::OrvimLibrary library_;
+  orvim::testing::RoomServerProcess server_;
+  sdk_test::PageSink page_;
+  sdk_test::RecordingOwner owner_;
+  dialog_test::OwnerWindow owner_window_;
+  std::unique_ptr<sdk_test::TestLayer> layer_;
+  StJoinInfo join_;
+};
+
+}  // namespace
+
+TEST_F(SettingFrameEndToEndTest, TheListsShowTheVirtualDevicesAndThePreviewTheCamerasPicture) {
+  Entries cameras, mics, speakers;
+  bool shown = false, controls = false, tests = false;
+  RunSettings(owner_window_.hwnd(), &owner_, 1, 2,
+              [&](CSettingFrame*, HWND hwnd, CPaintManagerUI* pm) {
+                EXPECT_TRUE(PumpUntil([&] { return Get<CComboUI>(pm, L"camera_list_combo")->GetCount() > 0; }));
+                cameras = EntriesOf(pm, L"camera_list_combo");
+                // The page opened the configured camera in the meeting; its frames reach the
+                // preview and the stream's result gives the controls back.
+                shown = PreviewShowsCamera(pm, 1);
+                controls = PumpUntil([&] {
+                  return Enabled(pm, L"camera_list_combo") && Enabled(pm, L"resolution_combo") &&
+                         Enabled(pm, L"beauty_set_btn");
+                });
+                dialog_test::ClickOn(hwnd, pm, L"audio_set_opt");
+                EXPECT_TRUE(PumpUntil([&] { return Get<CComboUI>(pm, L"mic_list_combo")->GetCount() > 0; }));
+                mics = EntriesOf(pm, L"mic_list_combo");
+                speakers = EntriesOf(pm, L"speaker_list_combo");
+                tests = Enabled(pm, L"mic_test_btn") && Enabled(pm, L"speaker_test_btn");
+                dialog_test::ClickOn(hwnd, pm, L"closebtn");
+              });
+  EXPECT_EQ(cameras, Entries({{L"orvim-camera-1", L"Orvim Virtual Camera"}}));
+  EXPECT_EQ(mics, Entries({{L"orvim-mic-1", L"Orvim Virtual Microphone"}}));
+  EXPECT_EQ(speakers, Entries({{L"orvim-speaker-1", L"Orvim Virtual Speaker"}}));
+  EXPECT_TRUE(shown);
+  EXPECT_TRUE(controls);
+  EXPECT_TRUE(tests);
+  // The window's camera is the layer's local stream, published in the room.
+  const std::vector<LocalVideoStream> streams = layer_->GetLocalVideoStreams();
+  ASSERT_EQ(streams.size(), 1u);
+  EXPECT_EQ(streams[0].deviceId, "orvim-camera-1");
+  EXPECT_TRUE(streams[0].bpublish);
+}
+
+TEST_F(SettingFrameEndToEndTest, ACameraThatGoesAwayLeavesThePlaceholderAndTheNextOneWorks) {
+  ASSERT_TRUE(library_.ControlOk(
+      R"({"cmd":"devices","action":"add","kind":"camera","id":"orvim-camera-2","name":"Orvim Second Camera","number":2,"resolutions":[[1280,720],[640,360]]})"));
+  bool first = false, placeholder = false, chosen = false, second = false, controls = false;
+  Entries left;
+  RunSettings(owner_window_.hwnd(), &owner_, 1, 2,
+              [&](CSettingFrame*, HWND hwnd, CPaintManagerUI* pm) {
+                EXPECT_TRUE(PumpUntil([&] { return Get<CComboUI>(pm, L"camera_list_combo")->GetCount() == 2; }));
+                first = PreviewShowsCamera(pm, 1) &&
+                        PumpUntil([&] { return Enabled(pm, L"camera_list_combo"); });
+                // Unplugged: the stand-in's camera is gone (no frame of it follows), then the
+                // main window tells the open windows, on its UI thread.
+                EXPECT_TRUE(library_.ControlOk(
+                    R"({"cmd":"devices","action":"remove","id":"orvim-camera-1"})"));
+                std::string gone = "orvim-camera-1";
+                CxBus::Call(GetMessageBus(), kTopicDevHotplug, false, gone);
+                left = EntriesOf(pm, L"camera_list_combo");
+                placeholder = PreviewShowsThePlaceholder(pm);
+                // The next choice works: the second camera opens and shows.
+                chosen = ChooseFromCombo(hwnd, pm, L"camera_list_combo", 0);
+                second = PreviewShowsCamera(pm, 2);
+                controls = PumpUntil([&] { return Enabled(pm, L"camera_list_combo"); });
+                dialog_test::ClickOn(hwnd, pm, L"closebtn");
+              });
+  EXPECT_TRUE(first);
+  EXPECT_EQ(left, Entries({{L"orvim-camera-2", L"Orvim Second Camera"}}));
+  EXPECT_TRUE(placeholder);
+  EXPECT_TRUE(chosen);
+  EXPECT_TRUE(second);
+  EXPECT_TRUE(controls);
+  EXPECT_EQ(GetAppConfig()->camera_dev_id, "orvim-camera-2");
+  EXPECT_EQ(GetAppConfig()->camera_dev_name, "Orvim Second Camera");
+  // The gone camera's stream was closed; the second one's is the layer's stream now.
+  const std::vector<LocalVideoStream> streams = layer_->GetLocalVideoStreams();
+  ASSERT_EQ(streams.size(), 1u);
+  EXPECT_EQ(streams[0].deviceId, "orvim-camera-2");
+}
+
+TEST_F(SettingFrameEndToEndTest, AMicrophoneThatGoesAwayLeavesTheOthersAndTheNextOneIsMeasured) {
+  ASSERT_TRUE(library_.ControlOk(
+      R"({"cmd":"devices","action":"add","kind":"microphone","id":"orvim-mic-2","name":"Orvim Second Microphone","level":8192})"));
+  ASSERT_TRUE(library_.ControlOk(
+      R"({"cmd":"devices","action":"add","kind":"microphone","id":"orvim-mic-3","name":"Orvim Third Microphone","level":16384})"));
+  int selected_before = -1, level = -1;
+  bool chosen = false;
+  Entries left;
+  std::vector<orvim::JsonPtr> selections;
+  RunSettings(owner_window_.hwnd(), &owner_, 1, 3,
+              [&](CSettingFrame*, HWND hwnd, CPaintManagerUI* pm) {
+                EXPECT_TRUE(PumpUntil([&] { return Get<CComboUI>(pm, L"mic_list_combo")->GetCount() == 3; }));
+                Pump(50);
+                selected_before = Get<CComboUI>(pm, L"mic_list_combo")->GetCurSel();
+                EXPECT_TRUE(library_.ControlOk(
+                    R"({"cmd":"devices","action":"remove","id":"orvim-mic-1"})"));
+                std::string gone = "orvim-mic-1";
+                CxBus::Call(GetMessageBus(), kTopicDevHotplug, true, gone);
+                left = EntriesOf(pm, L"mic_list_combo");
+                Journal("SelectAudioDevice");
+                // The next choice works: the third microphone is selected in the SDK and its
+                // level (a half) reaches the meter of the microphone test (the second one's
+                // would be a quarter).
+                chosen = ChooseFromCombo(hwnd, pm, L"mic_list_combo", 1);
+                dialog_test::ClickOn(hwnd, pm, L"mic_test_btn");
+                auto* meter = Get<CVoiceProgressDisplayUI>(pm, L"mic_level_display");
+                PumpUntil([&] { return meter->GetValue() == 50; });
+                level = meter->GetValue();
+                selections = Journal("SelectAudioDevice");
+                dialog_test::ClickOn(hwnd, pm, L"closebtn");
+              });
+  EXPECT_EQ(selected_before, 0);
+  EXPECT_EQ(left, Entries({{L"orvim-mic-2", L"Orvim Second Microphone"},
+                           {L"orvim-mic-3", L"Orvim Third Microphone"}}));
+  EXPECT_TRUE(chosen);
+  EXPECT_EQ(level, 50);
+  ASSERT_FALSE(selections.empty());
+  for (const orvim::JsonPtr& selection : selections) {
+    EXPECT_EQ(orvim::GetString(selection.get(), "id"), "orvim-mic-3");
+    EXPECT_EQ(orvim::GetInt(selection.get(), "kind"), 1);
+  }
+  EXPECT_EQ(GetAppConfig()->GetMicDevId(), "orvim-mic-3");
+}
