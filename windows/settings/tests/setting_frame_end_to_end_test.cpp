@@ -1,7 +1,7 @@
 // The settings window over the real SDK layer and the SDK stand-in, logged in and joined to a
 // room of the loopback room server (the layer opens cameras only in a meeting): the stand-in's
-// virtual devices in the lists, its camera's picture in the preview, and devices that go away
-// while their page is open.
+// virtual devices in the lists, its camera's picture in the preview, devices that go away
+// while their page is open, and the speaker test.
 
 #include <windows.h>
 
@@ -23,7 +23,9 @@
 #include "share/video/video_render_ui.h"
 #include "share/video/video_render_win.h"
 #include "share/video/voice_progress_display_ui.h"
+#include "foundation/text_convert.h"
 #include "shell/login/skin_choice.h"
+#include "shell/system/system_info.h"
 #include "tests/support/window_pixels.h"
 #include "windows/settings/tests/setting_test_support.h"
 
@@ -136,14 +138,17 @@ class SettingFrameEndToEndTest : public ::testing::Test {
     library_.ControlOk(R"({"cmd":"devices","action":"reset"})");
   }
 
-  // The arguments of the service's recorded calls named `op` since the last read.
-  std::vector<orvim::JsonPtr> Journal(const char* op) {
+  // The service's recorded calls since the last read, as (name, arguments); only those named
+  // `op` unless it is null.
+  std::vector<std::pair<std::string, orvim::JsonPtr>> Journal(const char* op = nullptr) {
     orvim::JsonPtr answer = library_.ControlJson(R"({"cmd":"journal","clear":true})");
-    std::vector<orvim::JsonPtr> calls;
+    std::vector<std::pair<std::string, orvim::JsonPtr>> calls;
     const cJSON* entry = nullptr;
     cJSON_ArrayForEach(entry, cJSON_GetObjectItemCaseSensitive(answer.get(), "calls")) {
-      if (orvim::GetString(entry, "op") != op) continue;
-      calls.emplace_back(cJSON_Duplicate(cJSON_GetObjectItemCaseSensitive(entry, "args"), true));
+      const std::string name = orvim::GetString(entry, "op");
+      if (op && name != op) continue;
+      calls.emplace_back(name, orvim::JsonPtr(cJSON_Duplicate(
+                                   cJSON_GetObjectItemCaseSensitive(entry, "args"), true)));
     }
     return calls;
   }
@@ -240,7 +245,7 @@ TEST_F(SettingFrameEndToEndTest, AMicrophoneThatGoesAwayLeavesTheOthersAndTheNex
   int selected_before = -1, level = -1;
   bool chosen = false;
   Entries left;
-  std::vector<orvim::JsonPtr> selections;
+  std::vector<std::pair<std::string, orvim::JsonPtr>> selections;
   RunSettings(owner_window_.hwnd(), &owner_, 1, 3,
               [&](CSettingFrame*, HWND hwnd, CPaintManagerUI* pm) {
                 EXPECT_TRUE(PumpUntil([&] { return Get<CComboUI>(pm, L"mic_list_combo")->GetCount() == 3; }));
@@ -269,9 +274,57 @@ TEST_F(SettingFrameEndToEndTest, AMicrophoneThatGoesAwayLeavesTheOthersAndTheNex
   EXPECT_TRUE(chosen);
   EXPECT_EQ(level, 50);
   ASSERT_FALSE(selections.empty());
-  for (const orvim::JsonPtr& selection : selections) {
-    EXPECT_EQ(orvim::GetString(selection.get(), "id"), "orvim-mic-3");
-    EXPECT_EQ(orvim::GetInt(selection.get(), "kind"), 1);
+  for (const auto& selection : selections) {
+    EXPECT_EQ(orvim::GetString(selection.second.get(), "id"), "orvim-mic-3");
+    EXPECT_EQ(orvim::GetInt(selection.second.get(), "kind"), 1);
   }
   EXPECT_EQ(GetAppConfig()->GetMicDevId(), "orvim-mic-3");
+}
+
+TEST_F(SettingFrameEndToEndTest, TheSpeakerTestPlaysTheTestSoundAndItsEndResetsTheButton) {
+  // The stand-in plays nothing; its test sound ends after the time set here.
+  ASSERT_TRUE(library_.ControlOk(R"({"cmd":"speaker_test_ms","ms":300})"));
+  std::wstring during, after, again;
+  std::vector<std::pair<std::string, orvim::JsonPtr>> until_end, at_close;
+  RunSettings(owner_window_.hwnd(), &owner_, 1, 3,
+              [&](CSettingFrame*, HWND hwnd, CPaintManagerUI* pm) {
+                EXPECT_TRUE(PumpUntil([&] { return Get<CComboUI>(pm, L"speaker_list_combo")->GetCount() > 0; }));
+                Pump(50);
+                Journal();
+                CControlUI* button = pm->FindControl(L"speaker_test_btn");
+                dialog_test::ClickOn(hwnd, pm, L"speaker_test_btn");
+                during = button->GetTextId();
+                // The end of the sound comes on the SDK's callback thread and resets the test.
+                PumpUntil([&] { return button->GetTextId() == L"s.test.speaker"; }, 10000);
+                after = button->GetTextId();
+                until_end = Journal();
+                // Over: the next press starts a new test rather than stopping one; closing the
+                // window stops that one.
+                dialog_test::ClickOn(hwnd, pm, L"speaker_test_btn");
+                again = button->GetTextId();
+                dialog_test::ClickOn(hwnd, pm, L"closebtn");
+              });
+  at_close = Journal();
+  EXPECT_EQ(during, L"s.stop.test");
+  EXPECT_EQ(after, L"s.test.speaker");
+  EXPECT_EQ(again, L"s.stop.test");
+  // The first press played the program's test sound on the speaker; nothing stopped it.
+  std::vector<std::string> ops;
+  for (const auto& call : until_end) ops.push_back(call.first);
+  ASSERT_EQ(ops, std::vector<std::string>({"TestAudioDevice"}));
+  const cJSON* play = until_end[0].second.get();
+  EXPECT_EQ(orvim::GetString(play, "id"), "orvim-speaker-1");
+  EXPECT_EQ(orvim::GetInt(play, "kind"), 2);
+  const std::wstring sound = GetModuleDir() + L"\\res\\test.mp3";
+  EXPECT_EQ(orvim::GetString(play, "file"), UnicodeToUtf8(sound));
+  EXPECT_NE(GetFileAttributesW(sound.c_str()), INVALID_FILE_ATTRIBUTES);
+  // The second test was played, then closed with the window.
+  ops.clear();
+  for (const auto& call : at_close) {
+    if (call.first == "TestAudioDevice" || call.first == "CloseAudioDevice") {
+      ops.push_back(call.first + " " + orvim::GetString(call.second.get(), "id"));
+    }
+  }
+  EXPECT_EQ(ops, std::vector<std::string>({"TestAudioDevice orvim-speaker-1",
+                                           "CloseAudioDevice orvim-speaker-1"}));
 }
