@@ -1,0 +1,199 @@
+// The device test window over the real SDK layer and the SDK stand-in, logged in and joined to
+// a room of the loopback room server (the layer opens cameras only in a meeting), in front of
+// its mask layer as at start-up: the virtual camera's picture in the preview, the microphone
+// meter following the level the layer reports, and the virtual camera taken away while the
+// video step is open.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "foundation/app_config.h"
+#include "platform/orvim/common/json.h"
+#include "platform/orvim/common/media_pattern.h"
+#include "platform/orvim/testing/room_server_process.h"
+#include "sdk/interactive/tests/sdk_test_support.h"
+#include "share/video/video_render_ui.h"
+#include "share/video/video_render_win.h"
+#include "share/video/voice_progress_display_ui.h"
+#include "shell/login/skin_choice.h"
+#include "tests/support/window_pixels.h"
+#include "windows/av_test/tests/av_test_support.h"
+#include "windows/common/tests/dialog_test_support.h"
+
+using namespace DuiLib;
+using namespace setting_test;
+using av_test::Answer;
+using av_test::RunAvTest;
+using av_test::Windows;
+
+namespace {
+
+constexpr int kTag = 12632;  // This client's tag, drawn by its cameras.
+
+// What the preview shows: its render window (a child window that the canvas engine draws into)
+// read back from the window's screen area with BitBlt.
+bool PreviewPixels(CPaintManagerUI* pm, tarvo_test::Pixels* pixels) {
+  auto* preview = static_cast<CVideoRenderUI*>(pm->FindControl(L"video_preview"));
+  CVideoRenderWin* render = preview ? preview->GetRenderWindow() : nullptr;
+  if (!render || !render->GetHWND()) return false;
+  return tarvo_test::ReadWindowPixels(render->GetHWND(), pixels);
+}
+
+// The virtual camera's mark as the preview shows it, when one is readable there.
+bool ShownMark(CPaintManagerUI* pm, orvim::PictureMark* mark) {
+  tarvo_test::Pixels pixels;
+  if (!PreviewPixels(pm, &pixels)) return false;
+  std::vector<uint8_t> luma(pixels.rgb.size());
+  for (size_t i = 0; i < luma.size(); ++i) {
+    const uint32_t c = pixels.rgb[i];
+    luma[i] = static_cast<uint8_t>(
+        (77 * ((c >> 16) & 0xFF) + 150 * ((c >> 8) & 0xFF) + 29 * (c & 0xFF)) >> 8);
+  }
+  return orvim::ReadPictureMarkInRect(luma.data(), pixels.width, 0, 0, pixels.width,
+                                      pixels.height, mark);
+}
+
+// Waits until the preview shows this client's camera `number`, then until its picture moves on
+// (live frames, not one picture).
+bool PreviewShowsCamera(CPaintManagerUI* pm, int number) {
+  orvim::PictureMark first;
+  if (!PumpUntil([&] { return ShownMark(pm, &first) && first.tag == kTag && first.camera == number; },
+                 15000)) {
+    return false;
+  }
+  orvim::PictureMark later;
+  return PumpUntil(
+      [&] {
+        return ShownMark(pm, &later) && later.camera == number && later.counter > first.counter;
+      },
+      15000);
+}
+
+class AvTestFrameEndToEndTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    StartGdiplusOnce();
+    dialog_test::UseLook({0, L"zh_CN"});
+    CShadowBaseFrame::SetSkinIndexSource(&GetSkinIndex);
+    StAppConfig* config = GetAppConfig();
+    config->camera_dev_id = "orvim-camera-1";
+    config->camera_dev_name = "Orvim Virtual Camera";
+    config->SetMicDevice("orvim-mic-1", "Orvim Virtual Microphone");
+    config->SetSpeakerDevice("orvim-speaker-1", "Orvim Virtual Speaker");
+    config->video_width = 1280;
+    config->video_height = 720;
+    config->rotation = 0;
+    config->flip = 0;
+    config->mirror = 0;
+    config->use_mode = true;
+    config->guest_mic_default = true;
+    config->picture_path.clear();
+    ASSERT_TRUE(library_.ok());
+    ASSERT_TRUE(server_.Start());
+    layer_ = std::make_unique<sdk_test::TestLayer>(&owner_);
+    layer_->InitSDK();
+    join_.confid = "av-test-room";
+    join_.username = "Me";
+    join_.userid = "me";
+    join_.cid = "c-me";
+    join_.sid = "site";
+    join_.owtServer = server_.address();
+    layer_->Login(join_);
+    ASSERT_TRUE(sdk_test::WaitUntil([&] { return layer_->IsInMeeting(); }));
+    ASSERT_TRUE(library_.ControlOk(R"({"cmd":"tag","tag":)" + std::to_string(kTag) + "}"));
+  }
+  void TearDown() override {
+    layer_.reset();
+    library_.ControlOk(R"({"cmd":"devices","action":"reset"})");
+  }
+
+  // The ids of the microphones (kind 1) and speakers (kind 2) that the layer selected in the
+  // stand-in since the last read, each once, in order.
+  struct Selections {
+    std::vector<std::string> mics, speakers;
+  };
+  Selections Selected() {
+    orvim::JsonPtr answer = library_.ControlJson(R"({"cmd":"journal","clear":true})");
+    Selections out;
+    const cJSON* entry = nullptr;
+    cJSON_ArrayForEach(entry, cJSON_GetObjectItemCaseSensitive(answer.get(), "calls")) {
+      if (orvim::GetString(entry, "op") != "SelectAudioDevice") continue;
+      const cJSON* args = cJSON_GetObjectItemCaseSensitive(entry, "args");
+      std::vector<std::string>& ids = orvim::GetInt(args, "kind") == 1 ? out.mics : out.speakers;
+      const std::string id = orvim::GetString(args, "id");
+      if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
+    }
+    return out;
+  }
+
+  sdk_test::ConfigGuard config_;
+  orvim::testing::OrvimLibrary library_;
+  orvim::testing::RoomServerProcess server_;
+  sdk_test::PageSink page_;
+  sdk_test::RecordingOwner owner_;
+  dialog_test::OwnerWindow owner_window_;
+  std::unique_ptr<sdk_test::TestLayer> layer_;
+  StJoinInfo join_;
+};
+
+}  // namespace
+
+TEST_F(AvTestFrameEndToEndTest, TheCameraStepShowsTheVirtualCameraAndTheMeterFollowsTheLevel) {
+  bool shown = false, unlocked = false;
+  int half = -1, quarter = -1;
+  av_test::RunResult run = RunAvTest(owner_window_.hwnd(), &owner_, [&](const Windows& w) {
+    // The step opened the configured camera in the meeting; its frames reach the preview and
+    // the stream's result gives the selectors and the mask's skip button back.
+    shown = PreviewShowsCamera(w.pm, 1);
+    unlocked = PumpUntil([&] { return Enabled(w.pm, L"video_dev_list") && av_test::SkipEnabled(w); });
+    EXPECT_TRUE(library_.ControlOk(R"({"cmd":"level","id":"orvim-mic-1","level":16384})"));
+    Answer(w, true);
+    auto* meter = Get<CVoiceProgressDisplayUI>(w.pm, L"voice_progress_display");
+    PumpUntil([&] { return meter->GetValue() == 50; });
+    half = meter->GetValue();
+    EXPECT_TRUE(library_.ControlOk(R"({"cmd":"level","id":"orvim-mic-1","level":8192})"));
+    PumpUntil([&] { return meter->GetValue() == 25; });
+    quarter = meter->GetValue();
+    Selected();
+    dialog_test::ClickOn(w.mask, w.maskPm, L"skip_check_btn");
+  }, 60000);
+  EXPECT_FALSE(run.timedOut);
+  EXPECT_TRUE(shown);
+  EXPECT_TRUE(unlocked);
+  EXPECT_EQ(half, 50);
+  EXPECT_EQ(quarter, 25);
+  // Closing released this window's camera and gave the broadcast its microphone and speaker.
+  EXPECT_TRUE(layer_->GetLocalVideoStreams().empty());
+  const Selections closing = Selected();
+  EXPECT_EQ(closing.mics, std::vector<std::string>({"orvim-mic-1"}));
+  EXPECT_EQ(closing.speakers, std::vector<std::string>({"orvim-speaker-1"}));
+}
+
+TEST_F(AvTestFrameEndToEndTest, TheVirtualCameraTakenAwayOnTheVideoStepThenTheRestAnswered) {
+  bool shown = false, results = false;
+  av_test::RunResult run = RunAvTest(owner_window_.hwnd(), &owner_, [&](const Windows& w) {
+    shown = PreviewShowsCamera(w.pm, 1);
+    EXPECT_TRUE(library_.ControlOk(R"({"cmd":"devices","action":"remove","id":"orvim-camera-1"})"));
+    Pump(300);
+    for (int i = 0; i < 3; ++i) Answer(w, true);
+    results = Get<CTabLayoutUI>(w.pm, L"check_tab")->GetCurSel() == CAVTestFrame::kResults;
+    Selected();
+    dialog_test::ClickOn(w.hwnd, w.pm, L"goto_live");
+  }, 60000);
+  EXPECT_FALSE(run.timedOut);
+  EXPECT_TRUE(run.testWindowGone);
+  EXPECT_TRUE(shown);
+  EXPECT_TRUE(results);
+  EXPECT_TRUE(layer_->GetLocalVideoStreams().empty());
+  // No crash, and closing still gave the broadcast its microphone and speaker.
+  const Selections closing = Selected();
+  EXPECT_EQ(closing.mics, std::vector<std::string>({"orvim-mic-1"}));
+  EXPECT_EQ(closing.speakers, std::vector<std::string>({"orvim-speaker-1"}));
+}
