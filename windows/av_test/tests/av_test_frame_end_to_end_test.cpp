@@ -197,3 +197,35 @@ TEST_F(AvTestFrameEndToEndTest, TheVirtualCameraTakenAwayOnTheVideoStepThenTheRe
   EXPECT_EQ(closing.mics, std::vector<std::string>({"orvim-mic-1"}));
   EXPECT_EQ(closing.speakers, std::vector<std::string>({"orvim-speaker-1"}));
 }
+
+TEST_F(AvTestFrameEndToEndTest, TheSpeakerTestSoundEndsWithTheLayersReport) {
+  ASSERT_TRUE(library_.ControlOk(R"({"cmd":"speaker_test_ms","ms":600})"));
+  bool waiting = false, ended = false, button = false;
+  orvim::JsonPtr journal;
+  RunAvTest(owner_window_.hwnd(), &owner_, [&](const Windows& w) {
+    Answer(w, true);
+    Answer(w, true);
+    library_.ControlOk(R"({"cmd":"journal","clear":true})");
+    dialog_test::ClickOn(w.hwnd, w.pm, L"play_speaker_btn");
+    waiting = Visible(w.pm, L"play_speaker_wait") && !Enabled(w.pm, L"play_speaker_btn");
+    // The stand-in ends the sound; the layer tells its consumers on an SDK thread.
+    ended = PumpUntil([&] { return !Visible(w.pm, L"play_speaker_wait"); }, 15000);
+    button = Enabled(w.pm, L"play_speaker_btn");
+    journal = library_.ControlJson(R"({"cmd":"journal","clear":true})");
+    dialog_test::ClickOn(w.mask, w.maskPm, L"skip_check_btn");
+  }, 60000);
+  EXPECT_TRUE(waiting);
+  EXPECT_TRUE(ended);
+  EXPECT_TRUE(button);
+  // The sound played on the configured speaker is the program's test sound.
+  std::vector<std::string> played;
+  const cJSON* entry = nullptr;
+  cJSON_ArrayForEach(entry, cJSON_GetObjectItemCaseSensitive(journal.get(), "calls")) {
+    if (orvim::GetString(entry, "op") != "TestAudioDevice") continue;
+    const cJSON* args = cJSON_GetObjectItemCaseSensitive(entry, "args");
+    played.push_back(orvim::GetString(args, "id") + " " + orvim::GetString(args, "file"));
+  }
+  ASSERT_EQ(played.size(), 1u);
+  EXPECT_EQ(played[0].rfind("orvim-speaker-1 ", 0), 0u);
+  EXPECT_NE(played[0].find("res\\test.mp3"), std::string::npos);
+}
