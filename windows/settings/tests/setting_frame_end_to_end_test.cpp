@@ -27,6 +27,7 @@
 #include "shell/login/skin_choice.h"
 #include "shell/system/system_info.h"
 #include "tests/support/window_pixels.h"
+#include "windows/common/tests/preview_mark.h"
 #include "windows/settings/tests/setting_test_support.h"
 
 using namespace DuiLib;
@@ -60,15 +61,7 @@ bool PreviewPixels(CPaintManagerUI* pm, tarvo_test::Pixels* pixels) {
 // The virtual camera's mark as the preview shows it, when one is readable there.
 bool ShownMark(CPaintManagerUI* pm, orvim::PictureMark* mark) {
   tarvo_test::Pixels pixels;
-  if (!PreviewPixels(pm, &pixels)) return false;
-  std::vector<uint8_t> luma(pixels.rgb.size());
-  for (size_t i = 0; i < luma.size(); ++i) {
-    const uint32_t c = pixels.rgb[i];
-    luma[i] = static_cast<uint8_t>(
-        (77 * ((c >> 16) & 0xFF) + 150 * ((c >> 8) & 0xFF) + 29 * (c & 0xFF)) >> 8);
-  }
-  return orvim::ReadPictureMarkInRect(luma.data(), pixels.width, 0, 0, pixels.width,
-                                      pixels.height, mark);
+  return PreviewPixels(pm, &pixels) && dialog_test::ReadPreviewMark(pixels, mark);
 }
 
 // Waits until the preview shows this client's camera `number`, then until its picture moves on
