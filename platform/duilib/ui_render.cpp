@@ -4,6 +4,9 @@
 #include <shlwapi.h>
 #include <gdiplus.h>
 
+#include <cctype>
+#include <cwctype>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -42,7 +45,80 @@ void EnsureGdiplus() {
   started = Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok;
 }
 
+// The largest picture side decoded, as the picture loader allows: a user's picture cannot
+// make a huge bitmap.
+constexpr int kMaxImageSide = 16384;
+// The largest picture file read from disk (a 4K thumbnail in PPM is about 25 MB).
+constexpr size_t kMaxImageFileBytes = 64u << 20;
+
+ImagePtr MakeImage(int cx, int cy, const std::function<void(BYTE* bits)>& fill) {
+  void* bits = nullptr;
+  HBITMAP dib = CRenderEngine::CreateDib32(cx, cy, &bits);
+  if (!dib || !bits) {
+    if (dib) DeleteObject(dib);
+    return nullptr;
+  }
+  fill(static_cast<BYTE*>(bits));
+  return ImagePtr(new TImageInfo{dib, cx, cy});
+}
+
+// Reads one header number of a PPM file at *pos, skipping white space and "#" comments.
+bool PpmNumber(const std::string& bytes, size_t* pos, int* value) {
+  size_t p = *pos;
+  for (;;) {
+    while (p < bytes.size() && isspace(static_cast<unsigned char>(bytes[p]))) ++p;
+    if (p < bytes.size() && bytes[p] == '#') {
+      while (p < bytes.size() && bytes[p] != '\n') ++p;
+      continue;
+    }
+    break;
+  }
+  long long n = 0;
+  const size_t start = p;
+  while (p < bytes.size() && isdigit(static_cast<unsigned char>(bytes[p])) && p - start < 9) {
+    n = n * 10 + (bytes[p] - '0');
+    ++p;
+  }
+  if (p == start || (p < bytes.size() && isdigit(static_cast<unsigned char>(bytes[p])))) {
+    return false;
+  }
+  *pos = p;
+  *value = static_cast<int>(n);
+  return true;
+}
+
+// Binary PPM ("P6", 8 bits a sample), which GDI+ does not read: the thumbnails of videos.
+ImagePtr DecodePpm(const std::string& bytes) {
+  size_t pos = 2;
+  int cx = 0, cy = 0, maxval = 0;
+  if (!PpmNumber(bytes, &pos, &cx) || !PpmNumber(bytes, &pos, &cy) ||
+      !PpmNumber(bytes, &pos, &maxval)) {
+    return nullptr;
+  }
+  if (cx <= 0 || cy <= 0 || cx > kMaxImageSide || cy > kMaxImageSide || maxval <= 0 ||
+      maxval > 255 || pos >= bytes.size() || !isspace(static_cast<unsigned char>(bytes[pos]))) {
+    return nullptr;
+  }
+  ++pos;  // the single white-space character before the samples
+  const size_t need = static_cast<size_t>(cx) * cy * 3;
+  if (bytes.size() - pos < need) return nullptr;
+  const BYTE* rgb = reinterpret_cast<const BYTE*>(bytes.data()) + pos;
+  return MakeImage(cx, cy, [&](BYTE* bits) {
+    for (size_t i = 0, n = static_cast<size_t>(cx) * cy; i < n; ++i) {
+      const auto scale = [&](BYTE v) { return static_cast<BYTE>(v * 255 / maxval); };
+      bits[i * 4 + 0] = scale(rgb[i * 3 + 2]);
+      bits[i * 4 + 1] = scale(rgb[i * 3 + 1]);
+      bits[i * 4 + 2] = scale(rgb[i * 3 + 0]);
+      bits[i * 4 + 3] = 0xFF;
+    }
+  });
+}
+
 ImagePtr DecodeImage(const std::string& bytes) {
+  if (bytes.size() >= 3 && bytes[0] == 'P' && bytes[1] == '6' &&
+      isspace(static_cast<unsigned char>(bytes[2]))) {
+    return DecodePpm(bytes);
+  }
   EnsureGdiplus();
   IStream* stream = SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()),
                                       static_cast<UINT>(bytes.size()));
@@ -50,7 +126,9 @@ ImagePtr DecodeImage(const std::string& bytes) {
   ImagePtr result;
   {
     Gdiplus::Bitmap bitmap(stream);
-    if (bitmap.GetLastStatus() == Gdiplus::Ok && bitmap.GetWidth() > 0 && bitmap.GetHeight() > 0) {
+    if (bitmap.GetLastStatus() == Gdiplus::Ok && bitmap.GetWidth() > 0 && bitmap.GetHeight() > 0 &&
+        bitmap.GetWidth() <= static_cast<UINT>(kMaxImageSide) &&
+        bitmap.GetHeight() <= static_cast<UINT>(kMaxImageSide)) {
       const int cx = static_cast<int>(bitmap.GetWidth());
       const int cy = static_cast<int>(bitmap.GetHeight());
       void* bits = nullptr;
@@ -90,6 +168,14 @@ HFONT FontOf(CPaintManagerUI* manager, int font) {
 
 }  // namespace
 
+bool CRenderEngine::IsAbsoluteImagePath(const std::wstring& name) {
+  if (name.size() >= 3 && iswalpha(name[0]) && name[1] == L':' &&
+      (name[2] == L'\\' || name[2] == L'/')) {
+    return true;
+  }
+  return name.size() >= 2 && name[0] == L'\\' && name[1] == L'\\';
+}
+
 const TImageInfo* CRenderEngine::GetImage(const std::wstring& name) {
   std::wstring key = NormalizeResourceName(name);
   if (key.empty()) return nullptr;
@@ -98,7 +184,9 @@ const TImageInfo* CRenderEngine::GetImage(const std::wstring& name) {
   if (it != cache.end()) return it->second.get();
   std::string bytes;
   ImagePtr image;
-  if (CResourceStore::Read(key, &bytes)) image = DecodeImage(bytes);
+  const bool read = IsAbsoluteImagePath(name) ? ReadWholeFile(name, kMaxImageFileBytes, &bytes)
+                                              : CResourceStore::Read(key, &bytes);
+  if (read) image = DecodeImage(bytes);
   if (!image) {
     if (ReportedMissing().insert(key).second) {
       UiLog(UiLogLevel::kWarning, L"image '%ls' is missing or unreadable", name.c_str());

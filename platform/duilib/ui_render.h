@@ -20,9 +20,13 @@ struct TImageInfo {
 
 class CRenderEngine {
  public:
-  // Returns the decoded image `name` from the current resource source, cached; null (logged once
-  // per name) when it is missing or not an image.
+  // Returns the decoded image `name`, cached; null (logged once per name) when it is missing or
+  // not an image. A relative name is read from the current resource source; an absolute path
+  // ("C:\...", "\\server\...") from the disk (the user's pictures, thumbnails). PNG, JPEG and
+  // the other GDI+ formats are read, and binary PPM ("P6", 8-bit). Pictures larger than 16384
+  // on a side are refused before any bitmap is made.
   static const TImageInfo* GetImage(const std::wstring& name);
+  static bool IsAbsoluteImagePath(const std::wstring& name);
   static void FreeImageCache();
   // A 32-bit top-down DIB section of cx by cy pixels; *bits receives its first row. Null on
   // failure.

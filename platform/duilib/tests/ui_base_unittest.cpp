@@ -139,6 +139,97 @@ TEST(UiBaseTest, SkinArchiveAcceptsBothSeparatorsAndDecodesPng) {
   EXPECT_EQ(image->cy, 36);
 }
 
+namespace {
+
+std::wstring TempFile(const wchar_t* name, const std::string& bytes) {
+  wchar_t folder[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, folder);
+  std::wstring path = std::wstring(folder) + name;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+  return path;
+}
+
+// A 24-bit bottom-up BMP of `cx` by 1 pixels, all (r, g, b).
+std::string Bmp(int cx, BYTE r, BYTE g, BYTE b) {
+  const int row = (cx * 3 + 3) & ~3;
+  BITMAPFILEHEADER file{};
+  BITMAPINFOHEADER info{};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof(file) + sizeof(info);
+  file.bfSize = file.bfOffBits + row;
+  info.biSize = sizeof(info);
+  info.biWidth = cx;
+  info.biHeight = 1;
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  std::string bytes(reinterpret_cast<const char*>(&file), sizeof(file));
+  bytes.append(reinterpret_cast<const char*>(&info), sizeof(info));
+  std::string pixels(row, '\0');
+  for (int x = 0; x < cx; ++x) {
+    pixels[x * 3] = static_cast<char>(b);
+    pixels[x * 3 + 1] = static_cast<char>(g);
+    pixels[x * 3 + 2] = static_cast<char>(r);
+  }
+  return bytes + pixels;
+}
+
+// The pixel at (x, y) of a decoded image as 0xAARRGGBB.
+DWORD PixelOf(const TImageInfo* image, int x, int y) {
+  DIBSECTION dib{};
+  if (!image || GetObjectW(image->hBitmap, sizeof(dib), &dib) != sizeof(dib)) return 0;
+  return static_cast<const DWORD*>(dib.dsBm.bmBits)[y * image->cx + x];
+}
+
+}  // namespace
+
+TEST(UiBaseTest, PicturesOnDiskIncludingBinaryPpmWithinTheSizeBound) {
+  duilib_test::LogCapture log;
+  struct Case {
+    const wchar_t* name;
+    std::string bytes;
+    int cx;  // 0: refused
+    int cy;
+    DWORD pixel;
+  } cases[] = {
+      {L"duilib_ppm_plain.ppm",
+       std::string("P6\n2 1\n255\n") + std::string("\x11\x22\x33\xFF\x00\x80", 6), 2, 1,
+       0xFF112233},
+      {L"duilib_ppm_comment.ppm",
+       std::string("P6 # made by a test\n1\n# size\n1 255\n") + "\x0A\x0B\x0C", 1, 1, 0xFF0A0B0C},
+      {L"duilib_ppm_short.ppm", std::string("P6\n2 2\n255\n") + "\x11\x22\x33", 0, 0, 0},
+      {L"duilib_ppm_wide.ppm", std::string("P6\n16385 1\n255\n") + std::string(16385 * 3, 'a'), 0,
+       0, 0},
+      {L"duilib_ppm_deep.ppm", std::string("P6\n1 1\n65535\n") + "\x00\x01\x00\x02\x00\x03", 0, 0,
+       0},
+      {L"duilib_ppm_huge.ppm", "P6\n99999999999 1\n255\n", 0, 0, 0},
+      {L"duilib_bmp_edge.bmp", Bmp(16384, 0x40, 0x80, 0xC0), 16384, 1, 0xFF4080C0},
+      {L"duilib_bmp_wide.bmp", Bmp(16385, 0x40, 0x80, 0xC0), 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.name, c.name + wcslen(c.name)));
+    const std::wstring path = TempFile(c.name, c.bytes);
+    const TImageInfo* image = CRenderEngine::GetImage(path);
+    if (c.cx == 0) {
+      EXPECT_EQ(image, nullptr);
+    } else {
+      ASSERT_NE(image, nullptr);
+      EXPECT_EQ(image->cx, c.cx);
+      EXPECT_EQ(image->cy, c.cy);
+      EXPECT_EQ(PixelOf(image, 0, 0), c.pixel);
+    }
+    DeleteFileW(path.c_str());
+  }
+  // An absolute path that does not exist is no image, and no resource is looked up for it.
+  EXPECT_EQ(CRenderEngine::GetImage(L"C:\\no\\such\\picture.png"), nullptr);
+  EXPECT_TRUE(CRenderEngine::IsAbsoluteImagePath(L"c:/pictures/a.png"));
+  EXPECT_TRUE(CRenderEngine::IsAbsoluteImagePath(L"\\\\server\\share\\a.png"));
+  EXPECT_FALSE(CRenderEngine::IsAbsoluteImagePath(L"img\\blue\\combo.png"));
+  CRenderEngine::FreeImageCache();
+}
+
 TEST(UiBaseTest, DamagedArchiveIsRefused) {
   duilib_test::LogCapture log;
   const char junk[] = "PK\x03\x04 this is not really an archive";
@@ -210,7 +301,8 @@ TEST(UiBaseTest, ArchiveEntryNamesOfAnyLengthAreReadWhole) {
     EXPECT_TRUE(archive->Read(Utf8ToWide(last), &bytes)) << length;
     EXPECT_EQ(bytes, "picture") << length;
     // A name cut where a fixed buffer would have cut it names nothing.
-    EXPECT_FALSE(archive->Read(Utf8ToWide(name.substr(0, std::min<size_t>(511, length - 1))), &bytes))
+    EXPECT_FALSE(
+        archive->Read(Utf8ToWide(name.substr(0, std::min<size_t>(511, length - 1))), &bytes))
         << length;
   }
 }
