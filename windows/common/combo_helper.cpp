@@ -74,4 +74,21 @@ int FillDevices(DuiLib::CComboUI* combo, const std::vector<stDev_Info>& devices,
   return static_cast<int>(devices.size());
 }
 
+int FindUnpluggedEntry(const std::wstring* ids, int count, const std::wstring& deviceText) {
+  for (int i = 0; i < count; ++i) {
+    if (!ids[i].empty() && ids[i] == deviceText) return i;
+  }
+  for (int i = 0; i < count; ++i) {
+    if (!ids[i].empty() && deviceText.find(ids[i]) != std::wstring::npos) return i;
+  }
+  return -1;
+}
+
+int FindUnpluggedEntry(DuiLib::CComboUI* combo, const std::wstring& deviceText) {
+  if (!combo) return -1;
+  std::vector<std::wstring> ids;
+  for (int i = 0; i < combo->GetCount(); ++i) ids.push_back(combo->GetItemAt(i)->GetUserData());
+  return FindUnpluggedEntry(ids.data(), static_cast<int>(ids.size()), deviceText);
+}
+
 }  // namespace combo_helper

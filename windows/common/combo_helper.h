@@ -36,4 +36,11 @@ bool OnDropNotify(const DuiLib::TNotifyUI& msg, int skin);
 // enabled and nothing is selected. Returns the number of devices.
 int FillDevices(DuiLib::CComboUI* combo, const std::vector<stDev_Info>& devices, int skin);
 
+// Which entry of a device list an unplugged device is: entries with an empty identifier never
+// match; an identifier equal to `deviceText` first, else the first identifier that occurs in it
+// (Core Audio and the SDK spell identifiers differently). -1 when none matches.
+int FindUnpluggedEntry(const std::wstring* ids, int count, const std::wstring& deviceText);
+// The same over the entries' user data (identifiers) of `combo`.
+int FindUnpluggedEntry(DuiLib::CComboUI* combo, const std::wstring& deviceText);
+
 }  // namespace combo_helper

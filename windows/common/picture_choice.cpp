@@ -1,29 +1,16 @@
 #include "windows/common/picture_choice.h"
 
-#include <mutex>
+#include "windows/common/file_dialog.h"
 
 namespace picture_choice {
 
 namespace {
 
-std::mutex g_lock;
-FileDialogFunc g_dialog;  // Guarded by g_lock.
-
-BOOL RunDialog(OPENFILENAMEW* ofn) {
-  FileDialogFunc dialog;
-  {
-    std::lock_guard<std::mutex> guard(g_lock);
-    dialog = g_dialog;
-  }
-  return dialog ? dialog(ofn) : GetOpenFileNameW(ofn);
-}
+BOOL RunDialog(OPENFILENAMEW* ofn) { return file_dialog::RunOpen(ofn); }
 
 }  // namespace
 
-void SetFileDialogFunc(FileDialogFunc func) {
-  std::lock_guard<std::mutex> guard(g_lock);
-  g_dialog = std::move(func);
-}
+void SetFileDialogFunc(FileDialogFunc func) { file_dialog::SetOpenFunc(std::move(func)); }
 
 Outcome Choose(HWND owner, std::wstring* path) {
   wchar_t file[MAX_PATH] = {};

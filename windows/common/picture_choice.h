@@ -29,7 +29,8 @@ enum Outcome { kCancelled, kTooLarge, kChosen };
 // the file must exist, no read-only box). A file that cannot be read counts as cancelled.
 Outcome Choose(HWND owner, std::wstring* path);
 
-// Replaces GetOpenFileNameW; null restores it.
+// Replaces GetOpenFileNameW; null restores it. The same replacement as file_dialog.h's (every
+// open-file dialog of the settings windows).
 using FileDialogFunc = std::function<BOOL(OPENFILENAMEW*)>;
 void SetFileDialogFunc(FileDialogFunc func);
 

@@ -50,7 +50,9 @@ std::string ItemName(DuiLib::CControlUI* item) {
 
 // The configured camera's name goes to the bus in UTF-8; the record keeps it in the system code
 // page (the configuration file's texts).
-std::string ConfiguredCameraName() { return UnicodeToUtf8(AnsiToUnicode(GetAppConfig()->camera_dev_name)); }
+std::string ConfiguredCameraName() {
+  return UnicodeToUtf8(AnsiToUnicode(GetAppConfig()->camera_dev_name));
+}
 
 }  // namespace
 
@@ -290,8 +292,8 @@ void CSettingFrame::OnResolutionSelected(int index) {
       TVLOG_AT(CLogWrapper::kInfo, this) << "resolution combo dev_name=" << config->camera_dev_name;
       // As with opening: true means the camera stream is made anew and its result follows.
       bool recreated = false;
-      CxBus::CallWithResult(GetMessageBus(), kTopicSetResolution, &recreated,
-                            config->camera_dev_id, ConfiguredCameraName(), size.width, size.height);
+      CxBus::CallWithResult(GetMessageBus(), kTopicSetResolution, &recreated, config->camera_dev_id,
+                            ConfiguredCameraName(), size.width, size.height);
       SetVideoControlsEnabled(!recreated);
     }
   }
@@ -302,22 +304,13 @@ void CSettingFrame::OnResolutionSelected(int index) {
 
 int CSettingFrame::FindUnpluggedEntry(const std::wstring* ids, int count,
                                       const std::wstring& deviceText) {
-  for (int i = 0; i < count; ++i) {
-    if (!ids[i].empty() && ids[i] == deviceText) return i;
-  }
-  for (int i = 0; i < count; ++i) {
-    if (!ids[i].empty() && deviceText.find(ids[i]) != std::wstring::npos) return i;
-  }
-  return -1;
+  return combo_helper::FindUnpluggedEntry(ids, count, deviceText);
 }
 
 void CSettingFrame::OnDevHotPlug(bool isMic, const std::string& deviceText) {
   auto* combo = Find<DuiLib::CComboUI>(isMic ? L"mic_list_combo" : L"camera_list_combo", L"Combo");
   if (!combo) return;
-  std::vector<std::wstring> ids;
-  for (int i = 0; i < combo->GetCount(); ++i) ids.push_back(combo->GetItemAt(i)->GetUserData());
-  const int gone = FindUnpluggedEntry(ids.data(), static_cast<int>(ids.size()),
-                                      Utf8ToUnicode(deviceText));
+  const int gone = combo_helper::FindUnpluggedEntry(combo, Utf8ToUnicode(deviceText));
   if (gone < 0) return;
   const int selected = combo->GetCurSel();
   combo->RemoveAt(gone);

@@ -100,7 +100,8 @@ class CSettingFrame : public DevConsumerDelegate,
   void OnVideo_PickColor(uint32_t) override {}
 
   // Replaceable system calls, so that tests can drive the window without system dialogs.
-  // Null restores GetOpenFileNameW / ShellExecuteW.
+  // Null restores GetOpenFileNameW / ShellExecuteW. The open-file dialog is the one of
+  // windows/common/file_dialog.h, which the beauty settings window uses too.
   using FileDialogFunc = std::function<BOOL(OPENFILENAMEW*)>;
   using ShellOpenFunc = std::function<void(HWND, const std::wstring& url)>;
   static void SetFileDialogFunc(FileDialogFunc func);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/beauty_record.h"
 #include "foundation/bus.h"
 #include "foundation/dev_consumer.h"
 #include "shell/jsevents/js_event_sender.h"
@@ -24,6 +25,7 @@ namespace setting_test {
 // Listens to the SDK layer's topics (1 to 21) and the language topic on the client's bus,
 // answers from its table and records each call as "<topic tail> arg,arg,..." in order, where
 // the tail is the topic without "event/id/ui/" and "/s" ("open/dev/video cam1,Cam 1,1,0").
+// ClearCalls forgets the beauty blocks too.
 class RecordingResponder {
  public:
   RecordingResponder();
@@ -36,6 +38,9 @@ class RecordingResponder {
   bool setResolutionAnswer = false;
   int micLevel = 40;
   int speakerLevel = 60;
+
+  // The beauty blocks of "set/beauty/dev", copied during each call as the SDK layer does.
+  std::vector<st_beauty> Beauties() const;
 
   std::vector<std::string> Calls() const;
   // Calls whose text starts with `prefix`.
@@ -73,6 +78,7 @@ class RecordingResponder {
 
   mutable std::mutex lock_;
   std::vector<std::string> calls_;
+  std::vector<st_beauty> beauties_;
   std::vector<DevConsumerDelegate*> consumers_;
   CxSubscriptionList subscriptions_;
 };
@@ -121,9 +127,10 @@ struct RunResult {
   UINT result = 0xFFFF;
   bool timed_out = false;
 };
-RunResult RunSettings(HWND ownerWindow, DevConsumerDelegate* owner, int role, int page,
-                const std::function<void(CSettingFrame*, HWND, DuiLib::CPaintManagerUI*)>& script,
-                DWORD timeout_ms = 20000);
+RunResult RunSettings(
+    HWND ownerWindow, DevConsumerDelegate* owner, int role, int page,
+    const std::function<void(CSettingFrame*, HWND, DuiLib::CPaintManagerUI*)>& script,
+    DWORD timeout_ms = 20000);
 
 // Pumps the window's messages for `ms` milliseconds (timers, posted messages), or until `done`.
 // Starts GDI+ for the test program, once; the pictures the window loads need it.
