@@ -149,7 +149,47 @@ def aspect_button(selected):
     return png(40, 18, pixel)
 
 
+def background_sample(kind):
+    """The built-in background pictures of the beauty settings window, 640 x 360."""
+    def lerp(a, b, t):
+        return tuple(int(a[i] + (b[i] - a[i]) * t) for i in range(3))
+
+    def beach(x, y):
+        if y < 200:  # sky, lighter toward the horizon, with a sun
+            if (x - 480) ** 2 + (y - 80) ** 2 < 38 ** 2:
+                return (255, 236, 170, 255)
+            return lerp((70, 140, 215), (175, 215, 240), y / 200) + (255,)
+        if y < 250:  # sea
+            return lerp((40, 120, 170), (70, 160, 190), (y - 200) / 50) + (255,)
+        return lerp((225, 200, 150), (200, 170, 120), (y - 250) / 110) + (255,)
+
+    def room(x, y):
+        if 380 <= x < 560 and 60 <= y < 240:  # a window with its cross
+            if abs(x - 470) < 4 or abs(y - 150) < 4 or x < 388 or x >= 552 or y < 68 or y >= 232:
+                return (245, 245, 240, 255)
+            return lerp((150, 200, 240), (200, 230, 250), (y - 60) / 180) + (255,)
+        if y >= 290:  # wooden floor in boards
+            shade = 150 + 12 * ((x // 80 + (y // 24)) % 2)
+            return (shade, int(shade * 0.7), int(shade * 0.45), 255)
+        return (214, 200, 180, 255)
+
+    def study(x, y):
+        if 40 <= x < 600 and 40 <= y < 320:  # shelves of books
+            row = (y - 40) % 70
+            if row >= 60:
+                return (110, 75, 45, 255)
+            book = ((x - 40) // 22 + (y - 40) // 70 * 3) % 5
+            colours = [(160, 50, 45), (50, 90, 140), (60, 120, 70), (200, 160, 60), (120, 80, 130)]
+            return colours[book] + (255,) if (x - 40) % 22 < 19 else (70, 45, 30, 255)
+        return (90, 60, 40, 255)
+
+    return png(640, 360, {"beach": beach, "room": room, "study": study}[kind])
+
+
 FILES = {
+    os.path.join("res", "sample1.png"): lambda: background_sample("beach"),
+    os.path.join("res", "sample2.png"): lambda: background_sample("room"),
+    os.path.join("res", "sample3.png"): lambda: background_sample("study"),
     os.path.join("res", "blue", "novideo.png"): lambda: camera_picture((30, 36, 48), (90, 110, 140)),
     os.path.join("res", "orange", "novideo.png"): lambda: camera_picture((245, 240, 235), (230, 140, 60)),
     os.path.join("res", "devbusy.png"): busy_picture,

@@ -98,3 +98,13 @@ for skin in blue orange; do
   step_sprite $skin av_res_logo.png $current $other \
     "line 19,22 41,22" "line 19,30 41,30" "line 19,38 33,38"
 done
+
+# The beauty settings window's background tiles: the frame of the selected tile (12 x 12, drawn
+# in nine slices with corner='4,4,4,4', transparent inside) and the tile's close mark (14 x 14).
+for skin in blue orange; do
+  if [ "$skin" = blue ]; then accent=#2F9AFF; else accent=#F89B33; fi
+  draw $skin tile_sel.png 12 12 -fill none -stroke $accent -strokewidth 3 \
+    -draw "roundrectangle 1,1,10,10,3,3"
+  draw $skin tile_close.png 14 14 -fill '#000000B0' -stroke none -draw "circle 7,7 7,0" \
+    -stroke '#FFFFFF' -strokewidth 1.5 -draw "line 4,4 10,10" -draw "line 10,4 4,10"
+done

@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
-"""Writes the layouts of the settings and device test windows for both skins from the templates
-beside this script.
+"""Writes the layouts of the settings, device test and beauty settings windows for both
+skins from the templates beside this script.
 
     make-setting-layouts.py
 
 Each @NAME@ of the templates (setting_frame.xml.in, push_stream_list_item.xml.in,
-av_test_frame.xml.in) is replaced by the skin's
+av_test_frame.xml.in, beauty_set_frame.xml.in) is replaced by the skin's
 colour or folder below, into skin/xml/<skin>/. The layouts are committed; run this again after
 a change of a template.
 """
@@ -29,7 +29,8 @@ SKINS = {
         "OK": "#FF2EAA66",
     },
 }
-TEMPLATES = ["setting_frame.xml", "push_stream_list_item.xml", "av_test_frame.xml"]
+TEMPLATES = ["setting_frame.xml", "push_stream_list_item.xml", "av_test_frame.xml",
+             "beauty_set_frame.xml"]
 
 
 def main():
