@@ -332,7 +332,8 @@ TEST_F(BackgroundMaterialTest, ImportingKeepsTheLimitsAndRefusesWhatItCannotUse)
                     }
                     const std::vector<std::string> refusals = page_.EventsOf(25);
                     if (c.refusal) {
-                      ASSERT_EQ(refusals.size(), 1u);
+                      EXPECT_EQ(refusals.size(), 1u);
+        if (refusals.size() != 1u) continue;
                       EXPECT_NE(refusals[0].find(UnicodeToUtf8(Text(c.refusal))), std::string::npos)
                           << refusals[0];
                       EXPECT_EQ(CustomTiles(pm).size(), tiles);
