@@ -117,7 +117,9 @@ TEST_F(BeautySettingFrameTest, EachSliderReachesItsOwnField) {
     // The others stay, unless it was the overall one.
     const int others = c.field == &st_beauty::comprehensive ? c.value : 0;
     for (const SliderCase& other : kSliderCases) {
-      if (other.field != c.field) EXPECT_EQ(published.*other.field, others);
+      if (other.field != c.field) {
+        EXPECT_EQ(published.*other.field, others);
+      }
     }
   }
 }
