@@ -102,6 +102,7 @@ std::vector<std::string> RecordingResponder::CallsOf(const std::string& prefix) 
 void RecordingResponder::ClearCalls() {
   std::lock_guard<std::mutex> guard(lock_);
   calls_.clear();
+  beauties_.clear();
 }
 
 std::vector<DevConsumerDelegate*> RecordingResponder::Consumers() const {
@@ -178,8 +179,17 @@ void RecordingResponder::CloseAudio(const std::string& name, const std::string& 
   Record(Join(kTopicCloseDevAudio, name, id, mic, test));
 }
 
-void RecordingResponder::SetBeauty(const std::string& id, void*, bool apply) {
+void RecordingResponder::SetBeauty(const std::string& id, void* beauty, bool apply) {
   Record(Join(kTopicSetBeautyDev, id, apply));
+  if (!beauty) return;
+  // The pointer is valid during the call only.
+  std::lock_guard<std::mutex> guard(lock_);
+  beauties_.push_back(*static_cast<const st_beauty*>(beauty));
+}
+
+std::vector<st_beauty> RecordingResponder::Beauties() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return beauties_;
 }
 
 int RecordingResponder::MicValue() {
