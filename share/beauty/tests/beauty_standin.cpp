@@ -4,8 +4,12 @@
 //   0 invert the luma plane and answer the whole frame,
 //   1 stay silent, 2 answer with a frame one byte short, 3 exit at once (code 3).
 // It ends when the client closes the channel or ends; exit code 2 on bad arguments.
+// Each block whose settings (the levels, background, key colour and material path) differ from
+// the last one is written whole to "<temporary folder>\<channel>.param", so tests can read what
+// reached the process.
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
@@ -28,6 +32,31 @@ bool Argument(int argc, wchar_t** argv, const wchar_t* key, std::wstring* value)
   return false;
 }
 
+// Replaces "<temporary folder>\<name>.param" with the block.
+void RecordParam(const std::wstring& name, const StBeautyParam& param) {
+  wchar_t folder[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH + 1, folder);
+  const std::wstring path = std::wstring(folder) + name + L".param";
+  const std::wstring part = path + L".part";
+  HANDLE file = CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  const bool ok =
+      WriteFile(file, &param, sizeof(param), &written, nullptr) && written == sizeof(param);
+  CloseHandle(file);
+  if (!ok || !MoveFileExW(part.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    DeleteFileW(part.c_str());
+  }
+}
+
+// The part of the block that the settings decide (not the per-frame size and counter).
+bool SameSettings(const StBeautyParam& a, const StBeautyParam& b) {
+  const size_t from = offsetof(StBeautyParam, beauty_level_2);
+  const size_t to = offsetof(StBeautyParam, byte_1092);
+  return std::memcmp(reinterpret_cast<const char*>(&a) + from,
+                     reinterpret_cast<const char*>(&b) + from, to - from) == 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -40,6 +69,8 @@ int wmain(int argc, wchar_t** argv) {
   CxShareMemory channel;
   if (!client || !channel.Create(name.c_str(), 10368000, false)) return 2;
   std::vector<uint8_t> record(channel.GetCapacity());
+  StBeautyParam recorded{};
+  bool anyRecorded = false;
   for (;;) {
     if (WaitForSingleObject(client, 0) != WAIT_TIMEOUT) break;
     if (WaitForSingleObject(static_cast<HANDLE>(channel.GetQuitEvent()), 0) == WAIT_OBJECT_0) break;
@@ -50,6 +81,11 @@ int wmain(int argc, wchar_t** argv) {
     if (length < sizeof(StBeautyParam)) continue;
     StBeautyParam param;
     std::memcpy(&param, record.data(), sizeof(param));
+    if (!anyRecorded || !SameSettings(param, recorded)) {
+      RecordParam(name, param);
+      recorded = param;
+      anyRecorded = true;
+    }
     uint8_t* frame = record.data() + sizeof(param);
     const unsigned frame_size = length - sizeof(param);
     if (param.param_12 == 1) continue;
