@@ -168,45 +168,43 @@ TEST_F(BeautySettingFrameTest, PickingTakesTheScreenPixelAndSuspendsFaceBeautyMe
   bool suspended_after = true, idle_after = false;
   COLORREF screen = CLR_INVALID;
   uint32_t picked = 0, given = 0, reset = 0;
-  EXPECT_TRUE(
-      RunBeauty(owner_window_.hwnd(), &owner_,
-                [&](CBeautySettingFrame* frame, HWND hwnd, CPaintManagerUI* pm) {
-                  OpenBackgroundPage(hwnd, pm);
-                  // Keying is offered with a material: a picture, then the check box.
-                  dialog_test::ClickOn(hwnd, pm, L"b_picture1_opt");
-                  dialog_test::ClickOn(hwnd, pm, L"green_mat");
-                  Pump(50);
-                  EXPECT_TRUE(LastPublished().green_screen);
-                  EXPECT_TRUE(ClickTool(frame, true, L"pick_btn"));
-                  Pump(20);
-                  suspended_while_picking = GetAppConfig()->beauty_suspended;
-                  idle_while_picking = frame->IsEffectsIdle();
-                  // A click in the preview.
-                  RECT rect{};
-                  GetWindowRect(frame->Preview()->GetRenderWindow()->GetHWND(), &rect);
-                  const POINT at{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2 + 60};
-                  SetForegroundWindow(hwnd);
-                  SetCursorPos(at.x, at.y);
-                  Pump(50);
-                  INPUT clicks[2] = {};
-                  clicks[0].type = clicks[1].type = INPUT_MOUSE;
-                  clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-                  clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-                  EXPECT_EQ(SendInput(2, clicks, sizeof(INPUT)), 2u);
-                  EXPECT_TRUE(PumpUntil([&] { return !GetAppConfig()->beauty_suspended; }));
-                  HDC dc = GetDC(nullptr);
-                  screen = GetPixel(dc, at.x, at.y);
-                  ReleaseDC(nullptr, dc);
-                  picked = LastPublished().key_color;
-                  suspended_after = GetAppConfig()->beauty_suspended;
-                  idle_after = frame->IsEffectsIdle();
-                  frame->OnVideo_PickColor(0x00332211);
-                  given = LastPublished().key_color;
-                  EXPECT_TRUE(ClickTool(frame, true, L"reset_btn"));
-                  Pump(20);
-                  reset = LastPublished().key_color;
-                  dialog_test::ClickOn(hwnd, pm, L"closebtn");
-                }));
+  EXPECT_TRUE(RunBeauty(owner_window_.hwnd(), &owner_,
+                        [&](CBeautySettingFrame* frame, HWND hwnd, CPaintManagerUI* pm) {
+                          OpenBackgroundPage(hwnd, pm);
+                          // Keying is offered with a material: a picture, then the check box.
+                          dialog_test::ClickOn(hwnd, pm, L"b_picture1_opt");
+                          dialog_test::ClickOn(hwnd, pm, L"green_mat");
+                          Pump(50);
+                          EXPECT_TRUE(LastPublished().green_screen);
+                          EXPECT_TRUE(ClickTool(frame, true, L"pick_btn"));
+                          Pump(20);
+                          suspended_while_picking = GetAppConfig()->beauty_suspended;
+                          idle_while_picking = frame->IsEffectsIdle();
+                          // A click in the preview, given to the render window itself: other
+                          // windows on the shared test display may lie over the point, and the
+                          // pixel is read from the screen either way.
+                          HWND render = frame->Preview()->GetRenderWindow()->GetHWND();
+                          RECT client{};
+                          GetClientRect(render, &client);
+                          POINT at{client.right / 2, client.bottom / 2 + 60};
+                          const LPARAM where = MAKELPARAM(at.x, at.y);
+                          ClientToScreen(render, &at);
+                          SendMessageW(render, WM_LBUTTONDOWN, MK_LBUTTON, where);
+                          SendMessageW(render, WM_LBUTTONUP, 0, where);
+                          EXPECT_TRUE(PumpUntil([&] { return !GetAppConfig()->beauty_suspended; }));
+                          HDC dc = GetDC(nullptr);
+                          screen = GetPixel(dc, at.x, at.y);
+                          ReleaseDC(nullptr, dc);
+                          picked = LastPublished().key_color;
+                          suspended_after = GetAppConfig()->beauty_suspended;
+                          idle_after = frame->IsEffectsIdle();
+                          frame->OnVideo_PickColor(0x00332211);
+                          given = LastPublished().key_color;
+                          EXPECT_TRUE(ClickTool(frame, true, L"reset_btn"));
+                          Pump(20);
+                          reset = LastPublished().key_color;
+                          dialog_test::ClickOn(hwnd, pm, L"closebtn");
+                        }));
   EXPECT_TRUE(suspended_while_picking);
   EXPECT_FALSE(idle_while_picking);
   EXPECT_FALSE(suspended_after);
