@@ -128,9 +128,35 @@ class CMainFrame : public DuiLib::WindowImplBase,
   void CloseLive(bool close);
   void CloseShareAndCanvas();
 
+  // ---- documents and local media from the page (UI thread) ----
+  // The page's file pick: |kind| 0 a document, 2 a media file; 1 does nothing; other kinds open
+  // the dialog without a filter and ignore the choice. Files over the limits are refused with
+  // page event 25 (status 2); a document is registered with the transfer mode the user chose,
+  // a media file always; page event 34 announces it.
+  void PickLocalFile(int kind);
+  // The document transfer dialog for |path| (modal); its result: above 0 the mode, else
+  // cancelled.
+  virtual int ShowDocTransMode(const std::wstring& path);
+  // Starts the converter "Kelvarn.exe" of the program folder for the document |md5| (status 1).
+  // A converter that does not start ends the document: page event 36 with status 0, and the
+  // document leaves the registry.
+  void HandleDocTrans(const std::string& md5);
+  // The page cancels the document |md5|: a converter converting it is told (1003), its page
+  // folder is deleted and it leaves the registry.
+  void CancelDocument(const std::string& md5);
+
   // ---- housekeeping ----
   // Deletes the files older than 30 days from "<roaming application data>\<folder>\logs\".
   static void PruneLogs(const std::string& folderName);
+  // True for an id of the document registry's form: exactly 32 lowercase hexadecimal
+  // characters.
+  static bool IsDocumentId(const std::string& id);
+  // Deletes the page folder of a document: the temporary folder + |documentId|. Ids of any other
+  // form delete nothing (false).
+  static bool RemoveTempFolder(const std::string& documentId);
+  // Deletes |path| with its files and folders; false when it cannot be listed. A link (a
+  // reparse point) is never entered: at most the link itself is removed.
+  static bool DeleteFolderRecursive(const std::wstring& path);
 
   CSdkInterActive* GetSdk() const { return m_pSdk; }
   CCefWebBrowserUI* GetBrowser() const { return m_pBrowser; }
@@ -164,6 +190,10 @@ class CMainFrame : public DuiLib::WindowImplBase,
   void OnReconnectTick(bool publish);
   virtual void StartReconnect(bool publish, bool start);
   void OnCpuUsageTick(bool second);
+  // The converter's messages (copy-data 1002 and 1005) and the pacing timer 0xD05.
+  void OnConverterReport(const std::string& text);
+  void OnConverterRetry(const std::string& text);
+  void OnDocumentPacingTick();
   void BindControls();
   void SetWindowIcons();
   void ToggleMaxRestore();
@@ -223,6 +253,7 @@ class CMainFrame : public DuiLib::WindowImplBase,
   std::mutex m_jsLock;  // Held while an event is handed to the browser control.
   bool m_bForwardJs = true;  // Under |m_jsLock|.
   int m_nFirstCpuSample = 0;
+  bool m_bDocPacing = false;  // Timer kTimerDocPacing has been started.
   std::unique_ptr<CConfigFile> m_config;  // "config.ini" at |m_strConfigPath|.
   std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };

@@ -29,6 +29,8 @@ constexpr UINT_PTR kTimerPublishReady = 0xD01;  // once: apply the user's own mu
 constexpr UINT kPublishReadyMs = 500;
 constexpr UINT_PTR kTimerResendFrame = 0xD04;  // resend the last local frame
 constexpr UINT kResendFrameMs = 40;
+constexpr UINT_PTR kTimerDocPacing = 0xD05;  // start the next waiting document's conversion
+constexpr UINT kDocPacingMs = 5000;
 constexpr UINT_PTR kTimerPubReconnect = 0xD06;  // publish reconnect supervision
 constexpr UINT_PTR kTimerSubReconnect = 0xD07;  // subscribe reconnect supervision
 constexpr UINT kReconnectMs = 10000;
@@ -42,6 +44,12 @@ constexpr UINT kUnlayerMs = 1000;
 // WM_COPYDATA commands (wParam).
 constexpr WPARAM kCopyDataFirst = 1000;
 constexpr WPARAM kCopyDataLaunch = 1000;  // a second instance's command line
+// The document converter: its window handle in decimal; its JSON report on a document; the
+// cancel that the client sends it (the document id); its "convert this one again" (JSON).
+constexpr WPARAM kCopyDataConverterWindow = 1001;
+constexpr WPARAM kCopyDataConverterReport = 1002;
+constexpr WPARAM kCopyDataConverterCancel = 1003;
+constexpr WPARAM kCopyDataConverterRetry = 1005;
 constexpr WPARAM kCopyDataLast = 1005;
 // The copy-data buffer: at most this many bytes minus one are kept, so the text stays
 // terminated.

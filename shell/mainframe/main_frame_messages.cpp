@@ -1,5 +1,7 @@
 // The main window's messages, timers and copy-data commands, all on the UI thread.
 
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -144,6 +146,9 @@ void CMainFrame::OnTimer(UINT_PTR id) {
       // The picture stream: the stored frame again, except while the publish stream reconnects.
       if (m_nIceReConnectPub.load() == 0 && m_pSdk != nullptr) m_pSdk->ResendLastLocalFrame();
       break;
+    case kTimerDocPacing:
+      OnDocumentPacingTick();
+      break;
     case kTimerPubReconnect:
       OnReconnectTick(true);
       break;
@@ -258,7 +263,22 @@ void CMainFrame::OnCpuUsageTick(bool second) {
 void CMainFrame::HandleCopyData(WPARAM command, const std::string& text) {
   TVLOG_INFO_THIS() << "copydata wparam = " << static_cast<unsigned>(command)
                     << " ,content=" << text;
-  if (command != kCopyDataLaunch) return;
+  switch (command) {
+    case kCopyDataLaunch:
+      break;
+    case kCopyDataConverterWindow:
+      m_hConverterWnd = reinterpret_cast<HWND>(
+          static_cast<uintptr_t>(std::strtoull(text.c_str(), nullptr, 10)));
+      return;
+    case kCopyDataConverterReport:
+      OnConverterReport(text);
+      return;
+    case kCopyDataConverterRetry:
+      OnConverterRetry(text);
+      return;
+    default:
+      return;
+  }
   TVLOG_INFO_THIS() << "info is len =" << static_cast<unsigned>(text.size())
                     << " ,autologin = " << static_cast<int>(m_bAutoLogin);
   if (text.find("-web_debug") != std::string::npos) {
@@ -279,30 +299,4 @@ void CMainFrame::HandleCopyData(WPARAM command, const std::string& text) {
   }
   if (IsIconic(m_hWnd)) PostMessage(WM_SYSCOMMAND, SC_RESTORE);
   SetForegroundWindow(m_hWnd);
-}
-
-void CMainFrame::PruneLogs(const std::string& folderName) {
-  const std::string folder = GetRoamingFolder() + "\\" + folderName;
-  CreateDirectoryA(folder.c_str(), nullptr);
-  WIN32_FIND_DATAA entry;
-  HANDLE find = FindFirstFileA((folder + "\\logs\\*.*").c_str(), &entry);
-  if (find == INVALID_HANDLE_VALUE) return;
-  FILETIME now_time;
-  GetSystemTimeAsFileTime(&now_time);
-  const auto seconds = [](const FILETIME& time) {
-    const unsigned long long units =
-        (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-    return static_cast<long long>((units - 116444736000000000ULL) / 10000000ULL);
-  };
-  const long long now = seconds(now_time);
-  do {
-    if (std::strcmp(entry.cFileName, ".") == 0 ||
-        (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-      continue;
-    }
-    if (now - seconds(entry.ftCreationTime) > 2592000) {
-      DeleteFileA((folder + "\\logs\\" + entry.cFileName).c_str());
-    }
-  } while (FindNextFileA(find, &entry));
-  FindClose(find);
 }

@@ -35,11 +35,13 @@ class TestFrame : public CMainFrame {
  public:
   using CMainFrame::HandleCopyData;
   using CMainFrame::m_bAutoLogin;
+  using CMainFrame::m_bDocPacing;
   using CMainFrame::m_bForwardJs;
   using CMainFrame::m_bLiveMode;
   using CMainFrame::m_bLoadError;
   using CMainFrame::m_bPagePending;
   using CMainFrame::m_bTestUse;
+  using CMainFrame::m_hConverterWnd;
   using CMainFrame::m_joinInfo;
   using CMainFrame::m_nIceReConnectPub;
   using CMainFrame::m_nIceReConnectSub;
