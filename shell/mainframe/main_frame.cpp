@@ -122,6 +122,11 @@ void CMainFrame::Notify(TNotifyUI& msg) {
       CJsEventSender::Instance()->NotifyCloseClicked();
       return;
     }
+    if (name == L"logbtn") {
+      msg.pSender->SetEnabled(false);
+      SendLogToServer();
+      return;
+    }
   }
   WindowImplBase::Notify(msg);
 }

@@ -36,6 +36,7 @@
 #include "shell/jsevents/js_event_sender.h"
 #include "shell/login/join_info.h"
 #include "shell/registry/local_file_list.h"
+#include "shell/report/bug_report.h"
 
 class CCefWebBrowserUI;
 class CSdkInterActive;
@@ -53,11 +54,15 @@ std::string DefaultPageUrl();
 // The update hosts (port 6010): the normal one, and the test one for "test_use" = 1.
 extern const char kUpdateHost[];
 extern const char kTestUpdateHost[];
+// The report service's host (a deployment setting): logs go to "https://" + host + "/traupload",
+// the report record to "https://" + host + "/clientapi/apichannel?sc=1".
+extern const char kReportHost[];
 
 class CMainFrame : public DuiLib::WindowImplBase,
                    public Browser_UI_Delegate,
                    public DevConsumerDelegate,
-                   public JsEventDelegate {
+                   public JsEventDelegate,
+                   public IBugReportSink {
  public:
   CMainFrame();
   ~CMainFrame() override;
@@ -128,6 +133,21 @@ class CMainFrame : public DuiLib::WindowImplBase,
   void CloseLive(bool close);
   void CloseShareAndCanvas();
 
+  // ---- child windows and reactions (UI thread) ----
+  // The settings window on |page| (modal), unless one is open; the page hears of it (event 23).
+  // Its result 2 opens the beauty settings; the configuration is saved afterwards.
+  void ShowSettingFrame(int page);
+  // The beauty settings (modal) in camera mode; in picture mode only page event 25.
+  void ShowBeautySettingFrame();
+  // Sends the logs to the report service ("logbtn"), with the wait window under the main
+  // window; the button stays disabled until the upload ends.
+  void SendLogToServer();
+
+  // ---- IBugReportSink (the uploader's thread) ----
+  // The upload's end: hides the wait window, enables "logbtn" and tells the page, on the UI
+  // thread.
+  void OnReportStatus(int status) override;
+
   // ---- documents and local media from the page (UI thread) ----
   // The page's file pick: |kind| 0 a document, 2 a media file; 1 does nothing; other kinds open
   // the dialog without a filter and ignore the choice. Files over the limits are refused with
@@ -190,6 +210,14 @@ class CMainFrame : public DuiLib::WindowImplBase,
   void OnReconnectTick(bool publish);
   virtual void StartReconnect(bool publish, bool start);
   void OnCpuUsageTick(bool second);
+  // The report upload: the uploader, the report service's address ("https://" + host), the
+  // end of an upload on the UI thread. Virtual so that tests can use their own service.
+  virtual IBugReport* ReportUploader();
+  virtual std::string ReportServerBase();
+  void ApplyReportStatus(int status);
+  // The log-send wait window: placed under |main| while it shows; destroyed with the window.
+  void PlaceLogSendWait(const RECT& main);
+  void DestroyLogSendWait();
   // The converter's messages (copy-data 1002 and 1005) and the pacing timer 0xD05.
   void OnConverterReport(const std::string& text);
   void OnConverterRetry(const std::string& text);

@@ -53,6 +53,17 @@ LRESULT CMainFrame::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     case WM_WINDOWPOSCHANGING: {
       const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
       if (pos != nullptr && (pos->flags & SWP_NOMOVE) != 0) return 0;
+      if (pos != nullptr) {
+        // The wait window follows the main window to where it goes.
+        RECT main{};
+        GetWindowRect(m_hWnd, &main);
+        OffsetRect(&main, pos->x - main.left, pos->y - main.top);
+        if ((pos->flags & SWP_NOSIZE) == 0) {
+          main.right = main.left + pos->cx;
+          main.bottom = main.top + pos->cy;
+        }
+        PlaceLogSendWait(main);
+      }
       break;
     }
     case WM_DESTROY:
@@ -60,6 +71,7 @@ LRESULT CMainFrame::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
       // more, then the SDK layer ends (and with it every SDK thread that could send one).
       StopForwarding();
       DestroySdk();
+      DestroyLogSendWait();
       break;
     case kMsgBackToStart:
       BackToStart();

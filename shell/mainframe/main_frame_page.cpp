@@ -77,7 +77,8 @@ void CMainFrame::BindControls() {
 void CMainFrame::OnWindowInit() {
   m_bLiveMode = false;
   m_pSettingFrame = nullptr;
-  m_pLogSendWait = nullptr;
+  // A wait window of an earlier start is not left behind.
+  DestroyLogSendWait();
   BindControls();
   if (auto* logo = dynamic_cast<CAnimationUI*>(m_PaintManager.FindControl(L"logo_lab"))) {
     logo->PlayAnimation();

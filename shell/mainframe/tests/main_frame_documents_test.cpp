@@ -89,112 +89,6 @@ class Scratch {
   std::wstring folder_;
 };
 
-// ---- answering the dialogs from inside their loops ----
-
-HWND FindThreadWindow(const wchar_t* class_name) {
-  struct Search {
-    const wchar_t* class_name;
-    HWND found;
-  } search{class_name, nullptr};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND hwnd, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        wchar_t name[64] = {};
-        GetClassNameW(hwnd, name, 64);
-        if (wcscmp(name, s->class_name) == 0 && IsWindowVisible(hwnd)) {
-          s->found = hwnd;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-// Steps that answer the dialogs the window opens, tried in order on the ticks of a thread
-// timer, which the dialogs' own message loops run on the test's (the UI) thread. A step
-// returns true when it has found and answered its dialog.
-class DialogScript {
- public:
-  using Step = std::function<bool()>;
-  explicit DialogScript(std::vector<Step> steps) : steps_(std::move(steps)) {
-    current_ = this;
-    timer_ = SetTimer(nullptr, 0, 50, &DialogScript::Tick);
-  }
-  ~DialogScript() {
-    KillTimer(nullptr, timer_);
-    current_ = nullptr;
-  }
-  bool done() const { return next_ == steps_.size(); }
-
- private:
-  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-    DialogScript* self = current_;
-    if (self == nullptr || self->busy_) return;
-    self->busy_ = true;
-    if (!self->done() && self->steps_[self->next_]()) {
-      ++self->next_;
-    } else if (GetTickCount() - self->start_ > 20000) {
-      // A dialog that never came, was not recognised or stayed open: end it, so that the test
-      // goes on and fails.
-      ADD_FAILURE() << "step " << self->next_ << " of " << self->steps_.size()
-                    << ": no dialog found, or one stayed open";
-      self->next_ = self->steps_.size();
-      for (const wchar_t* name : {L"#32770", L"CDocTransFrame", L"CDeviceFrame"}) {
-        if (HWND open = FindThreadWindow(name)) PostMessageW(open, WM_COMMAND, IDCANCEL, 0);
-        if (HWND open = FindThreadWindow(name)) PostMessageW(open, WM_CLOSE, 0, 0);
-      }
-    }
-    self->busy_ = false;
-  }
-
-  static DialogScript* current_;
-  std::vector<Step> steps_;
-  size_t next_ = 0;
-  bool busy_ = false;
-  DWORD start_ = GetTickCount();
-  UINT_PTR timer_ = 0;
-};
-DialogScript* DialogScript::current_ = nullptr;
-
-// The open-file dialog: |path| typed into its name box and accepted, or cancelled (empty).
-DialogScript::Step AnswerFileDialog(const std::wstring& path) {
-  return [path] {
-    HWND dialog = FindThreadWindow(L"#32770");
-    if (dialog == nullptr) return false;
-    if (path.empty()) {
-      SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-      return true;
-    }
-    HWND name = nullptr;
-    for (int id : {0x47C /* cmb13 */, 0x480 /* edt1 */}) {
-      if ((name = GetDlgItem(dialog, id)) != nullptr) break;
-    }
-    if (name == nullptr) return false;
-    SetWindowTextW(name, path.c_str());
-    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-    return true;
-  };
-}
-
-// The document transfer dialog: the named controls clicked in turn.
-DialogScript::Step AnswerDocTrans(std::vector<const wchar_t*> clicks) {
-  return [clicks] {
-    HWND hwnd = FindThreadWindow(L"CDocTransFrame");
-    if (hwnd == nullptr) return false;
-    auto* window = reinterpret_cast<DuiLib::CWindowWnd*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    auto* dialog = dynamic_cast<DuiLib::WindowImplBase*>(window);
-    if (dialog == nullptr) return false;
-    DuiLib::CPaintManagerUI* pm = dialog->GetPaintManager();
-    DuiLib::CControlUI* ok = pm->FindControl(L"okbtn");
-    if (ok == nullptr || ok->GetPos().right <= ok->GetPos().left) return false;  // Not laid out.
-    for (const wchar_t* name : clicks) EXPECT_TRUE(dialog_test::ClickOn(hwnd, pm, name)) << name;
-    return true;
-  };
-}
-
 // Picks one file as the page asks (kind), answering the dialogs with |steps|.
 void Pick(FrameScope& frame, int kind, std::vector<DialogScript::Step> steps) {
   DialogScript script(std::move(steps));
@@ -438,7 +332,7 @@ TEST_F(DocumentsTest, PickLimits) {
   // Accepted: the media file of 600 MB (height unknown: 360), the picture of 10240 x 10240
   // (sent to the server: mode 1 registers no document).
   Pick(frame, 2, {AnswerFileDialog(files[L"big.mp4"])});
-  Pick(frame, 0, {AnswerFileDialog(files[L"square.PNG"]), AnswerDocTrans({L"okbtn"})});
+  Pick(frame, 0, {AnswerFileDialog(files[L"square.PNG"]), ClickInDialog(L"CDocTransFrame", {L"okbtn"})});
   ASSERT_EQ(frame.Events(34).size(), 2u);
   EXPECT_EQ(frame.Values(34, "url"), (Texts{"big.mp4", "square.PNG"}));
   EXPECT_EQ(frame.Values(34, "size"), (Texts{std::to_string(600 * 1024), "0"}));
@@ -463,10 +357,10 @@ TEST_F(DocumentsTest, CancelledDialogsAndPacingTimer) {
   frame->PickLocalFile(1);
   EXPECT_FALSE(frame->m_bDocPacing);
 
-  Pick(frame, 0, {AnswerFileDialog(files[L"notes.txt"]), AnswerDocTrans({L"cancelbtn"})});
+  Pick(frame, 0, {AnswerFileDialog(files[L"notes.txt"]), ClickInDialog(L"CDocTransFrame", {L"cancelbtn"})});
   EXPECT_TRUE(frame->m_bDocPacing);
   EXPECT_TRUE(KillTimer(frame.hwnd(), kTimerDocPacing)) << "the pacing timer runs";
-  Pick(frame, 0, {AnswerFileDialog(files[L"notes.txt"]), AnswerDocTrans({L"closebtn"})});
+  Pick(frame, 0, {AnswerFileDialog(files[L"notes.txt"]), ClickInDialog(L"CDocTransFrame", {L"closebtn"})});
   EXPECT_FALSE(KillTimer(frame.hwnd(), kTimerDocPacing)) << "started once only";
   EXPECT_TRUE(frame.Events(34).empty());
   EXPECT_TRUE(frame.Events(25).empty());
@@ -474,7 +368,7 @@ TEST_F(DocumentsTest, CancelledDialogsAndPacingTimer) {
   // Local conversion (mode 2) registers the document, waiting.
   RegistryScope registry;
   Pick(frame, 0, {AnswerFileDialog(files[L"notes.txt"]),
-                  AnswerDocTrans({L"local_trans", L"okbtn"})});
+                  ClickInDialog(L"CDocTransFrame", {L"local_trans", L"okbtn"})});
   ASSERT_EQ(frame.Values(34, "type"), Texts{"2"});
   registry.ids.push_back(frame.Values(34, "md5")[0]);
   EXPECT_EQ(CLocalFileList::Instance()->FindWaitingDocument(), registry.ids[0]);

@@ -1,5 +1,12 @@
 #include "shell/mainframe/tests/main_frame_test_support.h"
 
+#include <objbase.h>
+
+#include <algorithm>
+using std::max;
+using std::min;
+#include <gdiplus.h>
+
 #include <chrono>
 #include <fstream>
 #include <sstream>
@@ -10,6 +17,7 @@
 #include "shell/mainframe/main_frame_ids.h"
 #include "shell/startup/app_info.h"
 #include "shell/system/base64.h"
+#include "windows/common/tests/dialog_test_support.h"
 
 namespace mainframe_test {
 
@@ -19,9 +27,120 @@ void LibraryEnvironment::SetUp() {
             0);
   DuiLib::CMutiLanSupport::Instance()->LoadFromResFile(130, L"xml\\language.xml", true, L"en_US",
                                                        L"xml");
+  // As start-up does: GDI+ for the windows' pictures, and the UI library's modal loops run the
+  // hub's tasks too.
+  Gdiplus::GdiplusStartupInput gdiplus;
+  ULONG_PTR token = 0;
+  Gdiplus::GdiplusStartup(&token, &gdiplus, nullptr);
+  CxAdapter& hub = CxAdapter::Instance();
+  DuiLib::CWindowWnd::SetIdleHook([&hub] { hub.OnIdle(); }, hub.GetUiThread().GetTaskEvent());
 }
 
-void LibraryEnvironment::TearDown() { CWebRun::Instace()->uninit_cef(); }
+void LibraryEnvironment::TearDown() {
+  DuiLib::CWindowWnd::SetIdleHook(nullptr);
+  CWebRun::Instace()->uninit_cef();
+}
+
+namespace {
+
+struct WindowSearch {
+  const wchar_t* class_name;
+  HWND found;
+};
+
+// A named callback: the system calls it with its own calling convention (a lambda has the wrong
+// one on i686).
+BOOL CALLBACK MatchThreadWindow(HWND hwnd, LPARAM param) {
+  auto* search = reinterpret_cast<WindowSearch*>(param);
+  wchar_t name[64] = {};
+  GetClassNameW(hwnd, name, 64);
+  if (wcscmp(name, search->class_name) == 0 && IsWindowVisible(hwnd)) {
+    search->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+HWND FindThreadWindow(const wchar_t* class_name) {
+  WindowSearch search{class_name, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), &MatchThreadWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+DialogScript* DialogScript::current_ = nullptr;
+
+DialogScript::DialogScript(std::vector<Step> steps)
+    : steps_(std::move(steps)), start_(GetTickCount()) {
+  current_ = this;
+  timer_ = SetTimer(nullptr, 0, 50, &DialogScript::Tick);
+}
+
+DialogScript::~DialogScript() {
+  KillTimer(nullptr, timer_);
+  current_ = nullptr;
+}
+
+void CALLBACK DialogScript::Tick(HWND, UINT, UINT_PTR, DWORD) {
+  DialogScript* self = current_;
+  if (self == nullptr || self->busy_) return;
+  self->busy_ = true;
+  if (!self->done() && self->steps_[self->next_]()) {
+    ++self->next_;
+    self->start_ = GetTickCount();
+  } else if (GetTickCount() - self->start_ > 20000) {
+    ADD_FAILURE() << "step " << self->next_ << " of " << self->steps_.size()
+                  << ": no dialog found, or one stayed open";
+    self->next_ = self->steps_.size();
+    self->start_ = GetTickCount();
+    for (const wchar_t* name : {L"#32770", L"CDocTransFrame", L"CDeviceFrame", L"CSettingFrame",
+                                L"CBeautySettingFrame", L"CNetSingalFrame", L"CMaskLayerFrame"}) {
+      if (HWND open = FindThreadWindow(name)) PostMessageW(open, WM_COMMAND, IDCANCEL, 0);
+      if (HWND open = FindThreadWindow(name)) PostMessageW(open, WM_CLOSE, 0, 0);
+    }
+  }
+  self->busy_ = false;
+}
+
+DialogScript::Step AnswerFileDialog(const std::wstring& path) {
+  return [path] {
+    HWND dialog = FindThreadWindow(L"#32770");
+    if (dialog == nullptr) return false;
+    if (path.empty()) {
+      SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+      return true;
+    }
+    HWND name = nullptr;
+    for (int id : {0x47C /* cmb13 */, 0x480 /* edt1 */}) {
+      if ((name = GetDlgItem(dialog, id)) != nullptr) break;
+    }
+    if (name == nullptr) return false;
+    SetWindowTextW(name, path.c_str());
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    return true;
+  };
+}
+
+DialogScript::Step ClickInDialog(const wchar_t* class_name, std::vector<const wchar_t*> clicks) {
+  return [class_name, clicks] {
+    HWND hwnd = FindThreadWindow(class_name);
+    if (hwnd == nullptr) return false;
+    auto* window = reinterpret_cast<DuiLib::CWindowWnd*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    auto* dialog = dynamic_cast<DuiLib::WindowImplBase*>(window);
+    if (dialog == nullptr) return false;
+    DuiLib::CPaintManagerUI* pm = dialog->GetPaintManager();
+    if (!clicks.empty()) {
+      DuiLib::CControlUI* first = pm->FindControl(clicks.front());
+      if (first == nullptr || first->GetPos().right <= first->GetPos().left) return false;
+    }
+    for (const wchar_t* name : clicks) EXPECT_TRUE(dialog_test::ClickOn(hwnd, pm, name)) << name;
+    return true;
+  };
+}
+
+DialogScript::Step Until(std::function<bool()> condition) { return condition; }
 
 bool PumpUntil(const std::function<bool()>& done, int timeout_ms) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);

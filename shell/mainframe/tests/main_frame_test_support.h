@@ -36,6 +36,9 @@ class TestFrame : public CMainFrame {
   using CMainFrame::HandleCopyData;
   using CMainFrame::m_bAutoLogin;
   using CMainFrame::m_bDocPacing;
+  using CMainFrame::m_cameraList;
+  using CMainFrame::m_micList;
+  using CMainFrame::ApplyReportStatus;
   using CMainFrame::m_bForwardJs;
   using CMainFrame::m_bLiveMode;
   using CMainFrame::m_bLoadError;
@@ -67,6 +70,12 @@ class TestFrame : public CMainFrame {
   // Seen as the window's last message arrived: was the SDK layer gone, forwarding stopped?
   bool sdk_gone_at_end = false;
   bool forwarding_at_end = true;
+
+  // The report service (empty: the deployment's).
+  std::string report_base;
+  std::string ReportServerBase() override {
+    return report_base.empty() ? CMainFrame::ReportServerBase() : report_base;
+  }
 
   double ReadMonitorDpi() override { return dpi; }
   int SampleCpuUsage() override {
@@ -114,6 +123,42 @@ class TestFrame : public CMainFrame {
     work_threads.push_back(GetCurrentThreadId());
   }
 };
+
+// ---- dialogs answered from inside their own loops ----
+
+// A visible top-level window of the calling thread with the window class |class_name|.
+HWND FindThreadWindow(const wchar_t* class_name);
+
+// Steps that act in the modal loops the window runs: tried in order on the ticks of a thread
+// timer, which every message loop of the test's (the UI) thread runs. A step returns true when
+// it is done. After 20 s without progress, or with a dialog still open after the last step, the
+// script fails the test and closes the known dialogs, so that the test goes on.
+class DialogScript {
+ public:
+  using Step = std::function<bool()>;
+  explicit DialogScript(std::vector<Step> steps);
+  ~DialogScript();
+  DialogScript(const DialogScript&) = delete;
+  DialogScript& operator=(const DialogScript&) = delete;
+  bool done() const { return next_ == steps_.size(); }
+
+ private:
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
+  static DialogScript* current_;
+  std::vector<Step> steps_;
+  size_t next_ = 0;
+  bool busy_ = false;
+  DWORD start_;
+  UINT_PTR timer_ = 0;
+};
+
+// The open-file dialog: |path| typed into its name box and accepted; cancelled for "".
+DialogScript::Step AnswerFileDialog(const std::wstring& path);
+// A skin dialog of window class |class_name|: once its first named control is laid out, the
+// named controls are clicked in turn.
+DialogScript::Step ClickInDialog(const wchar_t* class_name, std::vector<const wchar_t*> clicks);
+// Done once |condition| holds (runs inside the dialog's loop).
+DialogScript::Step Until(std::function<bool()> condition);
 
 // Runs the library's loop (and with it the hub's UI tasks) until |done| or |timeout_ms|.
 bool PumpUntil(const std::function<bool()>& done, int timeout_ms = 10000);
