@@ -37,6 +37,8 @@ CMainFrame::CMainFrame()
   m_bTestUse = frame.test_use;
   if (!frame.page_url.empty()) m_strPageUrl = frame.page_url;
   CJsEventSender::Instance()->SetDelegate(this);
+  // A second live subscribes the language topic again: the earlier subscription goes first.
+  m_subscriptions.SetReplace(true);
 }
 
 CMainFrame::~CMainFrame() {

@@ -20,6 +20,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -57,6 +58,14 @@ extern const char kTestUpdateHost[];
 // The report service's host (a deployment setting): logs go to "https://" + host + "/traupload",
 // the report record to "https://" + host + "/clientapi/apichannel?sc=1".
 extern const char kReportHost[];
+
+// One device that went away, as the device reactions hand it on: kind 0 microphone, 2 camera;
+// the device identifier and its name (UTF-8).
+struct DeviceChangeRecord {
+  int kind = 0;
+  std::string id;
+  std::string name;
+};
 
 class CMainFrame : public DuiLib::WindowImplBase,
                    public Browser_UI_Delegate,
@@ -142,6 +151,21 @@ class CMainFrame : public DuiLib::WindowImplBase,
   // Sends the logs to the report service ("logbtn"), with the wait window under the main
   // window; the button stays disabled until the upload ends.
   void SendLogToServer();
+  // The device test at the start of a live (timer 0xD00): the test window in front of the mask
+  // layer (modal); then the configuration is saved, the default picture set when none exists,
+  // the configured devices opened, and the language topic subscribed (once).
+  void ShowAvTestFrame();
+  // The language topic: page event 32 with the language.
+  void OnLanguageChanged(std::string& language);
+  // Devices that went away: each is logged to the page and published on the hot-plug topic; a
+  // configured microphone or camera is muted and forgotten; the publish stream is made again;
+  // when a configured device went, and no settings or beauty window is open, the device-lost
+  // notice shows (at most once in 2000 ms), and its "open settings" opens the settings on the
+  // audio (microphone) or video page.
+  void ShowDeviceChange(const std::vector<DeviceChangeRecord>& records);
+  // The network quality for the page (timer 0xCFE): a changed level is stored; 0, 1, 2 send
+  // page event 16 with "2", "1", "0"; every change is logged to the page.
+  void UpdateNetLevel();
 
   // ---- IBugReportSink (the uploader's thread) ----
   // The upload's end: hides the wait window, enables "logbtn" and tells the page, on the UI
@@ -218,6 +242,15 @@ class CMainFrame : public DuiLib::WindowImplBase,
   // The log-send wait window: placed under |main| while it shows; destroyed with the window.
   void PlaceLogSendWait(const RECT& main);
   void DestroyLogSendWait();
+  // Device reactions: WM_DEVICECHANGE, the unplugged audio endpoint message (its text is freed
+  // here), the lists kept for them, and the clock of the notice's spacing (virtual for tests).
+  void OnDeviceChange(WPARAM event, LPARAM lParam);
+  void OnEndpointUnplugged(LPARAM lParam);
+  void FetchDeviceLists();
+  bool ConfiguredDeviceRemoved(bool microphone, DeviceChangeRecord* record);
+  virtual std::uint64_t DeviceNoticeClock();
+  // The SDK layer's aggregated connection quality (virtual for tests).
+  virtual int SampleNetQuality();
   // The converter's messages (copy-data 1002 and 1005) and the pacing timer 0xD05.
   void OnConverterReport(const std::string& text);
   void OnConverterRetry(const std::string& text);
@@ -282,6 +315,7 @@ class CMainFrame : public DuiLib::WindowImplBase,
   bool m_bForwardJs = true;  // Under |m_jsLock|.
   int m_nFirstCpuSample = 0;
   bool m_bDocPacing = false;  // Timer kTimerDocPacing has been started.
+  std::uint64_t m_nLastDeviceNotice = 0;  // When the device-lost notice last showed.
   std::unique_ptr<CConfigFile> m_config;  // "config.ini" at |m_strConfigPath|.
   std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };

@@ -16,6 +16,7 @@
 #include "shell/startup/app_info.h"
 #include "shell/system/dpi.h"
 #include "shell/system/system_info.h"
+#include "windows/device_notify/device_notify.h"
 
 using namespace DuiLib;
 
@@ -76,6 +77,12 @@ LRESULT CMainFrame::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     case kMsgBackToStart:
       BackToStart();
       break;
+    case WM_DEVICECHANGE:
+      OnDeviceChange(wParam, lParam);
+      break;
+    case CM_DEVICE_UNPLUG_MSG:
+      OnEndpointUnplugged(lParam);
+      return 0;
     default:
       break;
   }
@@ -145,6 +152,12 @@ void CMainFrame::OnTimer(UINT_PTR id) {
     case kTimerLiveStart:
       ::KillTimer(m_hWnd, kTimerLiveStart);
       if (m_pBrowser != nullptr) m_pBrowser->ShowBrowser(true);
+      ShowAvTestFrame();
+      CDeviceNotify::Instance().Register(m_hWnd);
+      FetchDeviceLists();
+      break;
+    case kTimerNetLevel:
+      UpdateNetLevel();
       break;
     case kTimerPublishReady:
       ::KillTimer(m_hWnd, kTimerPublishReady);

@@ -6,10 +6,16 @@
 #include <string>
 
 #include "foundation/app_config.h"
+#include "foundation/bus_topics.h"
+#include "foundation/hub.h"
 #include "foundation/log.h"
+#include "foundation/text_convert.h"
+#include "sdk/interactive/sdk_interactive.h"
 #include "shell/config/config_file.h"
 #include "shell/mainframe/main_frame.h"
+#include "windows/av_test/av_test_frame.h"
 #include "windows/log_send_wait/log_send_wait_frame.h"
+#include "windows/mask_layer/mask_layer_frame.h"
 #include "windows/settings/setting_frame.h"
 
 using namespace DuiLib;
@@ -119,4 +125,41 @@ void CMainFrame::ApplyReportStatus(int status) {
   } else if (status == IBugReportSink::kSent) {
     CJsEventSender::Instance()->NotifyStatus(LanguageText(L"s.log.send.sucess"), 1);
   }
+}
+
+void CMainFrame::ShowAvTestFrame() {
+  auto* mask = new CMaskLayerFrame(true);
+  if (mask->Create(m_hWnd, L"CMaskLayerFrame", 0x96C80000, 0) == nullptr) {
+    delete mask;
+    TVLOG_ERROR_THIS() << "the mask layer was not created";
+    return;
+  }
+  auto* test = new CAVTestFrame(mask->GetHWND(), this);
+  if (test->Create(mask->GetHWND(), L"AvTestFrame", 0x96C80000, 0) == nullptr) {
+    delete test;
+    TVLOG_ERROR_THIS() << "the device test window was not created";
+  } else {
+    mask->SetCompanion(test->GetHWND());
+  }
+  mask->ShowModal();  // Both windows delete themselves.
+  m_config->SaveConfig(*GetAppConfig());
+  if (m_pSdk != nullptr) {
+    StAppConfig* config = GetAppConfig();
+    const DWORD attributes = config->picture_path.empty()
+                                 ? INVALID_FILE_ATTRIBUTES
+                                 : GetFileAttributesA(config->picture_path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      config->picture_path =
+          UnicodeToAnsi(CPaintManagerUI::GetInstancePath().c_str()) + "res\\defalutpic.jpg";
+    }
+    m_pSdk->Open_CurDev(true, true);
+    m_pSdk->NotifyShareStreams();
+  }
+  // Replaces an earlier subscription: a second live does not hear the language twice.
+  CxBus::Listen(m_subscriptions, GetMessageBus(), kTopicLanguage, &CMainFrame::OnLanguageChanged,
+                this);
+}
+
+void CMainFrame::OnLanguageChanged(std::string& language) {
+  CJsEventSender::Instance()->NotifyLanguageChanged(language);
 }

@@ -133,7 +133,10 @@ DialogScript::Step ClickInDialog(const wchar_t* class_name, std::vector<const wc
     DuiLib::CPaintManagerUI* pm = dialog->GetPaintManager();
     if (!clicks.empty()) {
       DuiLib::CControlUI* first = pm->FindControl(clicks.front());
-      if (first == nullptr || first->GetPos().right <= first->GetPos().left) return false;
+      if (first == nullptr || first->GetPos().right <= first->GetPos().left ||
+          !first->IsVisible() || !first->IsEnabled()) {
+        return false;
+      }
     }
     for (const wchar_t* name : clicks) EXPECT_TRUE(dialog_test::ClickOn(hwnd, pm, name)) << name;
     return true;

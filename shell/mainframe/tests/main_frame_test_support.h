@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -75,6 +76,19 @@ class TestFrame : public CMainFrame {
   std::string report_base;
   std::string ReportServerBase() override {
     return report_base.empty() ? CMainFrame::ReportServerBase() : report_base;
+  }
+
+  // The clock of the device-lost notice's spacing, in ms.
+  std::uint64_t now_ms = 0;
+  std::uint64_t DeviceNoticeClock() override { return now_ms; }
+
+  // Network qualities, taken from the front; the SDK layer's once empty.
+  std::vector<int> net_qualities;
+  int SampleNetQuality() override {
+    if (net_qualities.empty()) return CMainFrame::SampleNetQuality();
+    const int value = net_qualities.front();
+    net_qualities.erase(net_qualities.begin());
+    return value;
   }
 
   double ReadMonitorDpi() override { return dpi; }
@@ -154,8 +168,8 @@ class DialogScript {
 
 // The open-file dialog: |path| typed into its name box and accepted; cancelled for "".
 DialogScript::Step AnswerFileDialog(const std::wstring& path);
-// A skin dialog of window class |class_name|: once its first named control is laid out, the
-// named controls are clicked in turn.
+// A skin dialog of window class |class_name|: once its first named control is laid out, shown
+// and enabled, the named controls are clicked in turn.
 DialogScript::Step ClickInDialog(const wchar_t* class_name, std::vector<const wchar_t*> clicks);
 // Done once |condition| holds (runs inside the dialog's loop).
 DialogScript::Step Until(std::function<bool()> condition);
