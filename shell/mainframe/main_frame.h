@@ -226,6 +226,9 @@ class CMainFrame : public DuiLib::WindowImplBase,
 
   // ---- messages, timers and copy-data (UI thread) ----
   void OnTimer(UINT_PTR id);
+  // F11: the developer tools window for the page, when the configuration allows it
+  // ("dev_tools_enable" 1) and none is open.
+  void OpenDevTools();
   void HandleCopyData(WPARAM command, const std::string& text);
   void OnWindowReady();
   void BackToStart();

@@ -44,9 +44,8 @@ bool CMainFrame::ConfiguredDeviceRemoved(bool microphone, DeviceChangeRecord* re
   const std::string configured = microphone ? config->GetMicDevId() : config->camera_dev_id;
   std::vector<stDev_Info>& list = microphone ? m_micList : m_cameraList;
   const auto has = [&] {
-    return std::find_if(list.begin(), list.end(), [&](const stDev_Info& device) {
-      return device.id == configured;
-    });
+    return std::find_if(list.begin(), list.end(),
+                        [&](const stDev_Info& device) { return device.id == configured; });
   };
   auto before = has();
   if (configured.empty() || before == list.end()) return false;

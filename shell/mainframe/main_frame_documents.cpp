@@ -52,20 +52,22 @@ std::wstring MakeFilter(const wchar_t* const* extensions, size_t count) {
   return filter;
 }
 
-const wchar_t* const kDocumentExtensions[] = {L"ppt", L"pptx", L"dps", L"doc", L"docx", L"wps",
-                                              L"pdf", L"png", L"jpg", L"jpeg", L"bmp", L"txt"};
+const wchar_t* const kDocumentExtensions[] = {L"ppt", L"pptx", L"dps", L"doc",  L"docx", L"wps",
+                                              L"pdf", L"png",  L"jpg", L"jpeg", L"bmp",  L"txt"};
 const wchar_t* const kMediaPatterns[] = {L"flv", L"wmv", L"avi", L"mp4", L"mov",
                                          L"mkv", L"mp3", L"wav", L"flac"};
 const wchar_t* const kMediaEntries[] = {L"flv", L"wmv", L"avi", L"mp4", L"mov",
                                         L"mp3", L"wav", L"mkv", L"flac"};
 
 std::wstring DocumentFilter() {
-  return MakeFilter(kDocumentExtensions, sizeof(kDocumentExtensions) / sizeof(*kDocumentExtensions));
+  return MakeFilter(kDocumentExtensions,
+                    sizeof(kDocumentExtensions) / sizeof(*kDocumentExtensions));
 }
 
 std::wstring MediaFilter() {
   // The entries come in another order than the pattern list.
-  std::wstring filter = MakeFilter(kMediaPatterns, sizeof(kMediaPatterns) / sizeof(*kMediaPatterns));
+  std::wstring filter =
+      MakeFilter(kMediaPatterns, sizeof(kMediaPatterns) / sizeof(*kMediaPatterns));
   const std::wstring head = filter.substr(0, filter.find(L'\0', filter.find(L'\0') + 1) + 1);
   std::wstring entries;
   for (const wchar_t* extension : kMediaEntries) {
@@ -194,7 +196,7 @@ void CMainFrame::HandleDocTrans(const std::string& md5) {
     return;
   }
   const std::string args = CJsEventSender::BuildDocTransArgs(reinterpret_cast<uintptr_t>(m_hWnd),
-                                                              path, md5, GetCurrentProcessId());
+                                                             path, md5, GetCurrentProcessId());
   files->SetDocumentStatus(md5, 1);
   const std::string encoded = Base64Encode(args.data(), args.size());
   const std::string folder = UnicodeToAnsi(CPaintManagerUI::GetInstancePath().c_str());

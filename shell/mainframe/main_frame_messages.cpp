@@ -10,12 +10,14 @@
 #include "platform/browser/web_run.h"
 #include "sdk/interactive/sdk_interactive.h"
 #include "shell/browser_control/cef_web_browser_ui.h"
+#include "shell/config/config_file.h"
 #include "shell/login/skin_choice.h"
 #include "shell/mainframe/main_frame.h"
 #include "shell/mainframe/main_frame_ids.h"
 #include "shell/startup/app_info.h"
 #include "shell/system/dpi.h"
 #include "shell/system/system_info.h"
+#include "windows/dev_tools/dev_tools_frame.h"
 #include "windows/device_notify/device_notify.h"
 
 using namespace DuiLib;
@@ -30,6 +32,9 @@ LRESULT CMainFrame::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
         if (m_pBrowser != nullptr && m_pBrowser->IsClosing()) m_pBrowser->CloseHostWindow();
         return 0;
       }
+      break;
+    case WM_KEYDOWN:
+      if (wParam == VK_F11) OpenDevTools();
       break;
     case WM_TIMER:
       OnTimer(wParam);
@@ -324,4 +329,21 @@ void CMainFrame::HandleCopyData(WPARAM command, const std::string& text) {
   }
   if (IsIconic(m_hWnd)) PostMessage(WM_SYSCOMMAND, SC_RESTORE);
   SetForegroundWindow(m_hWnd);
+}
+
+void CMainFrame::OpenDevTools() {
+  StAppConfig* config = GetAppConfig();
+  if (m_config->ReadConfigInt("dev_tools_enable") != 1 || !config->canOpenDevTools) return;
+  // The window deletes itself when it ends and allows the next one then: one at a time.
+  auto* tools = new CDevToolsFrame();
+  if (tools->Create(nullptr, L"CDevToolsFrame", 0x96C80000, 0) == nullptr) {
+    delete tools;
+    TVLOG_ERROR_THIS() << "the developer tools window was not created";
+    return;
+  }
+  tools->ShowWindow(true);
+  if (m_pBrowser != nullptr) {
+    m_pBrowser->ShowDevTools(tools->GetBrowserId(), tools->GetHWND(), 0, 40);
+  }
+  config->canOpenDevTools = false;
 }

@@ -95,16 +95,17 @@ void CMainFrame::SendLogToServer() {
   const std::string base = ReportServerBase();
   const std::string storage = base + kLogStoragePath;
   const std::string info = base + kReportInfoPath;
-  const int result = ReportUploader()->SendReport(
-      "TarvoLive", confId, m_joinInfo.sid, m_joinInfo.cid, m_joinInfo.username, storage, info,
-      this, "auto send crash log", 1, "", 0, 0);
+  const int result = ReportUploader()->SendReport("TarvoLive", confId, m_joinInfo.sid,
+                                                  m_joinInfo.cid, m_joinInfo.username, storage,
+                                                  info, this, "auto send crash log", 1, "", 0, 0);
   if (result != 0) {
     ApplyReportStatus(IBugReportSink::kFailed);
   } else if (CControlUI* button = m_PaintManager.FindControl(L"logbtn")) {
     button->SetEnabled(false);  // Until the upload reports its end.
   }
-  TVLOG_INFO_THIS() << "strProcessName=TarvoLive" << ",strFileStorageURL=" << storage
-                    << ",strFileInfoURL=" << info << ",strErrReport=";
+  TVLOG_INFO_THIS() << "strProcessName=TarvoLive"
+                    << ",strFileStorageURL=" << storage << ",strFileInfoURL=" << info
+                    << ",strErrReport=";
 }
 
 IBugReport* CMainFrame::ReportUploader() { return CBugReportImp::Instance(); }

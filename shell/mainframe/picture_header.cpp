@@ -51,8 +51,8 @@ int Eof(void* user) { return static_cast<FileReader*>(user)->end ? 1 : 0; }
 }  // namespace
 
 bool ReadPictureSize(const std::wstring& path, int* width, int* height) {
-  CxHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  CxHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   FileReader reader{file.Get()};
   const stbi_io_callbacks callbacks{Read, Skip, Eof};

@@ -87,7 +87,8 @@ int wmain(int argc, wchar_t** argv) {
   g_file = Field(root, "file");
   const std::string pid = Field(root, "pid");
   cJSON_Delete(root);
-  g_client = reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoull(hwnd.c_str(), nullptr, 10)));
+  g_client =
+      reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoull(hwnd.c_str(), nullptr, 10)));
   {
     std::ofstream args(g_file + ".args", std::ios::binary);
     args << "hwnd=" << hwnd << "\nmd5=" << md5 << "\nfile=" << g_file << "\npid=" << pid << "\n";

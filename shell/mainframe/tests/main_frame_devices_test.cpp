@@ -80,7 +80,8 @@ DialogScript::Step SettingsOnPage(const wchar_t* name, bool* seen) {
   return [name, seen] {
     HWND settings = FindThreadWindow(L"CSettingFrame");
     if (settings == nullptr) return false;
-    auto* window = reinterpret_cast<DuiLib::CWindowWnd*>(GetWindowLongPtrW(settings, GWLP_USERDATA));
+    auto* window =
+        reinterpret_cast<DuiLib::CWindowWnd*>(GetWindowLongPtrW(settings, GWLP_USERDATA));
     auto* dialog = dynamic_cast<DuiLib::WindowImplBase*>(window);
     if (dialog == nullptr) return false;
     auto* option = dynamic_cast<DuiLib::COptionUI*>(dialog->GetPaintManager()->FindControl(name));
@@ -154,7 +155,8 @@ class DeviceReactionsTest : public ::testing::Test {
 // The configured camera unplugged while its stream runs: the notice; its "open settings" opens
 // the settings on the video page. The hot-plug topic and the web log name the camera.
 TEST_F(DeviceReactionsTest, TheConfiguredCameraGoneGivesTheNotice) {
-  Devices(R"({"cmd":"devices","action":"add","kind":"camera","id":"usb-cam-2","name":"USB Cam 2"})");
+  Devices(
+      R"({"cmd":"devices","action":"add","kind":"camera","id":"usb-cam-2","name":"USB Cam 2"})");
   FrameScope frame;  // Reads the configuration file: the configured devices come after it.
   StAppConfig* config = GetAppConfig();
   config->camera_dev_id = "usb-cam-2";
@@ -194,7 +196,8 @@ TEST_F(DeviceReactionsTest, TheConfiguredCameraGoneGivesTheNotice) {
 // its "open settings" opens the audio page. An unconfigured device only logs, publishes the
 // topic and re-creates the publish stream.
 TEST_F(DeviceReactionsTest, MicrophonesAndUnconfiguredDevices) {
-  Devices(R"({"cmd":"devices","action":"add","kind":"microphone","id":"usb-mic-2","name":"USB Mic 2"})");
+  Devices(
+      R"({"cmd":"devices","action":"add","kind":"microphone","id":"usb-mic-2","name":"USB Mic 2"})");
   FrameScope frame;
   StAppConfig* config = GetAppConfig();
   config->SetMicDevice("usb-mic-2", "USB Mic 2");
@@ -245,10 +248,11 @@ TEST_F(DeviceReactionsTest, NoticesAreSpacedAndAnEmptyIdMatchesNothing) {
     config->SetMicDevice(configured, "Mic");
     frame->now_ms = now;
     DialogScript script({Until([&] {
-      if (FindThreadWindow(L"CDeviceFrame") == nullptr) return false;
-      ++notices;
-      return true;
-    }), ClickInDialog(L"CDeviceFrame", {L"closebtn"})});
+                           if (FindThreadWindow(L"CDeviceFrame") == nullptr) return false;
+                           ++notices;
+                           return true;
+                         }),
+                         ClickInDialog(L"CDeviceFrame", {L"closebtn"})});
     frame->ShowDeviceChange({DeviceChangeRecord{0, "usb-mic-9", "Mic"}});
     PumpFor(20);
   };
@@ -274,8 +278,8 @@ TEST_F(DeviceReactionsTest, NetLevel) {
   for (const std::string& text : frame.Values(30, "text")) {
     if (text.find("net status") != std::string::npos) logs.push_back(text);
   }
-  EXPECT_EQ(logs, (Texts{"win_client:net status3", "win_client:net status0",
-                         "win_client:net status1"}));
+  EXPECT_EQ(logs,
+            (Texts{"win_client:net status3", "win_client:net status0", "win_client:net status1"}));
 }
 
 // Odd messages: no header, another kind of header, an empty or missing endpoint text.

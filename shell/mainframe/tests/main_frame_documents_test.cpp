@@ -38,7 +38,9 @@ std::wstring TempFolder() {
 std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 void WriteText(const std::wstring& path, const std::string& text) {
   std::ofstream(path.c_str(), std::ios::binary) << text;
@@ -68,7 +70,8 @@ void MakePngHeader(const std::wstring& path, unsigned width, unsigned height) {
   std::string bytes("\x89PNG\r\n\x1a\n", 8);
   bytes += std::string("\0\0\0\x0dIHDR", 8);
   for (unsigned value : {width, height}) {
-    for (int shift = 24; shift >= 0; shift -= 8) bytes += static_cast<char>((value >> shift) & 0xFF);
+    for (int shift = 24; shift >= 0; shift -= 8)
+      bytes += static_cast<char>((value >> shift) & 0xFF);
   }
   bytes += std::string("\x08\x02\0\0\0", 5);  // 8 bits, RGB, no interlace
   bytes += std::string("\0\0\0\0", 4);        // the chunk's check sum
@@ -175,7 +178,8 @@ TEST(TempFolderTest, OnlyDocumentIdsDeleteTheirFolder) {
   std::string upper = kId;
   for (char& c : upper) c = static_cast<char>(toupper(c));
   const std::string longer = std::string(kId) + "0";
-  for (const std::string& id : {upper, longer}) CreateDirectoryW((temp + Wide(id)).c_str(), nullptr);
+  for (const std::string& id : {upper, longer})
+    CreateDirectoryW((temp + Wide(id)).c_str(), nullptr);
 
   struct Case {
     std::string id;
@@ -332,7 +336,8 @@ TEST_F(DocumentsTest, PickLimits) {
   // Accepted: the media file of 600 MB (height unknown: 360), the picture of 10240 x 10240
   // (sent to the server: mode 1 registers no document).
   Pick(frame, 2, {AnswerFileDialog(files[L"big.mp4"])});
-  Pick(frame, 0, {AnswerFileDialog(files[L"square.PNG"]), ClickInDialog(L"CDocTransFrame", {L"okbtn"})});
+  Pick(frame, 0,
+       {AnswerFileDialog(files[L"square.PNG"]), ClickInDialog(L"CDocTransFrame", {L"okbtn"})});
   ASSERT_EQ(frame.Events(34).size(), 2u);
   EXPECT_EQ(frame.Values(34, "url"), (Texts{"big.mp4", "square.PNG"}));
   EXPECT_EQ(frame.Values(34, "size"), (Texts{std::to_string(600 * 1024), "0"}));
@@ -357,18 +362,21 @@ TEST_F(DocumentsTest, CancelledDialogsAndPacingTimer) {
   frame->PickLocalFile(1);
   EXPECT_FALSE(frame->m_bDocPacing);
 
-  Pick(frame, 0, {AnswerFileDialog(files[L"notes.txt"]), ClickInDialog(L"CDocTransFrame", {L"cancelbtn"})});
+  Pick(frame, 0,
+       {AnswerFileDialog(files[L"notes.txt"]), ClickInDialog(L"CDocTransFrame", {L"cancelbtn"})});
   EXPECT_TRUE(frame->m_bDocPacing);
   EXPECT_TRUE(KillTimer(frame.hwnd(), kTimerDocPacing)) << "the pacing timer runs";
-  Pick(frame, 0, {AnswerFileDialog(files[L"notes.txt"]), ClickInDialog(L"CDocTransFrame", {L"closebtn"})});
+  Pick(frame, 0,
+       {AnswerFileDialog(files[L"notes.txt"]), ClickInDialog(L"CDocTransFrame", {L"closebtn"})});
   EXPECT_FALSE(KillTimer(frame.hwnd(), kTimerDocPacing)) << "started once only";
   EXPECT_TRUE(frame.Events(34).empty());
   EXPECT_TRUE(frame.Events(25).empty());
 
   // Local conversion (mode 2) registers the document, waiting.
   RegistryScope registry;
-  Pick(frame, 0, {AnswerFileDialog(files[L"notes.txt"]),
-                  ClickInDialog(L"CDocTransFrame", {L"local_trans", L"okbtn"})});
+  Pick(frame, 0,
+       {AnswerFileDialog(files[L"notes.txt"]),
+        ClickInDialog(L"CDocTransFrame", {L"local_trans", L"okbtn"})});
   ASSERT_EQ(frame.Values(34, "type"), Texts{"2"});
   registry.ids.push_back(frame.Values(34, "md5")[0]);
   EXPECT_EQ(CLocalFileList::Instance()->FindWaitingDocument(), registry.ids[0]);
@@ -437,8 +445,8 @@ TEST_F(DocumentsTest, FailuresRetriesAndAMissingConverter) {
   const std::string again = registry.Add(files[L"again.doc"]);
   frame->HandleDocTrans(again);
   EXPECT_EQ(CLocalFileList::Instance()->FindConvertingDocument(), again);
-  ASSERT_TRUE(PumpUntil([&] { return CLocalFileList::Instance()->FindWaitingDocument() == again; },
-                        30000));
+  ASSERT_TRUE(
+      PumpUntil([&] { return CLocalFileList::Instance()->FindWaitingDocument() == again; }, 30000));
   EXPECT_EQ(frame.Events(36).size(), 1u);
 
   // The program folder without a converter: the system folder (the instance of kernel32).
@@ -466,8 +474,9 @@ TEST_F(DocumentsTest, CancelTellsOnlyTheConvertingDocumentsConverter) {
   WriteText(waiting_folder + L"\\page.png", "page");
   FrameScope frame;
   frame->HandleDocTrans(converting);
-  ASSERT_TRUE(PumpUntil([&] { return frame->m_hConverterWnd != nullptr && IsWindow(frame->m_hConverterWnd); },
-                        30000));
+  ASSERT_TRUE(PumpUntil(
+      [&] { return frame->m_hConverterWnd != nullptr && IsWindow(frame->m_hConverterWnd); },
+      30000));
   ASSERT_TRUE(PumpUntil([&] { return Exists(TempFolder() + Wide(converting)); }));
 
   frame->CancelDocument(waiting);

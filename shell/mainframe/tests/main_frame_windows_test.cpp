@@ -125,6 +125,46 @@ TEST_F(ChildWindowsTest, HubTasksRunWhileAModalWindowIsOpen) {
   EXPECT_TRUE(ran_while_open);
 }
 
+int ThreadWindows(const wchar_t* class_name) {
+  int count = 0;
+  for (HWND found = FindThreadWindow(class_name); found != nullptr;
+       found = FindThreadWindow(class_name)) {
+    ++count;
+    ShowWindow(found, SW_HIDE);  // Counted: the next search finds the next one.
+  }
+  return count;
+}
+
+// F11 with "dev_tools_enable" = 1: one developer tools window at a time for the page; it allows
+// the next when it has ended. Without the setting, F11 does nothing.
+TEST(DevToolsTest, F11TwiceOpensOneWindow) {
+  {
+    ConfigFileScope config({});
+    FrameScope frame;
+    SendMessageW(frame.hwnd(), WM_KEYDOWN, VK_F11, 0);
+    PumpFor(50);
+    EXPECT_EQ(FindThreadWindow(L"CDevToolsFrame"), nullptr);
+  }
+  ConfigFileScope config({"dev_tools_enable=1"});
+  FrameScope frame;
+  SendMessageW(frame.hwnd(), WM_KEYDOWN, VK_F11, 0);
+  SendMessageW(frame.hwnd(), WM_KEYDOWN, VK_F11, 0);
+  PumpFor(100);
+  HWND tools = FindThreadWindow(L"CDevToolsFrame");
+  ASSERT_NE(tools, nullptr);
+  EXPECT_FALSE(GetAppConfig()->canOpenDevTools);
+  EXPECT_EQ(ThreadWindows(L"CDevToolsFrame"), 1);
+  PostMessageW(tools, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(PumpUntil([&] { return !IsWindow(tools); }));
+  EXPECT_TRUE(GetAppConfig()->canOpenDevTools);
+  SendMessageW(frame.hwnd(), WM_KEYDOWN, VK_F11, 0);
+  PumpFor(100);
+  HWND again = FindThreadWindow(L"CDevToolsFrame");
+  ASSERT_NE(again, nullptr);
+  PostMessageW(again, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(PumpUntil([&] { return !IsWindow(again); }));
+}
+
 // ---- log upload ----
 
 bool LogButtonEnabled(FrameScope& frame) {
