@@ -88,8 +88,11 @@ void CConfigFile::SaveConfig(StAppConfig& config) {
     WriteConfigString("resolution", "2");
   }
   WriteConfigString("prior", Flag(config.prior != 0));
+  // "rotate": 0 for none, 1 for 90 degrees, 2 for 270 and 3 for 180, so that every rotation
+  // reads back as itself.
+  static const char* const kRotateValues[4] = {"0", "1", "3", "2"};
   const int quarter_turns = ((config.rotation % 360) + 360) % 360 / 90;
-  WriteConfigString("rotate", quarter_turns == 1 ? "1" : quarter_turns == 3 ? "2" : "0");
+  WriteConfigString("rotate", kRotateValues[quarter_turns]);
   WriteConfigString("flip", Flag(config.flip != 0));
   WriteConfigString("mirror", Flag(config.mirror != 0));
   WriteConfigString("showlogo", Flag(config.show_logo));

@@ -118,7 +118,7 @@ TEST(ConfigFile, SaveWritesItsKeysAndKeepsTheRest) {
     const char* resolution;
   } cases[] = {
       {0, 1920, "0", "0"},
-      {180, 640, "0", "2"},
+      {180, 640, "3", "2"},  // not "0": a half turn must not read back as none
       {90, 1280, "1", "1"},
       {270, 800, "2", "1"},
   };

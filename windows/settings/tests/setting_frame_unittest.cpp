@@ -434,7 +434,7 @@ TEST_F(SettingFrameTest, FourRotationsComeBackToZero) {
                 dialog_test::ClickOn(hwnd, pm, L"closebtn");
               });
   EXPECT_EQ(seen, std::vector<int>({90, 180, 270, 0, 270}));
-  EXPECT_EQ(saved, std::vector<int>({1, 0, 2, 0}));
+  EXPECT_EQ(saved, std::vector<int>({1, 3, 2, 0}));
 }
 
 namespace {
