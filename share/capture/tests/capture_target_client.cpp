@@ -9,11 +9,17 @@
 namespace capture_target {
 namespace {
 
+// Waits until the window exists and is shown: a window found between its creation and its
+// ShowWindow is not yet a top window the capture's program map lists.
 HWND WaitForWindow(const std::wstring& title, int timeout_ms) {
   HWND window = nullptr;
   tarvo_test::PumpUntil(
-      [&] { return (window = FindWindowW(kClassName, title.c_str())) != nullptr; }, timeout_ms);
-  return window;
+      [&] {
+        window = FindWindowW(kClassName, title.c_str());
+        return window && IsWindowVisible(window);
+      },
+      timeout_ms);
+  return window && IsWindowVisible(window) ? window : nullptr;
 }
 
 }  // namespace
