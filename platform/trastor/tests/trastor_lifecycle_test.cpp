@@ -267,14 +267,14 @@ TEST(TrastorStress, PushesRaceStartStopCloseAndDestroy) {
   }
   std::mt19937 rng(7);
   FrameRecorder out;
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-  int rounds = 0;
-  while (std::chrono::steady_clock::now() < end) {
+  // A fixed number of rounds, so that a loaded machine runs the same race, only slower.
+  constexpr int kRounds = 40;
+  for (int round = 0; round < kRounds; ++round) {
     TrastorCanvas* canvas = Trastor_CreateCanvas("STRESS");
     ASSERT_TRUE(canvas);
     canvas->SetSize(320, 240);
     canvas->SetFrameRate(200.0f);
-    canvas->SetOutputMode(rounds % 2 ? trastor::kOutputFrames : trastor::kOutputWindow);
+    canvas->SetOutputMode(round % 2 ? trastor::kOutputFrames : trastor::kOutputWindow);
     canvas->SetFrameOutSink(&out);
     TrastorSource* source = canvas->CreateSource(trastor::kSourcePush, "SOURCE_VIDEO_SRC", 0);
     ASSERT_TRUE(source);
@@ -289,11 +289,9 @@ TEST(TrastorStress, PushesRaceStartStopCloseAndDestroy) {
     // The pushers keep using the pointers of the canvas while it is destroyed.
     Trastor_DestroyCanvas(canvas);
     Sleep(rng() % 3);
-    ++rounds;
   }
   done = true;
   for (auto& pusher : pushers) pusher.join();
-  EXPECT_GT(rounds, 10);
   EXPECT_GT(taken.load(), 0);
   EXPECT_EQ(TrastorTest_LiveCanvasCount(), live);
 }
