@@ -272,19 +272,7 @@ void CAVTestFrame::UpdateDefaultPictureButton() {
 
 void CAVTestFrame::OnSelectPicture() {
   std::wstring path;
-  const picture_choice::Outcome choice = picture_choice::Choose(m_hWnd, &path);
-  if (choice == picture_choice::kCancelled) return;
-  DuiLib::CMutiLanSupport* texts = DuiLib::CMutiLanSupport::Instance();
-  if (choice == picture_choice::kTooLarge) {
-    CJsEventSender::Instance()->NotifyStatus(texts->GetTextForId(L"s.filemax.tips"), 0);
-    return;
-  }
-  StAppConfig* config = GetAppConfig();
-  const std::string previous = config->picture_path;
-  config->picture_path = UnicodeToAnsi(path);
-  if (PreviewPicture() < 0) {
-    config->picture_path = previous;
-    CJsEventSender::Instance()->NotifyStatus(texts->GetTextForId(L"s.file.format.error"), 0);
+  if (!picture_choice::ChooseAndPreview(m_hWnd, [this] { return PreviewPicture(); }, &path)) {
     return;
   }
   if (DuiLib::CControlUI* reset = m_PaintManager.FindControl(L"pic_default_btn")) {

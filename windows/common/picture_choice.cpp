@@ -1,5 +1,9 @@
 #include "windows/common/picture_choice.h"
 
+#include "foundation/app_config.h"
+#include "foundation/text_convert.h"
+#include "platform/duilib/UIlib.h"
+#include "shell/jsevents/js_event_sender.h"
 #include "windows/common/file_dialog.h"
 
 namespace picture_choice {
@@ -30,6 +34,25 @@ Outcome Choose(HWND owner, std::wstring* path) {
       (static_cast<unsigned long long>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
   if (path) *path = file;
   return bytes > kMaxPictureBytes ? kTooLarge : kChosen;
+}
+
+bool ChooseAndPreview(HWND owner, const std::function<int()>& preview, std::wstring* path) {
+  const Outcome choice = Choose(owner, path);
+  if (choice == kCancelled) return false;
+  DuiLib::CMutiLanSupport* texts = DuiLib::CMutiLanSupport::Instance();
+  if (choice == kTooLarge) {
+    CJsEventSender::Instance()->NotifyStatus(texts->GetTextForId(L"s.filemax.tips"), 0);
+    return false;
+  }
+  StAppConfig* config = GetAppConfig();
+  const std::string previous = config->picture_path;
+  config->picture_path = UnicodeToAnsi(*path);
+  if (preview() < 0) {
+    config->picture_path = previous;
+    CJsEventSender::Instance()->NotifyStatus(texts->GetTextForId(L"s.file.format.error"), 0);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace picture_choice

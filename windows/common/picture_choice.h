@@ -29,6 +29,13 @@ enum Outcome { kCancelled, kTooLarge, kChosen };
 // the file must exist, no read-only box). A file that cannot be read counts as cancelled.
 Outcome Choose(HWND owner, std::wstring* path);
 
+// The whole pick of the settings and device test windows: Choose, then the settings record's
+// picture path set to the choice while `preview` shows it (it answers below 0 for a picture it
+// cannot show). A file over the limit or a picture that cannot be shown is refused with page
+// event 25 (status 0, "s.filemax.tips" or "s.file.format.error") and the previous path stays.
+// True when the chosen picture is in place; `path` then names it.
+bool ChooseAndPreview(HWND owner, const std::function<int()>& preview, std::wstring* path);
+
 // Replaces GetOpenFileNameW; null restores it. The same replacement as file_dialog.h's (every
 // open-file dialog of the settings windows).
 using FileDialogFunc = std::function<BOOL(OPENFILENAMEW*)>;
