@@ -45,6 +45,7 @@ CMainFrame::~CMainFrame() {
   m_alive.reset();
   if (m_hWnd != nullptr && IsWindow(m_hWnd)) DestroyWindow(m_hWnd);
   StopForwarding();
+  CloseShareAndCanvas();
   DestroySdk();
   if (CJsEventSender::Instance()->GetDelegate() == this) {
     CJsEventSender::Instance()->SetDelegate(nullptr);
@@ -294,11 +295,6 @@ void CMainFrame::OnNativeInvokeJS(const std::string& json, bool log) {
 
 void CMainFrame::DeferExitNotify(int reason, const std::string& origin, bool deferred) {
   PostToUi([this, reason, origin, deferred] { ApplyDeferExit(reason, origin, deferred); });
-}
-
-void CMainFrame::OnShareStopped() {
-  // The share window and its stop handling belong to the sharing part of the main window; with
-  // no share window there is nothing to stop.
 }
 
 void CMainFrame::RestoreIfNotMaximized() {

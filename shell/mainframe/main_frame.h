@@ -16,6 +16,12 @@
 // reconnect counts are atomic. OnNativeInvokeJS runs on any thread and reaches the browser
 // control under |m_jsLock| only while forwarding is on: the window stops forwarding before the
 // SDK layer goes and before the control tree does.
+//
+// Sharing: the share window (m_pShareFrame) is made, shown and told to start and stop on the UI
+// thread; it deletes itself when its window ends, and the main window forgets it then. The
+// canvas engine hands the composed share frames to OnVideoFrameOut on its own thread: that only
+// sets the atomic frame-arrived flag and forwards the frame to the SDK layer. The share canvas
+// is stopped (the share window closed) and the engine freed before the SDK layer goes.
 
 #include <windows.h>
 
@@ -32,6 +38,8 @@
 #include "foundation/dev_consumer.h"
 #include "platform/browser/browser_delegate.h"
 #include "platform/duilib/UIlib.h"
+#include "platform/trastor/trastor.h"
+#include "share/share_delegate.h"
 #include "shell/instance/share_cell.h"
 #include "shell/jsevents/js_command.h"
 #include "shell/jsevents/js_event_sender.h"
@@ -69,7 +77,9 @@ struct DeviceChangeRecord {
 
 class CMainFrame : public DuiLib::WindowImplBase,
                    public Browser_UI_Delegate,
+                   public ShareDelegate,
                    public DevConsumerDelegate,
+                   public gsVideoFrameOutSink,
                    public JsEventDelegate,
                    public IBugReportSink {
  public:
@@ -125,12 +135,36 @@ class CMainFrame : public DuiLib::WindowImplBase,
   // "<host>:6010": the test update host with "test_use", otherwise the update host.
   std::string GetUpdateServer() override;
   void OnVideoDevOpened() override;
+  // The SDK layer's share result (any thread): posted as kMsgShareResult, wParam the result,
+  // lParam 0 for a stop and 1 for a start.
+  void OnShareResult(int nres, bool stopped) override;
 
   // ---- JsEventDelegate (any thread) ----
   void OnNativeInvokeJS(const std::string& json, bool log) override;
   void DeferExitNotify(int reason, const std::string& origin, bool deferred) override;
+  // Also ShareDelegate slot 1 (the share window, UI thread) and the page's share end (event 17
+  // type 0, any thread): the frame-arrived flag is cleared at once; the rest (the pending share
+  // start stopped, the SDK layer's share stream stopped) runs on the UI thread, posted there
+  // from other threads.
   void OnShareStopped() override;
   void RestoreIfNotMaximized() override;
+
+  // ---- ShareDelegate (the share window, UI thread) ----
+  // Start: the flag cleared, timer 0xD03 started (it asks the SDK layer for the share stream
+  // once a frame of the share canvas arrived), the share window's share started.
+  void OnShareStarted() override;
+  // The share window again: its application list refreshed, shown and centred.
+  void OnShowShareFrame() override;
+  // Local media progress: page event 35.
+  void OnLocalPlayback(const std::string& md5, int status, int total_time,
+                       int current_time) override;
+
+  // ---- gsVideoFrameOutSink (the canvas engine's thread) ----
+  // Frames of the share canvas "CANVAS_AS" go to the SDK layer's share stream; frames of other
+  // canvases are ignored.
+  void OnVideoFrameOut(TrastorCanvas* canvas, int format, int width, int height,
+                       const unsigned char* pixels, int length, int reserved1,
+                       int reserved2) override;
 
   // ---- page side (UI thread) ----
   void InitConfigPath();
@@ -140,7 +174,13 @@ class CMainFrame : public DuiLib::WindowImplBase,
   void SendStoredLoginParams();
   void ShowLiveMode(bool live);
   void CloseLive(bool close);
+  // Ends the share window (WM_CLOSE: its canvas is released and the object deleted) and this
+  // window's use of the canvas engine.
   void CloseShareAndCanvas();
+  // The share window (page request 6): made when missing and |show|; a show while it shares
+  // does nothing more, a hide while it shares reports the share stopped first; a show refreshes
+  // its application list. |unused| is not read.
+  void ShowShareFrame(bool show, bool unused = false);
 
   // ---- child windows and reactions (UI thread) ----
   // The settings window on |page| (modal), unless one is open; the page hears of it (event 23).
@@ -237,6 +277,13 @@ class CMainFrame : public DuiLib::WindowImplBase,
   void OnReconnectTick(bool publish);
   virtual void StartReconnect(bool publish, bool start);
   void OnCpuUsageTick(bool second);
+  // Sharing (main_frame_share.cpp): the share result (0xC4B), timer 0xD03, the end of the
+  // share window, and the share stop's UI-thread part.
+  void OnShareResultMessage(int result, bool stop);
+  void OnShareStartTick();
+  void OnShareFrameEnded(CShareFrame* frame);
+  void StopShareOnUi();
+  bool OnUiThread() const;
   // The report upload: the uploader, the report service's address ("https://" + host), the
   // end of an upload on the UI thread. Virtual so that tests can use their own service.
   virtual IBugReport* ReportUploader();
@@ -319,6 +366,7 @@ class CMainFrame : public DuiLib::WindowImplBase,
   int m_nFirstCpuSample = 0;
   bool m_bDocPacing = false;  // Timer kTimerDocPacing has been started.
   std::uint64_t m_nLastDeviceNotice = 0;  // When the device-lost notice last showed.
+  bool m_bCanvasEngineLoaded = false;  // This window counts as a user of the canvas engine.
   std::unique_ptr<CConfigFile> m_config;  // "config.ini" at |m_strConfigPath|.
   std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };

@@ -8,6 +8,7 @@
 #include "foundation/app_config.h"
 #include "foundation/log.h"
 #include "platform/browser/web_run.h"
+#include "platform/trastor/trastor.h"
 #include "sdk/interactive/sdk_interactive.h"
 #include "shell/browser_control/cef_web_browser_ui.h"
 #include "shell/config/config_file.h"
@@ -75,7 +76,10 @@ LRESULT CMainFrame::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
       // Before the window and its controls go: no page event reaches the browser control any
       // more, then the SDK layer ends (and with it every SDK thread that could send one).
+      // The share canvas stops and the canvas engine is freed first: no composed frame reaches
+      // the SDK layer while it goes.
       StopForwarding();
+      CloseShareAndCanvas();
       DestroySdk();
       DestroyLogSendWait();
       break;
@@ -101,8 +105,11 @@ void CMainFrame::OnFinalMessage(HWND hWnd) {
   PostQuitMessage(0);
 }
 
-LRESULT CMainFrame::HandleCustomMessage(UINT uMsg, WPARAM, LPARAM, BOOL&) {
+LRESULT CMainFrame::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL&) {
   switch (uMsg) {
+    case kMsgShareResult:
+      OnShareResultMessage(static_cast<int>(static_cast<INT_PTR>(wParam)), lParam == 0);
+      break;
     case kMsgUpdateNow:
       StartUpdater(true);
       break;
@@ -120,6 +127,11 @@ LRESULT CMainFrame::HandleCustomMessage(UINT uMsg, WPARAM, LPARAM, BOOL&) {
 
 void CMainFrame::OnWindowReady() {
   m_shareCell.Write(reinterpret_cast<UINT_PTR>(m_hWnd));
+  Trastor_SetMainWnd(m_hWnd);
+  if (!m_bCanvasEngineLoaded) {  // Once per window: the window's end frees it once.
+    Trastor_Load();
+    m_bCanvasEngineLoaded = true;
+  }
   if (m_pSdk == nullptr) m_pSdk = new CSdkInterActive(this);
   m_pSdk->InitSDK();
   WriteBaseInfoToLog(m_hWnd);
@@ -171,6 +183,9 @@ void CMainFrame::OnTimer(UINT_PTR id) {
       } else {
         TVLOG_WARN_THIS() << "no SDK layer: own mutes not applied";
       }
+      break;
+    case kTimerShareStart:
+      OnShareStartTick();
       break;
     case kTimerResendFrame:
       // The picture stream: the stored frame again, except while the publish stream reconnects.

@@ -11,7 +11,6 @@
 #include "foundation/log.h"
 #include "foundation/text_convert.h"
 #include "platform/browser/web_run.h"
-#include "platform/trastor/trastor.h"
 #include "sdk/interactive/sdk_interactive.h"
 #include "shell/browser_control/cef_web_browser_ui.h"
 #include "shell/login/skin_choice.h"
@@ -213,12 +212,6 @@ void CMainFrame::ShowLiveMode(bool live) {
   SetWindowPos(m_hWnd, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
   SendMessage(WM_SYSCOMMAND, SC_MAXIMIZE, 0);
   ::SetTimer(m_hWnd, kTimerLiveStart, kLiveStartMs, nullptr);
-}
-
-void CMainFrame::CloseShareAndCanvas() {
-  // The share window comes with the sharing part of the main window; the canvas engine ends its
-  // use here (an extra end is harmless).
-  Trastor_Free();
 }
 
 void CMainFrame::CloseLive(bool close) {

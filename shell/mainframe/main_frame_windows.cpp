@@ -13,6 +13,7 @@
 #include "sdk/interactive/sdk_interactive.h"
 #include "shell/config/config_file.h"
 #include "shell/mainframe/main_frame.h"
+#include "share/sharing/share_frame.h"
 #include "windows/av_test/av_test_frame.h"
 #include "windows/log_send_wait/log_send_wait_frame.h"
 #include "windows/mask_layer/mask_layer_frame.h"
@@ -163,4 +164,5 @@ void CMainFrame::ShowAvTestFrame() {
 
 void CMainFrame::OnLanguageChanged(std::string& language) {
   CJsEventSender::Instance()->NotifyLanguageChanged(language);
+  if (m_pShareFrame != nullptr) m_pShareFrame->UpdateShareTitle();
 }

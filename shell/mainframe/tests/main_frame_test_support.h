@@ -51,6 +51,8 @@ class TestFrame : public CMainFrame {
   using CMainFrame::m_nIceReConnectSub;
   using CMainFrame::m_nLoginRetry;
   using CMainFrame::m_PaintManager;
+  using CMainFrame::m_bShareFrameArrived;
+  using CMainFrame::m_pShareFrame;
   using CMainFrame::m_pTabLayout;
   using CMainFrame::m_strExitOrigin;
   using CMainFrame::m_strPageUrl;
@@ -71,6 +73,8 @@ class TestFrame : public CMainFrame {
   // Seen as the window's last message arrived: was the SDK layer gone, forwarding stopped?
   bool sdk_gone_at_end = false;
   bool forwarding_at_end = true;
+  // The system commands the window received (without the low four bits), in order.
+  std::vector<WPARAM> sys_commands;
 
   // The report service (empty: the deployment's).
   std::string report_base;
@@ -123,6 +127,7 @@ class TestFrame : public CMainFrame {
     ++reconnect_starts;
   }
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == WM_SYSCOMMAND) sys_commands.push_back(wParam & 0xFFF0);
     if (message == WM_NCDESTROY) {
       sdk_gone_at_end = GetSdk() == nullptr;
       std::lock_guard<std::mutex> hold(m_jsLock);
