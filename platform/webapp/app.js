@@ -69,6 +69,9 @@ function button(text, onClick) {
 const isObject = (v) => v !== null && typeof v === 'object' && !Array.isArray(v);
 const str = (v) => (typeof v === 'string' ? v : '');
 const num = (v, fallback) => (typeof v === 'number' && isFinite(v) ? v : fallback);
+// A user's audio or video status as the client sends it: "active", "inactive" or "unuserful"
+// (unusable); empty while the user has no stream.
+const isActive = (status) => status === 'active';
 
 function showError(where, text) { $(where).textContent = text || ''; }
 
@@ -170,8 +173,8 @@ function renderTopbar() {
 
 function renderControls() {
   const own = ownUser();
-  const cameraOn = !!own && own.videoStatus === '1';
-  const micOn = !!own && own.audioStatus === '1';
+  const cameraOn = !!own && isActive(own.videoStatus);
+  const micOn = !!own && isActive(own.audioStatus);
   $('camera-button').textContent = t(cameraOn ? 'camera.on' : 'camera.off');
   $('camera-button').dataset.state = cameraOn ? 'on' : 'off';
   $('mic-button').textContent = t(micOn ? 'mic.on' : 'mic.off');
@@ -191,15 +194,15 @@ function renderUsers() {
     item.dataset.id = user.id;
     item.appendChild(el('span', user.name, 'name'));
     if (user === own) item.appendChild(el('span', ' ' + t('you'), 'you'));
-    const on = (v) => t(v === '1' ? 'state.on' : 'state.off');
+    const on = (v) => t(isActive(v) ? 'state.on' : 'state.off');
     item.appendChild(el('span', t('user.cam', on(user.videoStatus)), 'cam'));
     item.appendChild(el('span', t('user.mic', on(user.audioStatus)), 'mic'));
     if (host && user !== own) {
       const cam = button(t('user.cam.toggle'),
-                         () => send(Requests.camera(user.id, user.videoStatus !== '1')));
+                         () => send(Requests.camera(user.id, !isActive(user.videoStatus))));
       cam.className = 'small user-cam';
       const mic = button(t('user.mic.toggle'),
-                         () => send(Requests.microphone(user.id, user.audioStatus !== '1')));
+                         () => send(Requests.microphone(user.id, !isActive(user.audioStatus))));
       mic.className = 'small user-mic';
       item.appendChild(cam);
       item.appendChild(mic);
@@ -616,12 +619,12 @@ function wireControls() {
   bind('camera-button', () => {
     const own = ownUser();
     if (!own) return showError('meeting-error', t('err.own'));
-    send(Requests.camera(own.id, own.videoStatus !== '1'));
+    send(Requests.camera(own.id, !isActive(own.videoStatus)));
   });
   bind('mic-button', () => {
     const own = ownUser();
     if (!own) return showError('meeting-error', t('err.own'));
-    send(Requests.microphone(own.id, own.audioStatus !== '1'));
+    send(Requests.microphone(own.id, !isActive(own.audioStatus)));
   });
   bind('speaker-button', () => {
     if (send(Requests.speaker(!state.speakerOn))) {

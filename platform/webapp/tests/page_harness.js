@@ -159,12 +159,12 @@ function run(frame) {
 
   // --- Participants: the exact user object the client prints; other people's text as text.
   const alice = '{"event":13,"name":"\u738b","id":"id1","gId":"g","gcId":"gc",' +
-                '"audioStatus":"1","videoStatus":"0","platform":"win","streamId":"s1",' +
+                '"audioStatus":"active","videoStatus":"inactive","platform":"win","streamId":"s1",' +
                 '"uid":"u1","cid":"c1"}';
   fire(alice);
   const hostile = '<img src=x onerror="parent.pageHacked=1">&amp;';
   fire('{"event":13,"name":' + JSON.stringify(hostile) + ',"id":"id2","gId":"g","gcId":"gc",' +
-       '"audioStatus":"0","videoStatus":"1","platform":"web","streamId":"s2","uid":"u2",' +
+       '"audioStatus":"unuserful","videoStatus":"active","platform":"web","streamId":"s2","uid":"u2",' +
        '"cid":"c2"}');
   eq('two participants', $('user-list').children.length, 2);
   eq('own name', d.querySelector('#user-list li[data-id="id1"] .name').textContent, '\u738b');
@@ -177,8 +177,11 @@ function run(frame) {
            [{event: 3, opt: 1, id: 'id1'}]);
   requests('microphone off for the own user', () => click('mic-button'),
            [{event: 4, opt: 0, id: 'id1'}]);
-  fire(alice.replace('"videoStatus":"0"', '"videoStatus":"1"'));
+  fire(alice.replace('"videoStatus":"inactive"', '"videoStatus":"active"'));
   eq('camera state follows the user event', text('camera-button'), 'Camera: on');
+  eq('another participant: camera active, microphone unusable',
+     [d.querySelector('#user-list li[data-id="id2"] .cam').textContent,
+      d.querySelector('#user-list li[data-id="id2"] .mic').textContent], ['camera on', 'mic off']);
   requests('camera off once on', () => click('camera-button'), [{event: 3, opt: 0, id: 'id1'}]);
   requests('the host turns off another participant\'s camera',
            () => d.querySelector('#user-list li[data-id="id2"] .user-cam').click(),
@@ -192,7 +195,7 @@ function run(frame) {
   // The list in pages of 1000: 2500 users in three events, then a new empty list.
   const page = (from, count) => '{"event":12,"list":[' + Array.from({length: count}, (_, i) =>
       '{"name":"n","id":"user' + String(from + i).padStart(4, '0') + '","gId":"g","gcId":"gc",' +
-      '"audioStatus":"0","videoStatus":"0","platform":"win","streamId":"s","uid":"x","cid":"y"}')
+      '"audioStatus":"","videoStatus":"","platform":"win","streamId":"s","uid":"x","cid":"y"}')
       .join(',') + ']}';
   fire(page(0, 1000));
   fire(page(1000, 1000));
