@@ -41,6 +41,7 @@
 #include "platform/trastor/trastor.h"
 #include "share/share_delegate.h"
 #include "shell/instance/share_cell.h"
+#include "shell/invitation/invitation_lookup.h"
 #include "shell/jsevents/js_command.h"
 #include "shell/jsevents/js_event_sender.h"
 #include "shell/login/join_info.h"
@@ -172,6 +173,10 @@ class CMainFrame : public DuiLib::WindowImplBase,
   void LoadLoginWeb(bool reload);
   void NotifyWebLogin(const std::string& text, bool addressOnly);
   void SendStoredLoginParams();
+  // Page request 8: the meeting invitation the user copied becomes login parameters for the
+  // page (event 15), or the page hears that it is not usable. The link's redirect address is
+  // read on a worker thread; a request that arrives while one is being read is ignored.
+  void PasteInvitation();
   void ShowLiveMode(bool live);
   void CloseLive(bool close);
   // Ends the share window (WM_CLOSE: its canvas is released and the object deleted) and this
@@ -368,5 +373,6 @@ class CMainFrame : public DuiLib::WindowImplBase,
   std::uint64_t m_nLastDeviceNotice = 0;  // When the device-lost notice last showed.
   bool m_bCanvasEngineLoaded = false;  // This window counts as a user of the canvas engine.
   std::unique_ptr<CConfigFile> m_config;  // "config.ini" at |m_strConfigPath|.
+  CInvitationLookup m_invitation;  // The pasted invitation's link being read (UI thread).
   std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };

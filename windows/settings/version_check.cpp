@@ -1,7 +1,5 @@
 #include "windows/settings/version_check.h"
 
-#include <wincrypt.h>
-
 #include <cjson/cJSON.h>
 #include <curl/curl.h>
 
@@ -10,6 +8,7 @@
 #include <cstring>
 
 #include "foundation/log.h"
+#include "shell/http/curl_support.h"
 
 namespace {
 
@@ -42,67 +41,6 @@ std::wstring HostOf(const std::string& server) {
   const std::string host = colon == std::string::npos ? server : server.substr(0, colon);
   return std::wstring(host.begin(), host.end());
 }
-
-// Checks the certificates the server showed (as curl reports them) against the system's trusted
-// roots and the host name. Schannel is asked to check them as well; this makes sure of it where
-// the TLS layer leaves the check to its caller (Wine's).
-bool ServerIsTrusted(CURL* curl, const std::wstring& host) {
-  curl_certinfo* info = nullptr;
-  if (curl_easy_getinfo(curl, CURLINFO_CERTINFO, &info) != CURLE_OK || !info ||
-      info->num_of_certs < 1) {
-    return false;
-  }
-  HCERTSTORE shown = CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr);
-  if (!shown) return false;
-  PCCERT_CONTEXT leaf = nullptr;
-  for (int i = 0; i < info->num_of_certs; ++i) {
-    for (curl_slist* item = info->certinfo[i]; item; item = item->next) {
-      if (strncmp(item->data, "Cert:", 5) != 0) continue;
-      const char* pem = item->data + 5;
-      DWORD size = 0;
-      if (!CryptStringToBinaryA(pem, 0, CRYPT_STRING_BASE64HEADER, nullptr, &size, nullptr,
-                                nullptr)) {
-        continue;
-      }
-      std::string der(size, '\0');
-      if (!CryptStringToBinaryA(pem, 0, CRYPT_STRING_BASE64HEADER,
-                                reinterpret_cast<BYTE*>(&der[0]), &size, nullptr, nullptr)) {
-        continue;
-      }
-      CertAddEncodedCertificateToStore(shown, X509_ASN_ENCODING,
-                                       reinterpret_cast<const BYTE*>(der.data()), size,
-                                       CERT_STORE_ADD_ALWAYS, i == 0 && !leaf ? &leaf : nullptr);
-    }
-  }
-  bool trusted = false;
-  if (leaf) {
-    CERT_CHAIN_PARA chain_para{};
-    chain_para.cbSize = sizeof(chain_para);
-    PCCERT_CHAIN_CONTEXT chain = nullptr;
-    if (CertGetCertificateChain(nullptr, leaf, nullptr, shown, &chain_para, 0, nullptr, &chain)) {
-      SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
-      ssl.cbSize = sizeof(ssl);
-      ssl.dwAuthType = AUTHTYPE_SERVER;
-      ssl.pwszServerName = const_cast<wchar_t*>(host.c_str());
-      CERT_CHAIN_POLICY_PARA policy{};
-      policy.cbSize = sizeof(policy);
-      policy.pvExtraPolicyPara = &ssl;
-      CERT_CHAIN_POLICY_STATUS status{};
-      status.cbSize = sizeof(status);
-      trusted = CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status) &&
-                status.dwError == 0;
-      if (!trusted) TVLOG_WARN() << "update service certificate refused: " << status.dwError;
-      CertFreeCertificateChain(chain);
-    }
-    CertFreeCertificateContext(leaf);
-  }
-  CertCloseStore(shown, 0);
-  return trusted;
-}
-
-struct CurlGlobal {
-  CurlGlobal() { curl_global_init(CURL_GLOBAL_ALL); }
-};
 
 }  // namespace
 
@@ -184,7 +122,7 @@ void CVersionCheck::Detach() {
 }
 
 void CVersionCheck::Run() {
-  static CurlGlobal global;
+  EnsureCurlStarted();
   bool answered = false;
   if (CURL* curl = curl_easy_init()) {
     const std::string body = BuildRequest(sentVersion);
@@ -209,7 +147,7 @@ void CVersionCheck::Run() {
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     if (code != CURLE_OK) {
       TVLOG_WARN() << "update check failed: " << curl_easy_strerror(code);
-    } else if (!ServerIsTrusted(curl, HostOf(server))) {
+    } else if (!CurlServerIsTrusted(curl, HostOf(server))) {
       // not an answer
     } else if (status != 200) {
       TVLOG_WARN() << "update check answered with HTTP " << static_cast<int>(status);

@@ -12,6 +12,7 @@ segment of its own and reads its requests back from there.
 
 The query string chooses the answer:
     status=N          status code (200)
+    location=URL      a Location header (for a redirect status)
     reply=TEXT        body text; default "stored:<file name>" for an upload, else "ok"
     size=N            a body of N bytes: numbered lines "%07d\n"
     chunk=N,pause=MS  send the body in pieces of N bytes with a pause between them
@@ -145,10 +146,12 @@ class Handler(BaseHTTPRequestHandler):
         if query.get("chunked") == "1":
             self.answer_chunked(status, text, chunk or 4096, cut)
         else:
-            self.answer(status, text, chunk, pause_ms, cut)
+            self.answer(status, text, chunk, pause_ms, cut, query.get("location"))
 
-    def answer(self, status, text, chunk=0, pause_ms=0, cut=None):
+    def answer(self, status, text, chunk=0, pause_ms=0, cut=None, location=None):
         self.send_response(status)
+        if location is not None:
+            self.send_header("Location", location)
         self.send_header("Content-Type", "text/plain")
         self.send_header("Content-Length", str(len(text)))
         self.end_headers()
