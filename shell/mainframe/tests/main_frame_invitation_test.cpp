@@ -53,9 +53,6 @@ class MainFrameInvitationTest : public ::testing::Test {
     ASSERT_FALSE(https_.empty()) << "the TLS recording server is not running";
     static const bool trusted = TrustTestCertificate();
     ASSERT_TRUE(trusted);
-    StAppConfig* config = GetAppConfig();
-    config->external_id = "T1";
-    config->remarks = "R1";
   }
   void TearDown() override {
     GetAppConfig()->external_id.clear();
@@ -84,6 +81,10 @@ class MainFrameInvitationTest : public ::testing::Test {
 TEST_F(MainFrameInvitationTest, CopiedTextsAndRedirectsToLoginParameters) {
   FrameScope frame;
   ASSERT_NE(frame.Page(), nullptr);
+  // The stored external id and remarks go with the login parameters (the window has read its
+  // configuration by now).
+  GetAppConfig()->external_id = "T1";
+  GetAppConfig()->remarks = "R1";
   const std::string segment = http_testing::UniqueSegment("paste");
   const struct {
     const char* name;
