@@ -144,9 +144,10 @@ class CMainFrame : public DuiLib::WindowImplBase,
   void OnNativeInvokeJS(const std::string& json, bool log) override;
   void DeferExitNotify(int reason, const std::string& origin, bool deferred) override;
   // Also ShareDelegate slot 1 (the share window, UI thread) and the page's share end (event 17
-  // type 0, any thread): the frame-arrived flag is cleared at once; the rest (the pending share
-  // start stopped, the SDK layer's share stream stopped) runs on the UI thread, posted there
-  // from other threads.
+  // type 0, any thread): the frame-arrived flag is cleared at once; the rest runs on the UI
+  // thread, posted there from other threads: timer 0xD03 stopped, the SDK layer's share stream
+  // stopped, and the share window's share stopped when no share stream is out (none will
+  // report its end).
   void OnShareStopped() override;
   void RestoreIfNotMaximized() override;
 

@@ -136,17 +136,20 @@ bool CMainFrame::OnUiThread() const {
 }
 
 void CMainFrame::StopShareOnUi() {
-  // A start still waiting for its first frame has asked the SDK layer for nothing, so no share
-  // result will stop the share window: it stops here, and no later frame can start the stream.
-  const bool pending = m_hWnd != nullptr && ::KillTimer(m_hWnd, kTimerShareStart) != FALSE;
+  ::KillTimer(m_hWnd, kTimerShareStart);  // No later frame may ask for the stream.
   m_bShareFrameArrived = false;
-  if (pending && m_pShareFrame != nullptr && m_pShareFrame->IsSharing()) {
-    m_pShareFrame->StopShare();
-  }
+  // Only a share stream that is out ends with a share result that stops the share window. A
+  // start that asked for nothing yet, or whose request made no stream (outside a meeting, while
+  // local media plays, stopped before its sender came), stops the share window here.
+  bool streamOut = false;
   if (m_pSdk != nullptr) {
+    streamOut = !m_pSdk->GetMeetingIds().shareStreamId.empty();
     m_pSdk->Stop_Share_Stream();
   } else {
     TVLOG_WARN_THIS() << "no SDK layer: no share stream to stop";
+  }
+  if (!streamOut && m_pShareFrame != nullptr && m_pShareFrame->IsSharing()) {
+    m_pShareFrame->StopShare();
   }
 }
 

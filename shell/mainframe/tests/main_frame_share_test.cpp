@@ -95,6 +95,24 @@ TEST(MainFrameShareWindowTest, EndsAndComesBack) {
   EXPECT_TRUE(frame->sys_commands.empty()) << "a share result without a share window";
 }
 
+// A share whose stream request made none (outside a meeting the SDK layer refuses it) leaves
+// the share window sharing, and no share result will come to stop it: its stop ends it.
+TEST(MainFrameShareWindowTest, StopWithoutAShareStreamStopsTheShareWindow) {
+  FrameScope frame;
+  ASSERT_NE(frame.hwnd(), nullptr);
+  frame->ShowShareFrame(true);
+  CShareFrame* share = frame->m_pShareFrame;
+  ASSERT_NE(share, nullptr);
+  ClickInShareFrame(share, L"btn_startShare");
+  ASSERT_TRUE(PumpUntil([&] { return frame->m_bShareFrameArrived.load(); }));
+  frame.Tick(kTimerShareStart);
+  EXPECT_FALSE(KillTimer(frame.hwnd(), kTimerShareStart)) << "the request was made";
+  EXPECT_TRUE(share->IsSharing());
+  frame->OnShareStopped();
+  EXPECT_FALSE(share->IsSharing());
+  EXPECT_FALSE(frame->m_bShareFrameArrived.load());
+}
+
 // The main window counts once as a user of the canvas engine from its start (0xD0D) and ends
 // that use once, however often it goes back to the start state.
 TEST(MainFrameShareWindowTest, CanvasEngineUseFollowsTheWindow) {
