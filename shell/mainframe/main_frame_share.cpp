@@ -150,6 +150,7 @@ void CMainFrame::StopShareOnUi() {
   }
   if (!streamOut && m_pShareFrame != nullptr && m_pShareFrame->IsSharing()) {
     m_pShareFrame->StopShare();
+    m_bShareFrameArrived = false;  // A frame of the tick that the stop waited for came after.
   }
 }
 
