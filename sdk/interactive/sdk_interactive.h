@@ -341,6 +341,8 @@ class CSdkInterActive : public rtTarvo::base::RTObserver, public rtTarvo::rtc::A
   // Plays the file open in |engine| (null: none yet, no video) into the meeting: -1 out of a
   // meeting, 1 while a share sender exists, 2 while local media plays, 0 requested.
   int Start_LocalMedia_Stream(AvFileDecodeEngine* engine, int width, int height, bool flag);
+  // Local media plays: its stream was requested and not stopped since.
+  bool IsLocalMediaPlaying() const { return m_bLodIng.load(); }
 
   // ---- Live layout, statistics copies and user mutes (sdk_stats.cpp); network quality
   // (sdk_net_quality.cpp) ----
@@ -448,7 +450,6 @@ class CSdkInterActive : public rtTarvo::base::RTObserver, public rtTarvo::rtc::A
   bool IsConnectionLost(bool publish) const;
   std::string GetSenderStreamId(int kind);
   void SetLiveSubscribeEnabled(bool on) { m_bLiveSubscribeEnabled.store(on); }
-  bool IsLocalMediaPlaying() const { return m_bLodIng.load(); }
   void SetLocalMediaPlaying(bool on) { m_bLodIng.store(on); }
   bool IsInMeeting() const { return m_bIn_meet.load(); }
   void SetLocalVideoMuted(bool muted) { m_bVideoMutex.store(muted); }

@@ -19,6 +19,7 @@
 #include "shell/system/cpu_usage.h"
 #include "shell/system/dpi.h"
 #include "shell/updater/updater.h"
+#include "windows/lod_view/lod_view_frame.h"
 
 using namespace DuiLib;
 
@@ -46,6 +47,7 @@ CMainFrame::~CMainFrame() {
   if (m_hWnd != nullptr && IsWindow(m_hWnd)) DestroyWindow(m_hWnd);
   StopForwarding();
   CloseShareAndCanvas();
+  DestroyLodView();
   DestroySdk();
   if (CJsEventSender::Instance()->GetDelegate() == this) {
     CJsEventSender::Instance()->SetDelegate(nullptr);
@@ -84,6 +86,11 @@ void CMainFrame::StopForwarding() {
 void CMainFrame::DestroySdk() {
   CSdkInterActive* sdk = m_pSdk;
   m_pSdk = nullptr;
+  if (sdk != nullptr && m_pLodView != nullptr) {
+    // The local media window outlives the layer only without it.
+    sdk->SetLodView(nullptr);
+    m_pLodView->SetSdk(nullptr);
+  }
   delete sdk;  // Gives the SDK service back: every SDK thread has ended afterwards.
 }
 

@@ -157,7 +157,7 @@ class CMainFrame : public DuiLib::WindowImplBase,
   void OnShareStarted() override;
   // The share window again: its application list refreshed, shown and centred.
   void OnShowShareFrame() override;
-  // Local media progress: page event 35.
+  // The local media window's progress, end and start failure: page event 35 with the values.
   void OnLocalPlayback(const std::string& md5, int status, int total_time,
                        int current_time) override;
 
@@ -192,8 +192,12 @@ class CMainFrame : public DuiLib::WindowImplBase,
   // The settings window on |page| (modal), unless one is open; the page hears of it (event 23).
   // Its result 2 opens the beauty settings; the configuration is saved afterwards.
   void ShowSettingFrame(int page);
-  // The beauty settings (modal) in camera mode; in picture mode only page event 25.
+  // The beauty settings (modal, one at a time) in camera mode; in picture mode only page
+  // event 25.
   void ShowBeautySettingFrame();
+  // The network signal window (modal) over the SDK layer, whose local-media figures start
+  // afresh.
+  void ShowNetSignalFrame();
   // Sends the logs to the report service ("logbtn"), with the wait window under the main
   // window; the button stays disabled until the upload ends.
   void SendLogToServer();
@@ -234,6 +238,11 @@ class CMainFrame : public DuiLib::WindowImplBase,
   // The page cancels the document |md5|: a converter converting it is told (1003), its page
   // folder is deleted and it leaves the registry.
   void CancelDocument(const std::string& md5);
+  // The page's local media command (|command|.status 1 play or resume, 2 pause, 3 stop, 4 seek
+  // to |command|.pos; other values do nothing) through the local media window and the SDK
+  // layer's local-media stream. The page hears page event 35: a failed play or pause as status
+  // 0, a pause as 2, a stop as 3; the playback's progress and end come from the window.
+  void HandleLodStatus(const LocalMediaInfo& command);
 
   // ---- housekeeping ----
   // Deletes the files older than 30 days from "<roaming application data>\<folder>\logs\".
@@ -249,6 +258,7 @@ class CMainFrame : public DuiLib::WindowImplBase,
   static bool DeleteFolderRecursive(const std::wstring& path);
 
   CSdkInterActive* GetSdk() const { return m_pSdk; }
+  CLodViewFrame* GetLodView() const { return m_pLodView; }
   CCefWebBrowserUI* GetBrowser() const { return m_pBrowser; }
 
  protected:
@@ -324,6 +334,11 @@ class CMainFrame : public DuiLib::WindowImplBase,
   // Stops page events reaching the browser control (waits for one in progress).
   void StopForwarding();
   void DestroySdk();
+  // The local media window: made hidden on first use, given the SDK layer and handed to it.
+  // Null when its window cannot be made.
+  CLodViewFrame* LocalMediaWindow();
+  // Takes the window away from the SDK layer, then destroys it (before the SDK layer goes).
+  void DestroyLodView();
   void ApplyOrangeRestyle();
 
   // ---- fields, in the order of the class's record ----

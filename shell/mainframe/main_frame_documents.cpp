@@ -20,6 +20,7 @@
 #include "shell/mainframe/picture_header.h"
 #include "shell/system/base64.h"
 #include "windows/doc_trans/doc_trans_frame.h"
+#include "windows/lod_view/lod_view_frame.h"
 
 using namespace DuiLib;
 
@@ -170,10 +171,15 @@ void CMainFrame::PickLocalFile(int kind) {
     }
     return;
   }
-  // A media file: its picture height is known once the local media window reads the file;
-  // until then the page hears 360.
+  // A media file: the local media window reads its picture height class; a file it cannot
+  // read is announced with height 0, which the page hears as 360.
+  int width = 0;
+  int height = 0;
+  if (CLodViewFrame* view = LocalMediaWindow()) {
+    if (!view->GetMediaInfo(path, &width, &height)) height = 0;
+  }
   const std::string id = CLocalFileList::Instance()->AddMedia(utf8Path);
-  CJsEventSender::Instance()->NotifyLocalFileAdded(name, id, size, 0, 0);
+  CJsEventSender::Instance()->NotifyLocalFileAdded(name, id, size, 0, height);
 }
 
 int CMainFrame::ShowDocTransMode(const std::wstring& path) {

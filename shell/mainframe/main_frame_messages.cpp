@@ -20,6 +20,7 @@
 #include "shell/system/system_info.h"
 #include "windows/dev_tools/dev_tools_frame.h"
 #include "windows/device_notify/device_notify.h"
+#include "windows/lod_view/lod_view_frame.h"
 
 using namespace DuiLib;
 
@@ -30,6 +31,10 @@ LRESULT CMainFrame::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
         // The browser still lives: the window stays until the browser has closed.
         ::KillTimer(m_hWnd, kTimerCpuUsage);
         ::KillTimer(m_hWnd, kTimerCpuSecondSample);
+        if (m_pLodView != nullptr) {
+          m_pLodView->DoStop();
+          m_pLodView->DoClose();
+        }
         if (m_pBrowser != nullptr && m_pBrowser->IsClosing()) m_pBrowser->CloseHostWindow();
         return 0;
       }
@@ -80,6 +85,7 @@ LRESULT CMainFrame::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
       // the SDK layer while it goes.
       StopForwarding();
       CloseShareAndCanvas();
+      DestroyLodView();
       DestroySdk();
       DestroyLogSendWait();
       break;
@@ -132,7 +138,14 @@ void CMainFrame::OnWindowReady() {
     Trastor_Load();
     m_bCanvasEngineLoaded = true;
   }
-  if (m_pSdk == nullptr) m_pSdk = new CSdkInterActive(this);
+  if (m_pSdk == nullptr) {
+    m_pSdk = new CSdkInterActive(this);
+    if (m_pLodView != nullptr) {
+      // A local media window made before the layer: the layer gets it now.
+      m_pLodView->SetSdk(m_pSdk);
+      m_pSdk->SetLodView(m_pLodView);
+    }
+  }
   m_pSdk->InitSDK();
   WriteBaseInfoToLog(m_hWnd);
   LoadLoginWeb(false);

@@ -161,11 +161,6 @@ void CMainFrame::OnShowShareFrame() {
   CenterOnScreen(m_pShareFrame->GetHWND());
 }
 
-void CMainFrame::OnLocalPlayback(const std::string& md5, int status, int total_time,
-                                 int current_time) {
-  CJsEventSender::Instance()->NotifyLocalPlayback(md5, status, total_time, current_time);
-}
-
 // ---- the share stream ----
 
 void CMainFrame::OnVideoFrameOut(TrastorCanvas* canvas, int /*format*/, int width, int height,

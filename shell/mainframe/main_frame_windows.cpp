@@ -1,5 +1,6 @@
-// The main window's child windows and the reactions that open them: the settings and beauty
-// settings windows, and the log upload with its wait window. UI thread, except where said.
+// The main window's child windows and the reactions that open them: the settings, beauty
+// settings and network signal windows, and the log upload with its wait window. UI thread,
+// except where said.
 
 #include <windows.h>
 
@@ -15,8 +16,10 @@
 #include "shell/mainframe/main_frame.h"
 #include "share/sharing/share_frame.h"
 #include "windows/av_test/av_test_frame.h"
+#include "windows/beauty/beauty_setting_frame.h"
 #include "windows/log_send_wait/log_send_wait_frame.h"
 #include "windows/mask_layer/mask_layer_frame.h"
+#include "windows/net_signal/net_singal_frame.h"
 #include "windows/settings/setting_frame.h"
 
 using namespace DuiLib;
@@ -58,7 +61,26 @@ void CMainFrame::ShowBeautySettingFrame() {
     CJsEventSender::Instance()->NotifyStatus(LanguageText(L"s.pic.mat.error"), 0);
     return;
   }
-  TVLOG_WARN_THIS() << "no beauty settings window in this build";
+  auto* frame = new CBeautySettingFrame(this);
+  if (frame->Create(m_hWnd, L"BeautySettingFrame", 0x96C80000, 0) == nullptr) {
+    delete frame;
+    TVLOG_ERROR_THIS() << "the beauty settings window was not created";
+    return;
+  }
+  m_pBeautyFrame = frame;
+  frame->ShowModal();  // The window deletes itself.
+  m_pBeautyFrame = nullptr;
+}
+
+void CMainFrame::ShowNetSignalFrame() {
+  // The local-media figures start from this window's first second.
+  if (m_pSdk != nullptr) m_pSdk->ResetLocalMediaNetStats();
+  CNetSingalFrame frame(m_pSdk);
+  if (frame.Create(m_hWnd, L"NetSingalFrame", 0x96C80000, 0) == nullptr) {
+    TVLOG_ERROR_THIS() << "the network signal window was not created";
+    return;
+  }
+  frame.ShowModal();
 }
 
 std::string CMainFrame::ReportServerBase() { return std::string("https://") + kReportHost; }

@@ -59,25 +59,35 @@ class ChildWindowsTest : public ::testing::Test {
   ConfigFileScope config_file_{{}};  // Only the section's head: what a save writes shows.
 };
 
-// The settings window asked for the beauty settings (result 2); a second settings request
-// while the window is open does nothing; the configuration is saved when it has closed. In
-// picture mode the beauty settings only tell the page.
+// The settings window asked for the beauty settings (result 2): they open (one at a time)
+// once the settings have closed; a second settings request while the window is open does
+// nothing; the configuration is saved when both have closed. In picture mode the beauty
+// settings only tell the page.
 TEST_F(ChildWindowsTest, SettingsBeautyRequestAndSave) {
   StAppConfig* config = GetAppConfig();
   config->use_mode = true;
   FrameScope frame;
   bool second_returned = false;
+  bool beauty_alone = false;
   {
     DialogScript script({ClickInDialog(L"CSettingFrame", {L"video_set_opt"}), Until([&] {
                            frame->ShowSettingFrame(0);  // Returns at once: one is open.
                            second_returned = true;
                            return true;
                          }),
-                         ClickInDialog(L"CSettingFrame", {L"beauty_set_btn"})});
+                         ClickInDialog(L"CSettingFrame", {L"beauty_set_btn"}), Until([&] {
+                           if (FindThreadWindow(L"CBeautySettingFrame") == nullptr) return false;
+                           frame->ShowBeautySettingFrame();  // Returns at once: one is open.
+                           beauty_alone = FindThreadWindow(L"CSettingFrame") == nullptr;
+                           return true;
+                         }),
+                         ClickInDialog(L"CBeautySettingFrame", {L"closebtn"})});
     frame->ShowSettingFrame(0);
     EXPECT_TRUE(script.done());
   }
   EXPECT_TRUE(second_returned);
+  EXPECT_TRUE(beauty_alone) << "the settings closed before the beauty settings opened";
+  EXPECT_EQ(FindThreadWindow(L"CBeautySettingFrame"), nullptr);
   PumpFor(100);
   EXPECT_EQ(frame.Events(23).size(), 1u);
   EXPECT_NE(ConfigText().find("camera_dev_id="), std::string::npos) << "saved";
@@ -98,6 +108,24 @@ TEST_F(ChildWindowsTest, SettingsBeautyRequestAndSave) {
   ASSERT_TRUE(PumpUntil([&] { return !frame.Events(25).empty(); }));
   EXPECT_EQ(frame.Values(25, "msg"), Texts{Utf8Text(L"s.pic.mat.error")});
   EXPECT_EQ(frame.Values(25, "status"), Texts{"0"});
+}
+
+// The network signal window over the main window's SDK layer: modal until its close button.
+TEST_F(ChildWindowsTest, NetSignalWindow) {
+  FrameScope frame;
+  ASSERT_NE(frame->GetSdk(), nullptr);
+  bool shown = false;
+  {
+    DialogScript script({Until([&] {
+                           shown = FindThreadWindow(L"CNetSingalFrame") != nullptr;
+                           return shown;
+                         }),
+                         ClickInDialog(L"CNetSingalFrame", {L"closebtn"})});
+    frame->ShowNetSignalFrame();
+    EXPECT_TRUE(script.done());
+  }
+  EXPECT_TRUE(shown);
+  EXPECT_EQ(FindThreadWindow(L"CNetSingalFrame"), nullptr);
 }
 
 // A hub task posted from another thread while a modal window is open runs inside its loop,
