@@ -207,4 +207,9 @@ void CMainFrame::OnShareResultMessage(int result, bool stop) {
     CJsEventSender::Instance()->NotifyStatus(
         LanguageText(stop ? L"s.stop.share.failed" : L"s.start.share.failed"), 0);
   }
+  if (result == -2) {
+    // The local media's stream is in the way: the local media stops.
+    m_mediaInfo.status = 3;
+    HandleLodStatus(m_mediaInfo);
+  }
 }

@@ -231,6 +231,22 @@ TEST_F(LocalMediaTest, APlayWhileAnotherPlays) {
   for (const std::string& status : frame.Values(35, "status")) EXPECT_EQ(status, "1");
 }
 
+// The SDK layer's share result -2 (the local media is in the share's way): the page hears that
+// sharing failed, and the page's local media stops.
+TEST_F(LocalMediaTest, AShareResultOfMinusTwoStopsTheLocalMedia) {
+  FrameScope frame;
+  Join(frame);
+  frame->m_mediaInfo = Command(1, "clip", DataPath(kClip));  // The page's last command.
+  frame->HandleLodStatus(frame->m_mediaInfo);
+  ASSERT_TRUE(PumpUntil([&] { return !PlayingTimes(frame, "clip").empty(); }, 20000));
+  const size_t count = frame.Events(35).size();
+  frame->OnShareResult(-2, false);  // As the SDK layer reports it, from any thread.
+  ASSERT_TRUE(PumpUntil([&] { return frame.Events(35).size() > count; }, 20000));
+  EXPECT_EQ(Playback(frame).back(), "clip 3 0 0");
+  EXPECT_FALSE(frame->GetSdk()->IsLocalMediaPlaying());
+  EXPECT_EQ(frame.Values(25, "status"), Texts{"0"});
+}
+
 // Closing the main window while the browser lives keeps the window but stops the playback and
 // closes its file.
 TEST_F(LocalMediaTest, CloseStopsThePlayback) {

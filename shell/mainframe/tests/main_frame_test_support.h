@@ -38,6 +38,7 @@ class TestFrame : public CMainFrame {
   using CMainFrame::m_bAutoLogin;
   using CMainFrame::m_bDocPacing;
   using CMainFrame::m_cameraList;
+  using CMainFrame::m_mediaInfo;
   using CMainFrame::m_micList;
   using CMainFrame::ApplyReportStatus;
   using CMainFrame::m_bForwardJs;
