@@ -340,6 +340,11 @@ TEST_F(MainFrameShareRoomTest, ShareThroughTheShareWindow) {
   ASSERT_TRUE(PumpUntil([&] { return !frame()->sys_commands.empty(); }));
   EXPECT_EQ(frame()->sys_commands, Commands{SC_MINIMIZE});
   EXPECT_TRUE(share->IsSharing());
+  // The toolbar's "show the selection" while the main window is minimised.
+  EXPECT_TRUE(PumpUntil([&] { return IsIconic(frame_->hwnd()) != FALSE; }));
+  frame()->OnShowShareFrame();
+  EXPECT_TRUE(IsWindowVisible(share->GetHWND()));
+  share->ShowWindow(false, false);
 
   frame()->sys_commands.clear();
   frame()->OnShareStopped();  // As the toolbar's stop calls it.
