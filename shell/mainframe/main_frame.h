@@ -27,6 +27,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -49,6 +50,7 @@
 #include "shell/report/bug_report.h"
 
 class CCefWebBrowserUI;
+struct cJSON;
 class CSdkInterActive;
 class CShareFrame;
 class CSettingFrame;
@@ -244,6 +246,11 @@ class CMainFrame : public DuiLib::WindowImplBase,
   // 0, a pause as 2, a stop as 3; the playback's progress and end come from the window.
   void HandleLodStatus(const LocalMediaInfo& command);
 
+  // ---- page requests (UI thread) ----
+  // The second half of a page request: the window work of request |number| with the value
+  // its first half took (message kMsgPageRequest).
+  virtual void HandleJsCallBack(int number, int value);
+
   // ---- housekeeping ----
   // Deletes the files older than 30 days from "<roaming application data>\<folder>\logs\".
   static void PruneLogs(const std::string& folderName);
@@ -321,6 +328,17 @@ class CMainFrame : public DuiLib::WindowImplBase,
   void OnConverterReport(const std::string& text);
   void OnConverterRetry(const std::string& text);
   void OnDocumentPacingTick();
+  // Page requests: the first half of request |number| (false: nothing to post), the login
+  // request, the queues and the commands that the second half runs.
+  bool TakePageRequest(int32_t number, const cJSON* request, int32_t* value);
+  bool TakeLoginRequest(const cJSON* request);
+  void RunDeviceCommand(int kind);
+  void RunPushStreamQueue();
+  void RunDocumentCommand();
+  void ShowLogo(bool show);
+  void ChangeRole(int role);
+  // Opens a web address that requests 13 and 24 checked (virtual: tests record it instead).
+  virtual void OpenWebAddress(const std::string& url);
   void BindControls();
   void SetWindowIcons();
   void ToggleMaxRestore();
@@ -360,9 +378,9 @@ class CMainFrame : public DuiLib::WindowImplBase,
   StJoinInfo m_joinInfo;
   LocalMediaInfo m_mediaInfo;
   LocalDocumentInfo m_docInfo;
-  std::vector<StJsCommand> m_jsCommands;
-  std::vector<StPushStreamInfo> m_pushResults;
-  std::vector<LocalMediaInfo> m_mediaShares;
+  std::deque<StJsCommand> m_jsCommands;
+  std::deque<StJsPushStreamCommand> m_pushResults;
+  std::deque<StJsMediaCommand> m_mediaShares;
   std::vector<stDev_Info> m_cameraList;
   std::vector<stDev_Info> m_micList;
   CxShareCell m_shareCell;

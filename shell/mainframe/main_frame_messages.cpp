@@ -116,6 +116,9 @@ LRESULT CMainFrame::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam,
     case kMsgShareResult:
       OnShareResultMessage(static_cast<int>(static_cast<INT_PTR>(wParam)), lParam == 0);
       break;
+    case kMsgPageRequest:
+      HandleJsCallBack(static_cast<int>(static_cast<intptr_t>(wParam)), static_cast<int>(lParam));
+      break;
     case kMsgUpdateNow:
       StartUpdater(true);
       break;

@@ -318,14 +318,3 @@ bool CMainFrame::OnProcessTerminated(int, int status) {
   TVLOG_INFO_THIS() << " nstatus=" << status;
   return false;
 }
-
-void CMainFrame::OnJsMessageCallBack(int browser_id, browser_msg_head head, const char* value,
-                                     int) {
-  if (m_pBrowser == nullptr || static_cast<unsigned>(browser_id) != m_pBrowser->GetBrowserId()) {
-    return;
-  }
-  head.key[sizeof(head.key) - 1] = '\0';
-  TVLOG_INFO_THIS() << "key = " << head.key << " ,value = " << (value != nullptr ? value : "");
-  if (std::strcmp(head.key, "jsEvent") != 0) return;
-  // The page's requests are carried out by the request handling of the main window.
-}

@@ -262,4 +262,32 @@ void FrameScope::Tick(UINT_PTR id) {
   PumpFor(10);
 }
 
+bool FrameScope::Request(const std::string& json, const std::string& key, int timeout_ms) {
+  CWebPage* page = Page();
+  if (page == nullptr || !page->SendRequest(key, json) ||
+      !page->SendRequest("jsEvent", R"({"event":33})")) {
+    return false;
+  }
+  const size_t before = markers_;
+  return PumpUntil(
+      [&] {
+        for (size_t i = scanned_; i < frame_->page_requests.size(); ++i) {
+          if (frame_->page_requests[i] == std::make_pair(33, 0)) ++markers_;
+        }
+        scanned_ = frame_->page_requests.size();
+        return markers_ > before;
+      },
+      timeout_ms);
+}
+
+std::vector<std::pair<int, int>> FrameScope::TakeRequests() {
+  std::vector<std::pair<int, int>> out;
+  for (const auto& request : frame_->page_requests) {
+    if (request != std::make_pair(33, 0)) out.push_back(request);
+  }
+  frame_->page_requests.clear();
+  scanned_ = 0;
+  return out;
+}
+
 }  // namespace mainframe_test

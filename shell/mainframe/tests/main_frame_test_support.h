@@ -14,7 +14,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/browser/web_run.h"
@@ -59,6 +61,12 @@ class TestFrame : public CMainFrame {
   using CMainFrame::m_strPageUrl;
   using CMainFrame::m_strRoomId;
   using CMainFrame::m_strStartupCommand;
+  using CMainFrame::m_jsCommands;
+  using CMainFrame::m_mediaShares;
+  using CMainFrame::m_pushResults;
+  using CMainFrame::m_mediaInfo;
+  using CMainFrame::m_docInfo;
+  using CMainFrame::m_pSettingFrame;
 
   double dpi = 96.0;
   std::vector<int> cpu_samples;  // Taken from the front; 0 once empty.
@@ -94,6 +102,25 @@ class TestFrame : public CMainFrame {
     const int value = net_qualities.front();
     net_qualities.erase(net_qualities.begin());
     return value;
+  }
+
+  // The page requests' second halves, (number, value) in order; those whose number is in
+  // |held_requests| (or all, with |hold_requests|) are only recorded, not run.
+  std::vector<std::pair<int, int>> page_requests;
+  std::set<int> held_requests;
+  bool hold_requests = false;
+  void HandleJsCallBack(int number, int value) override {
+    page_requests.emplace_back(number, value);
+    if (hold_requests || held_requests.count(number) != 0) return;
+    CMainFrame::HandleJsCallBack(number, value);
+  }
+  // The addresses that requests 13 and 24 let through; with |shell_open| they also go to the
+  // shell (under Wine an opened web address would go to the host's browser).
+  std::vector<std::string> opened_addresses;
+  bool shell_open = false;
+  void OpenWebAddress(const std::string& url) override {
+    opened_addresses.push_back(url);
+    if (shell_open) CMainFrame::OpenWebAddress(url);
   }
 
   double ReadMonitorDpi() override { return dpi; }
@@ -218,10 +245,21 @@ class FrameScope {
   std::vector<std::string> Values(int number, const char* key);
   // Sends WM_TIMER |id| to the window and lets posted work run.
   void Tick(UINT_PTR id);
+  // Sends |json| as the page's request (message key |key|) and runs the loop until its second
+  // half, if any, has run: a marker request (number 33, which does nothing) follows it, and the
+  // loop runs until the marker's second half was recorded. False when it did not arrive in
+  // |timeout_ms|.
+  bool Request(const std::string& json, const std::string& key = "jsEvent",
+               int timeout_ms = 10000);
+  // The second halves recorded since the last call (or since the window was made), without the
+  // markers.
+  std::vector<std::pair<int, int>> TakeRequests();
 
  private:
   std::unique_ptr<TestFrame> frame_;
   HWND hwnd_ = nullptr;
+  size_t markers_ = 0;  // Markers seen in the recorded requests from |scanned_| on.
+  size_t scanned_ = 0;
 };
 
 }  // namespace mainframe_test
