@@ -22,6 +22,7 @@
 #include "shell/mainframe/main_frame.h"
 #include "shell/mainframe/main_frame_ids.h"
 #include "shell/mainframe/page_request_parsers.h"
+#include "share/sharing/share_frame.h"
 #include "windows/lod_view/lod_view_frame.h"
 #include "windows/settings/setting_frame.h"
 
@@ -206,6 +207,12 @@ void CMainFrame::HandleJsCallBack(int number, int value) {
     case 5:
       CloseLive(value != 0);
       break;
+    case 6:
+      ShowShareFrame(value == 1, true);
+      break;
+    case 7:
+      if (m_pShareFrame != nullptr) m_pShareFrame->SetUnreadChatCount(value);
+      break;
     case 10:
       ShowLiveMode(true);
       break;
@@ -311,6 +318,7 @@ void CMainFrame::ChangeRole(int role) {
   if (role == m_joinInfo.role) return;
   m_joinInfo.role = role;
   if (m_pSettingFrame != nullptr) m_pSettingFrame->CloseFrame();
+  if (m_pShareFrame != nullptr) m_pShareFrame->ShowWindow(false, false);
   StAppConfig* config = GetAppConfig();
   const bool host = role == 1;
   config->host = host;

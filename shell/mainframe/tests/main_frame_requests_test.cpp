@@ -21,6 +21,7 @@
 #include "platform/orvim/common/json.h"
 #include "platform/orvim/testing/orvim_library.h"
 #include "sdk/interactive/sdk_interactive.h"
+#include "share/sharing/share_frame.h"
 #include "shell/login/skin_choice.h"
 #include "shell/mainframe/main_frame_ids.h"
 #include "shell/mainframe/page_request_parsers.h"
@@ -60,12 +61,16 @@ std::wstring ProgramFolder() {
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 // Request 10 from the page: live mode. Its timer would start the device test (a modal window)
-// 600 ms later: it is stopped as soon as the second half has run.
+// 600 ms later, so the second half runs here, right after the first (held), and the timer is
+// stopped before the loop runs again.
 bool EnterLiveMode(FrameScope& frame) {
-  if (!frame.Page()->SendRequest("jsEvent", R"({"event":10,"status":1})")) return false;
-  const bool live = PumpUntil([&] { return frame->m_bLiveMode; });
-  const bool timer = KillTimer(frame.hwnd(), kTimerLiveStart) != FALSE;
-  return live && timer && frame.Request(R"({"event":26})");
+  frame->held_requests.insert(10);
+  const bool sent = frame.Request(R"({"event":10,"status":1})");
+  frame->held_requests.erase(10);
+  const auto requests = frame.TakeRequests();
+  if (!sent || requests.empty() || requests.back() != std::make_pair(10, 1)) return false;
+  frame->CMainFrame::HandleJsCallBack(10, 1);
+  return KillTimer(frame.hwnd(), kTimerLiveStart) != FALSE && frame->m_bLiveMode;
 }
 
 std::string Login(const std::string& server, int role) {
@@ -377,6 +382,29 @@ TEST_F(PageRequestsTest, SecondHalfWithoutAMeeting) {
 
   // 10: live mode (the device test of its timer is not started here).
   EXPECT_TRUE(EnterLiveMode(frame));
+}
+
+// 6 shows (opt 1) or hides the share window, made on first use; 7 hands it the unread count;
+// a role change hides it.
+TEST_F(PageRequestsTest, ShareWindowFromThePage) {
+  FrameScope frame;
+  ASSERT_TRUE(frame.Request(R"({"event":7,"unreadMsgCount":3})"));  // No window: nothing.
+  EXPECT_EQ(frame->m_pShareFrame, nullptr);
+  ASSERT_TRUE(frame.Request(R"({"event":6,"opt":0})"));
+  EXPECT_EQ(frame->m_pShareFrame, nullptr) << "a hide makes no window";
+  ASSERT_TRUE(frame.Request(R"({"event":6,"opt":1})"));
+  ASSERT_NE(frame->m_pShareFrame, nullptr);
+  const HWND share = frame->m_pShareFrame->GetHWND();
+  EXPECT_TRUE(IsWindowVisible(share));
+  ASSERT_TRUE(frame.Request(R"({"event":7,"unreadMsgCount":3})"));
+  ASSERT_TRUE(frame.Request(R"({"event":6,"opt":2})"));
+  EXPECT_FALSE(IsWindowVisible(share));
+  ASSERT_TRUE(frame.Request(R"({"event":6,"opt":1})"));
+  EXPECT_TRUE(IsWindowVisible(share));
+  frame->m_joinInfo.role = 1;
+  ASSERT_TRUE(frame.Request(R"({"event":28,"role":2})"));
+  EXPECT_FALSE(IsWindowVisible(share));
+  EXPECT_EQ(frame->m_pShareFrame->GetHWND(), share) << "hidden, not closed";
 }
 
 // 23: the title and the logo, in both skins.
