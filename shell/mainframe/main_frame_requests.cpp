@@ -213,6 +213,9 @@ void CMainFrame::HandleJsCallBack(int number, int value) {
     case 7:
       if (m_pShareFrame != nullptr) m_pShareFrame->SetUnreadChatCount(value);
       break;
+    case 8:
+      PasteInvitation();
+      break;
     case 10:
       ShowLiveMode(true);
       break;

@@ -60,6 +60,23 @@ std::wstring ProgramFolder() {
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
+bool SetClipboardText(HWND owner, const std::wstring& text) {
+  if (!OpenClipboard(owner)) return false;
+  EmptyClipboard();
+  bool set = false;
+  const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  if (HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+    if (void* memory = GlobalLock(block)) {
+      std::memcpy(memory, text.c_str(), bytes);
+      GlobalUnlock(block);
+      set = SetClipboardData(CF_UNICODETEXT, block) != nullptr;
+    }
+    if (!set) GlobalFree(block);
+  }
+  CloseClipboard();
+  return set;
+}
+
 // Request 10 from the page: live mode. Its timer would start the device test (a modal window)
 // 600 ms later, so the second half runs here, right after the first (held), and the timer is
 // stopped before the loop runs again.
@@ -405,6 +422,17 @@ TEST_F(PageRequestsTest, ShareWindowFromThePage) {
   ASSERT_TRUE(frame.Request(R"({"event":28,"role":2})"));
   EXPECT_FALSE(IsWindowVisible(share));
   EXPECT_EQ(frame->m_pShareFrame->GetHWND(), share) << "hidden, not closed";
+}
+
+// 8 pastes the copied invitation: a text without an invitation link tells the page that it is
+// not usable (the link and redirect paths have their own tests).
+TEST_F(PageRequestsTest, PasteFromThePage) {
+  FrameScope frame;
+  ASSERT_TRUE(SetClipboardText(frame.hwnd(), L"no link here, 密码：1234"));
+  ASSERT_TRUE(frame.Request(R"({"event":8})"));
+  ASSERT_TRUE(PumpUntil([&] { return frame.Events(25).size() == 1; }));
+  EXPECT_EQ(frame.Values(25, "status"), Texts{"0"});
+  EXPECT_TRUE(frame.Events(15).empty());
 }
 
 // 23: the title and the logo, in both skins.
