@@ -59,7 +59,7 @@ const char* const kMix[] = {
     R"({"event":27,"status":0})",
     R"({"event":28,"role":1})",
     R"({"event":30,"status":1})",
-    R"({"event":31,"url":"x","md5":"none","height":720,"status":1,"volume":80,"pos":0,"muted":0})",
+    R"({"event":31,"url":"x","md5":"none","height":720,"status":4,"volume":80,"pos":10,"muted":0})",
     R"({"event":32,"md5":"0123456789abcdef0123456789abcdef","opt":0})",
     R"({"event":32,"md5":"0123456789abcdef0123456789abcdef","opt":5})",
     "not a request",

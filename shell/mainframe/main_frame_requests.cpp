@@ -216,6 +216,9 @@ void CMainFrame::HandleJsCallBack(int number, int value) {
     case 8:
       PasteInvitation();
       break;
+    case 9:
+      ShowNetSignalFrame();
+      break;
     case 10:
       ShowLiveMode(true);
       break;
@@ -270,6 +273,9 @@ void CMainFrame::HandleJsCallBack(int number, int value) {
     case 30:
       m_mediaInfo.local_playback = value == 1 ? 1 : 0;
       if (m_pLodView != nullptr) m_pLodView->SetLoop(m_mediaInfo.local_playback != 0);
+      break;
+    case 31:
+      HandleLodStatus(m_mediaInfo);
       break;
     case 32:
       RunDocumentCommand();

@@ -337,10 +337,14 @@ TEST_F(PageRequestsTest, SecondHalfWithoutAMeeting) {
   ASSERT_TRUE(frame.Request(R"({"event":30,"status":2})"));
   EXPECT_EQ(frame->m_mediaInfo.local_playback, 0);
 
-  // 31: the url is the registry's path for the id.
+  // 31: the url is the registry's path for the id; the command goes to local media, where a
+  // file that does not open fails its play (event 35 status 0) and a stop always answers.
   const std::string media = CLocalFileList::Instance()->AddMedia("C:\\media\\clip.mp4");
-  ASSERT_TRUE(frame.Request(R"({"event":31,"url":"page.mp4","md5":")" + media + R"("})"));
+  ASSERT_TRUE(frame.Request(R"({"event":31,"url":"page.mp4","md5":")" + media + R"(","status":1})"));
   EXPECT_EQ(frame->m_mediaInfo.url, "C:\\media\\clip.mp4");
+  ASSERT_TRUE(frame.Request(R"({"event":31,"md5":")" + media + R"(","status":3})"));
+  EXPECT_EQ(frame.Values(35, "status"), (Texts{"0", "3"}));
+  EXPECT_EQ(frame.Values(35, "md5"), (Texts{media, media}));
 
   // 16 and 19 drain their queues; 18 waits for 19.
   ASSERT_TRUE(frame.Request(R"({"event":16,"url":"rtmp://a"})"));
@@ -460,7 +464,8 @@ TEST_F(PageRequestsTest, TitleAndLogoInBothSkins) {
 }
 
 // 2 opens the settings (value 1) or, in picture mode, tells the page that there is nothing to
-// beautify; 29 opens the file dialog (cancelled here) or does nothing for kind 1.
+// beautify; 9 opens the network signal window; 29 opens the file dialog (cancelled here) or
+// does nothing for kind 1.
 TEST_F(PageRequestsTest, DialogsFromThePage) {
   FrameScope frame;
   {
@@ -476,6 +481,15 @@ TEST_F(PageRequestsTest, DialogsFromThePage) {
   ASSERT_TRUE(frame.Request(R"({"Event":2,"OPT":0})"));
   EXPECT_EQ(frame.Events(25).size(), 1u);
   EXPECT_EQ(frame.Events(23).size(), 1u);
+
+  {
+    bool shown = false;
+    DialogScript script({Until([&] { return shown = FindThreadWindow(L"CNetSingalFrame") != nullptr; }),
+                         ClickInDialog(L"CNetSingalFrame", {L"closebtn"})});
+    ASSERT_TRUE(frame.Request(R"({"event":9})", "jsEvent", 30000));
+    EXPECT_TRUE(script.done());
+    EXPECT_TRUE(shown);
+  }
 
   ASSERT_TRUE(frame.Request(R"({"event":29,"opt":1})"));
   {

@@ -64,7 +64,6 @@ class TestFrame : public CMainFrame {
   using CMainFrame::m_jsCommands;
   using CMainFrame::m_mediaShares;
   using CMainFrame::m_pushResults;
-  using CMainFrame::m_mediaInfo;
   using CMainFrame::m_docInfo;
   using CMainFrame::m_pSettingFrame;
 
