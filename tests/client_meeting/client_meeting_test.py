@@ -3,13 +3,20 @@
 display of its own, against one room server that also serves the page. Everything a person does
 goes through the client's window (clicks and typing, meeting_probe.exe); the page is read through
 the web engine's protocol; received pictures are read from the client's stream blocks in its own
-prefix. Run by CTest:
+prefix, received sound from the room server's record of what it sent. Run by CTest:
 
     client_meeting_test.py <source root> <bin folder> <output folder>
 
-Each step's wall time is printed ("step <seconds> <what>"). At the end both clients have closed
-through their windows, with exit code 0; no program of theirs is left (in the prefixes, nor the
-web engines outside them); their logs are archived under the output folder; no crash dump.
+The meeting: both log in to one room (B first, skipping the device test the client shows at the
+start of a live; A keeps the camera its device test opens) and see each other in the list; A's
+camera and microphone are on: B's live block shows the virtual camera's counter advancing and B
+receives A's sample counter; A mutes (B's live block stops, B's page shows A's camera off) and
+unmutes; the server drops A's media connections (A's page shows the reconnection, B's live block
+advances again); A leaves (B's list no longer has A). Each step's wall time is printed ("step
+<seconds> <what>"), and the two times the benchmark measures ("measure: ..."). At the end both
+clients have closed through their windows, with exit code 0; no program of theirs is left (in the
+prefixes, nor the web engines outside them); their logs are archived under the output folder; no
+crash dump.
 """
 
 import os
@@ -82,10 +89,9 @@ def login(client, room, name):
     print("ok: %s typed room %s and name %s into the form" % (client.name, room, name), flush=True)
 
 
-def close_client(client, steps):
+def close_client(client):
     """Closes the client through its window and checks that it ended cleanly."""
-    looks_live = client.page.value("!document.getElementById('meeting-screen').hidden")
-    if looks_live:
+    if client.window()[2] > 400:
         # The live look's close button asks the page (event 8); the page asks the person.
         client.probe.command("close 16 15")
         check(wait(lambda: client.visible("#close-dialog .card")), "%s's page asks whether to close" % client.name)
@@ -104,6 +110,60 @@ def close_client(client, steps):
           engine_processes(client.prefix))
 
 
+def tag_of(uid):
+    """The virtual devices' tag of a user id (orvim::TagFromText)."""
+    h = 2166136261
+    for ch in uid.encode():
+        h ^= ch
+        h = (h * 16777619) & 0xFFFFFFFF
+    return ((h ^ (h >> 16)) & 0xFFFF) or 1
+
+
+def advancing(client, block, tag, seconds=1.5):
+    """The block shows |tag| with a counter that grew over |seconds|, with no repeat or step back."""
+    first = client.blocks()[block]
+    time.sleep(seconds)
+    second = client.blocks()[block]
+    return (first[3] == tag and second[3] == tag and second[4] > first[4] and second[5:] == first[5:])
+
+
+def still(client, block, seconds=1.5):
+    """The block's picture counter did not move over |seconds|."""
+    first = client.blocks()[block]
+    time.sleep(seconds)
+    return client.blocks()[block][4] == first[4]
+
+
+def heard(m, uid, tag, seconds=1.0):
+    """The room server's record of the sound it sent |uid|: over |seconds| more than ten packets
+    carrying |tag|, each received stream's sample counter in order."""
+    m.control({"cmd": "tap", "uid": uid, "drain": True})
+    time.sleep(seconds)
+    entries = m.control({"cmd": "tap", "uid": uid, "drain": True}).get("entries", [])
+    counters = {}
+    for e in entries:
+        if e.get("marked") and e.get("tag") == tag:
+            counters.setdefault(e["stream"], []).append(e["counter"])
+    packets = sum(len(c) for c in counters.values())
+    return packets > 10 and all(c == sorted(c) and len(set(c)) == len(c) for c in counters.values())
+
+
+def own_state(client):
+    """The page's own camera and microphone buttons: ("on"|"off", "on"|"off")."""
+    return (client.page.value("document.getElementById('camera-button').dataset.state"),
+            client.page.value("document.getElementById('mic-button').dataset.state"))
+
+
+def listed(client, name):
+    """The participant list's line of |name| (its camera and microphone texts), or None."""
+    for item in client.page.value(
+            "[...document.querySelectorAll('#user-list li')].map((li) => [li.querySelector('.name').textContent,"
+            " li.querySelector('.cam').textContent, li.querySelector('.mic').textContent])") or []:
+        if item[0] == name:
+            return item[1:]
+    return None
+
+
 def meeting(m, steps):
     with steps("room server with the page"):
         m.room_server()
@@ -120,15 +180,82 @@ def meeting(m, steps):
     with steps("A and B fill in the login form by typing"):
         login(a, "4711", "Ann")
         login(b, "4711", "Ben")
-    with steps("A and B click Join"):
-        for c in (a, b):
-            c.click("#login-submit")
-            check(wait(lambda: c.page.value("document.getElementById('login-submit').disabled")),
-                  "%s's page sent the login request" % c.name)
+
+    # B joins first and skips the device test at once (no camera); A joins and keeps the camera
+    # its device test opens, so the room's live stream is A's camera.
+    with steps("B clicks Join, enters the meeting and skips the device test"):
+        b.click("#login-submit")
+        check(wait(lambda: b.visible("#meeting-screen"), 30.0), "B's page shows the meeting")
+        b.device_test(wait_for_camera=False)
+    with steps("A clicks Join and enters the meeting"):
+        a.click("#login-submit")
+        login_clicked = time.monotonic()
+        check(wait(lambda: a.visible("#meeting-screen"), 30.0), "A's page shows the meeting")
+    with steps("each sees the other in the participant list"):
+        check(wait(lambda: listed(a, "Ben") is not None and listed(b, "Ann") is not None),
+              "A's list has Ben and B's list has Ann", (a.texts("#user-list li"), b.texts("#user-list li")))
+    uid_a = a.page.value("state.login.userid")
+    uid_b = b.page.value("state.login.userid")
+    tag_a = tag_of(uid_a)
+
+    with steps("A's device test opens the camera; camera and microphone come on"):
+        a.device_test(wait_for_camera=True)
+        check(wait(lambda: own_state(a) == ("on", "on")), "A's page shows its camera and microphone on",
+              own_state(a))
+        check(wait(lambda: listed(b, "Ann") == ["camera on", "mic on"]),
+              "B's page shows A's camera and microphone on", listed(b, "Ann"))
+    with steps("A's camera in B's live block (from A's login click)"):
+        check(wait(lambda: b.blocks()["live"][3] == tag_a, 30.0), "B's live block shows A's camera",
+              b.blocks()["live"])
+        print("measure: login click to A's first picture in B's live block: %.2f s"
+              % (time.monotonic() - login_clicked), flush=True)
+        check(advancing(b, "live", tag_a), "B's live block shows A's frame counter advancing, in order",
+              b.blocks()["live"])
+    with steps("B hears A's sample counter"):
+        check(wait(lambda: heard(m, uid_b, tag_a)), "the sound B receives carries A's sample counter, in order")
+
+    with steps("A mutes its camera"):
+        a.click("#camera-button")
+        check(wait(lambda: own_state(a)[0] == "off"), "A's page shows its camera off")
+        check(wait(lambda: listed(b, "Ann") == ["camera off", "mic on"]), "B's page shows A's camera off",
+              listed(b, "Ann"))
+        time.sleep(0.5)  # A picture already on its way may still land.
+        check(still(b, "live"), "B's live block stops advancing", b.blocks()["live"])
+    with steps("A unmutes its camera (click to its first picture in B's live block)"):
+        stopped_at = b.blocks()["live"][4]
+        a.click("#camera-button")
+        clicked = time.monotonic()
+        check(wait(lambda: b.blocks()["live"][4] > stopped_at, 20.0, 0.02), "B's live block advances again")
+        print("measure: camera unmute to its first picture in B's live block: %.2f s"
+              % (time.monotonic() - clicked), flush=True)
+        check(wait(lambda: listed(b, "Ann") == ["camera on", "mic on"]), "B's page shows A's camera on again")
+
+    with steps("the server drops A's media connections; A reconnects"):
+        banners = []
+
+        def banner():
+            text = a.page.value("document.getElementById('banner').hidden ? ''"
+                                " : document.getElementById('banner').textContent")
+            if text and (not banners or banners[-1] != text):
+                banners.append(text)
+            return text
+
+        banner()
+        m.control({"cmd": "drop_media", "uid": uid_a})
+        lost = "Connection lost. Reconnecting\u2026"
+        check(wait(lambda: banner() == lost, 20.0, 0.05), "A's page shows the lost connection", banners)
+        check(wait(lambda: banner() == "Connection restored.", 30.0, 0.05), "A's page shows it restored", banners)
+        check(wait(lambda: advancing(b, "live", tag_a), 30.0), "B's live block advances again with A's camera",
+              b.blocks()["live"])
+
+    with steps("A leaves"):
+        a.click("#leave-button")
+        check(wait(lambda: a.visible("#login-form")), "A's page is back at the login form")
+        check(wait(lambda: listed(b, "Ann") is None), "B's list no longer has A", b.texts("#user-list li"))
 
     with steps("both clients close through their windows"):
         for c in (b, a):
-            close_client(c, steps)
+            close_client(c)
     for c in (a, b):
         c.archive()
         check(os.path.isdir(os.path.join(c.dir, "logs")) and os.listdir(os.path.join(c.dir, "logs")),

@@ -194,6 +194,10 @@ class MeetingClient:
         return at
 
     def click(self, selector):
+        # The client hides its page while it changes its look (a one-pixel window): a person
+        # waits until the page is back.
+        if not wait(lambda: self.page_area() is not None, 30.0):
+            raise Failed("%s: the client's window does not show its page" % self.name)
         x, y = self.centre(selector)
         self.probe.command("click %d %d" % (x, y))
 
@@ -210,6 +214,47 @@ class MeetingClient:
 
     def texts(self, selector):
         return self.page.value("[...document.querySelectorAll(%s)].map((e) => e.textContent)" % json.dumps(selector))
+
+    def log_text(self):
+        """Everything the client has written to its program log so far."""
+        text = ""
+        for path in sorted(glob.glob(os.path.join(self.app_data(), "Logs", "*.log"))):
+            with open(path, encoding="utf-8", errors="replace") as f:
+                text += f.read()
+        return text
+
+    def window(self, cls="CMainFrame"):
+        """(left, top, width, height) of the visible window of class |cls|; None when there is none."""
+        try:
+            return [int(v) for v in self.probe.command("window 0 " + cls)]
+        except RuntimeError:
+            return None
+
+    def device_test(self, wait_for_camera):
+        """The device test the client shows at the start of a live, in front of its mask layer: a
+        person who wants the camera waits until the test has opened it (the test window asks the
+        SDK for the camera's stream, which locks the skip button until its result), then skips the
+        rest; otherwise skips at once. Returns once the mask has gone."""
+        if not wait(lambda: self.window("CMaskLayerFrame") is not None, 30.0):
+            raise Failed("%s: no device test after the join" % self.name)
+        if wait_for_camera and not wait(lambda: "CAVTestFrame::OnCameraChosen" in self.log_text(), 30.0):
+            raise Failed("%s: the device test did not open a camera" % self.name)
+
+        def skip():
+            mask = self.window("CMaskLayerFrame")
+            if mask is None:
+                return True
+            left, top, width, height = mask
+            # The skip button (110 x 36) is centred under the test window's 480-pixel row, 24
+            # pixels below it; the three rows are centred in the mask (mask_lay_frame.xml).
+            self.probe.command("at %d %d" % (left + width // 2, top + (height - 540) // 2 + 480 + 24 + 18))
+            return wait(lambda: self.window("CMaskLayerFrame") is None, 1.0, 0.1)
+
+        if not wait(skip, 30.0):
+            shot = os.path.join(self.dir, "device-test.png")
+            self.display.screenshot(shot)
+            raise Failed("%s: the device test's skip button does not end the test (screenshot %s, mask at %s)"
+                         % (self.name, shot, self.window("CMaskLayerFrame")))
 
     def blocks(self):
         """{"live": (pictures, w, h, tag, counter, repeats, backwards), "mix": ..., "cast": ..., "camera": ...}"""
