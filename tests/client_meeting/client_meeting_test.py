@@ -12,7 +12,8 @@ start of a live; A keeps the camera its device test opens) and see each other in
 camera and microphone are on: B's live block shows the virtual camera's counter advancing and B
 receives A's sample counter; A mutes (B's live block stops, B's page shows A's camera off) and
 unmutes; the server drops A's media connections (A's page shows the reconnection, B's live block
-advances again); A leaves (B's list no longer has A). Each step's wall time is printed ("step
+advances again); A shares the full screen with a window of known content (B's cast block shows
+it at its place) and stops; A leaves (B's list no longer has A). Each step's wall time is printed ("step
 <seconds> <what>"), and the two times the benchmark measures ("measure: ..."). At the end both
 clients have closed through their windows, with exit code 0; no program of theirs is left (in the
 prefixes, nor the web engines outside them); their logs are archived under the output folder; no
@@ -164,6 +165,19 @@ def listed(client, name):
     return None
 
 
+def toolbar_down(client, x):
+    """Brings the share toolbar down from the top of the screen, where it has slid up out of the
+    way: the pointer rests on its visible edge (it checks about once a second)."""
+    moves = iter(range(1000))
+
+    def down():
+        client.display.move_pointer(x + next(moves) % 3, 3)
+        return wait(lambda: client.window("CShareToolsFrame")[1] == 0, 1.5, 0.1)
+
+    check(wait(down, 15.0), "%s's share toolbar comes down" % client.name,
+          (client.window("CShareToolsFrame"), client.probe.command("cursor"), client.window("CAnnoToolsFrame")))
+
+
 def meeting(m, steps):
     with steps("room server with the page"):
         m.room_server()
@@ -246,6 +260,56 @@ def meeting(m, steps):
         check(wait(lambda: banner() == lost, 20.0, 0.05), "A's page shows the lost connection", banners)
         check(wait(lambda: banner() == "Connection restored.", 30.0, 0.05), "A's page shows it restored", banners)
         check(wait(lambda: advancing(b, "live", tag_a), 30.0), "B's live block advances again with A's camera",
+              b.blocks()["live"])
+
+    with steps("A shares the full screen with a window of known content on it"):
+        # The window: four quadrants, red, green, blue and white, at (300, 200), 400 x 300, on
+        # top of A's screen. A full-screen share captures the screen from (8, 8) (the panel's
+        # border stays out), so the window lies at (292, 192) of the shared picture.
+        a.probe.command("content 300 200 400 300")
+        a.click("#share-button")
+        check(wait(lambda: a.window("CShareFrame") is not None), "A's share window opens")
+        left, top, width, height = a.window("CShareFrame")
+        # "Start sharing" (100 x 32) at the right end of the bottom row; the whole screen is chosen
+        # when the window opens (select_share.xml).
+        a.probe.command("at %d %d" % (left + width - 70, top + height - 30))
+        check(wait(lambda: a.window("CShareToolsFrame") is not None), "A's share toolbar shows")
+        check(wait(lambda: b.page.value("document.getElementById('share-label').textContent")
+                   == "Ann is sharing the screen"), "B's page says that A shares the screen")
+
+        def quadrant(x, y):
+            colour = b.probe.command("sample cast %d %d 40 40" % (300 - 8 + x - 20, 200 - 8 + y - 20))
+            return [int(v) for v in colour[:3]]
+
+        def near(colour, expected):
+            return all(abs(c - e) <= 24 for c, e in zip(colour, expected))
+
+        expected = {(100, 75): (255, 0, 0), (300, 75): (0, 255, 0), (100, 225): (0, 0, 255), (300, 225): (255, 255, 255)}
+        check(wait(lambda: b.blocks()["cast"][1:3] == (1904, 1064) and
+                   all(near(quadrant(*at), colour) for at, colour in expected.items()), 20.0),
+              "B's cast block shows the whole screen (1904 x 1064) with the window at its place",
+              (b.blocks()["cast"], b.probe.command("sample cast 0 0 16 16")))
+        # B's live stream is now the share.
+        check(wait(lambda: b.blocks()["live"][1:3] == (1904, 1064)), "B's live block shows the share")
+
+    with steps("A stops sharing"):
+        # The toolbar slides up out of the way; the pointer on its edge brings it back, and its
+        # last button, "Stop sharing", ends the share (a person clicks again when a click fell
+        # while the toolbar was still moving).
+        left, top, width, height = a.window("CShareToolsFrame")
+
+        def stop():
+            toolbar_down(a, left + width // 2)
+            # A person clicks the red button once it is in sight.
+            if not wait(lambda: (a.display.pixel(left + 341, 27) or (0, 0, 0))[0] > 200, 3.0, 0.1):
+                return False
+            a.display.click(left + 341, 27)
+            return wait(lambda: a.window("CShareToolsFrame") is None, 3.0)
+
+        check(wait(stop, 30.0, 0), "A's share toolbar goes")
+        check(wait(lambda: b.page.value("document.getElementById('share-label').textContent") == ""),
+              "B's page no longer shows a share")
+        check(wait(lambda: advancing(b, "live", tag_a), 20.0), "B's live block shows A's camera again",
               b.blocks()["live"])
 
     with steps("A leaves"):

@@ -15,6 +15,7 @@ Leaving the block ends whatever is left: probes, clients, the server, the prefix
 and the displays; the clients' logs and crash dumps are copied to the test's output first.
 """
 
+import ctypes
 import glob
 import json
 import os
@@ -23,6 +24,7 @@ import socket
 import struct
 import subprocess
 import sys
+import time
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -83,6 +85,46 @@ class Display:
             self.stop()
             raise Failed("Xvfb did not start (see %s)" % log_path)
         self.name = ":" + number.strip().decode()
+
+    def _xtest(self, actions):
+        """Runs pointer actions through XTest on this display, as the mouse gives them: Wine
+        refuses a program's own SetCursorPos while another program holds the pointer (as the
+        client does while sharing). |actions|: ("move", x, y), ("press",), ("release",),
+        ("pause", seconds)."""
+        x11 = ctypes.CDLL("libX11.so.6")
+        xtest = ctypes.CDLL("libXtst.so.6")
+        x11.XOpenDisplay.restype = ctypes.c_void_p
+        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        x11.XFlush.argtypes = [ctypes.c_void_p]
+        xtest.XTestFakeMotionEvent.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int, ctypes.c_int,
+                                               ctypes.c_ulong]
+        xtest.XTestFakeButtonEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
+        display = x11.XOpenDisplay(self.name.encode())
+        if not display:
+            raise Failed("cannot open display %s" % self.name)
+        try:
+            for action in actions:
+                if action[0] == "move":
+                    xtest.XTestFakeMotionEvent(display, -1, action[1], action[2], 0)
+                elif action[0] in ("press", "release"):
+                    xtest.XTestFakeButtonEvent(display, 1, action[0] == "press", 0)
+                x11.XFlush(display)
+                time.sleep(action[1] if action[0] == "pause" else 0.02)
+        finally:
+            x11.XCloseDisplay(display)
+
+    def move_pointer(self, x, y):
+        self._xtest([("move", x, y)])
+
+    def click(self, x, y):
+        self._xtest([("move", x, y), ("pause", 0.05), ("press",), ("pause", 0.05), ("release",)])
+
+    def pixel(self, x, y):
+        """The colour (r, g, b) of the screen at (x, y)."""
+        out = subprocess.run("xwd -root -silent -display %s | convert xwd:- -crop 1x1+%d+%d -depth 8 rgb:-"
+                             % (self.name, x, y), shell=True, capture_output=True).stdout
+        return tuple(out[:3]) if len(out) >= 3 else None
 
     def screenshot(self, path):
         subprocess.run("xwd -root -silent -display %s | convert xwd:- %s" % (self.name, path), shell=True,

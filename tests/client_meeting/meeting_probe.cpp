@@ -23,6 +23,11 @@
 //                         picture counts when it is new in the block; tag and counter are the
 //                         virtual camera's mark in the newest picture (0:0 without one); repeats
 //                         and steps back of a tag's counter are counted since the start
+//   sample <block> <x> <y> <w> <h>   the mean colour of that rectangle of the block's newest
+//                         picture: "OK sample <r> <g> <b> <picture width> <picture height>"
+//   content <x> <y> <w> <h>   shows a window of known content at that screen rectangle, on top
+//                         of every other: four quadrants, red, green, blue and white (top left,
+//                         top right, bottom left, bottom right)
 //   quit                  ends the probe (code 0)
 //
 // Threads: the command loop on the main thread; one reader thread per stream block.
@@ -118,9 +123,11 @@ std::string RectText(const RECT& rc) {
 
 bool SendOne(INPUT input) { return SendInput(1, &input, sizeof(INPUT)) == 1; }
 
+bool MoveTo(POINT screen);
+
 // Moves the pointer to the screen point and presses and releases the left button there.
 bool ClickAt(POINT screen) {
-  if (!SetCursorPos(screen.x, screen.y)) return false;
+  if (!MoveTo(screen)) return false;
   Sleep(30);
   INPUT input{};
   input.type = INPUT_MOUSE;
@@ -129,6 +136,27 @@ bool ClickAt(POINT screen) {
   Sleep(30);
   input.mi.dwFlags = MOUSEEVENTF_LEFTUP;
   return SendOne(input);
+}
+
+// Moves the pointer as a mouse does (an absolute move of the system's input, which the window
+// under the pointer hears of); true once the pointer is there.
+bool MoveTo(POINT screen) {
+  const int width = GetSystemMetrics(SM_CXSCREEN);
+  const int height = GetSystemMetrics(SM_CYSCREEN);
+  if (width <= 0 || height <= 0) return false;
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  // The system maps dx to dx * width / 65536: round up so that it lands on the pixel itself.
+  input.mi.dx = static_cast<LONG>((static_cast<int64_t>(screen.x) * 65536 + width - 1) / width);
+  input.mi.dy = static_cast<LONG>((static_cast<int64_t>(screen.y) * 65536 + height - 1) / height);
+  for (int tries = 0; tries < 50; ++tries) {
+    if (!SendOne(input)) return false;
+    POINT at{};
+    if (GetCursorPos(&at) && at.x == screen.x && at.y == screen.y) return true;
+    Sleep(20);
+  }
+  return false;
 }
 
 bool KeyPress(WORD vk) {
@@ -182,6 +210,7 @@ struct BlockWatch {
   uint16_t tag = 0;
   uint32_t counter = 0;
   std::map<uint16_t, uint32_t> last;  // Tag to its last counter.
+  StreamPicture newest;
 };
 
 class BlockReaders {
@@ -195,6 +224,36 @@ class BlockReaders {
   }
   BlockReaders(const BlockReaders&) = delete;
   BlockReaders& operator=(const BlockReaders&) = delete;
+
+  // The mean colour of a rectangle of the newest picture of |block|; false when there is none
+  // or the rectangle is not inside it.
+  bool Sample(int block, int x, int y, int w, int h, std::string* answer) {
+    if (block < 0 || block >= kStreamBlockCount || w <= 0 || h <= 0) return false;
+    StreamPicture picture;
+    {
+      std::lock_guard<std::mutex> lock(watch_[block].mutex);
+      picture = watch_[block].newest;
+    }
+    if (picture.width == 0 || x < 0 || y < 0 || x + w > static_cast<int>(picture.width) ||
+        y + h > static_cast<int>(picture.height)) {
+      return false;
+    }
+    std::vector<std::uint32_t> pixels;
+    I420ToBgra(picture, &pixels);
+    uint64_t r = 0, g = 0, b = 0;
+    for (int row = y; row < y + h; ++row) {
+      for (int col = x; col < x + w; ++col) {
+        const std::uint32_t p = pixels[static_cast<size_t>(row) * picture.width + col];
+        r += (p >> 16) & 0xFF;
+        g += (p >> 8) & 0xFF;
+        b += p & 0xFF;
+      }
+    }
+    const uint64_t n = static_cast<uint64_t>(w) * h;
+    *answer = std::to_string(r / n) + " " + std::to_string(g / n) + " " + std::to_string(b / n) + " " +
+              std::to_string(picture.width) + " " + std::to_string(picture.height);
+    return true;
+  }
 
   std::string Report() {
     std::ostringstream out;
@@ -220,6 +279,7 @@ class BlockReaders {
       BlockWatch& w = watch_[block];
       std::lock_guard<std::mutex> lock(w.mutex);
       ++w.pictures;
+      w.newest = picture;
       w.width = picture.width;
       w.height = picture.height;
       if (!marked) {
@@ -243,10 +303,75 @@ class BlockReaders {
   std::vector<std::thread> threads_;
 };
 
+// ---- a window of known content ----
+
+LRESULT CALLBACK ContentProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_PAINT) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(hwnd, &paint);
+    RECT rc;
+    GetClientRect(hwnd, &rc);
+    const int mx = rc.right / 2, my = rc.bottom / 2;
+    const struct {
+      RECT rect;
+      COLORREF colour;
+    } quadrants[] = {{{0, 0, mx, my}, RGB(255, 0, 0)},
+                     {{mx, 0, rc.right, my}, RGB(0, 255, 0)},
+                     {{0, my, mx, rc.bottom}, RGB(0, 0, 255)},
+                     {{mx, my, rc.right, rc.bottom}, RGB(255, 255, 255)}};
+    for (const auto& q : quadrants) {
+      HBRUSH brush = CreateSolidBrush(q.colour);
+      FillRect(dc, &q.rect, brush);
+      DeleteObject(brush);
+    }
+    EndPaint(hwnd, &paint);
+    return 0;
+  }
+  return DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+// The content window lives on a thread of its own with its message loop, until the probe ends.
+class ContentWindow {
+ public:
+  ~ContentWindow() {
+    if (thread_.joinable()) {
+      PostThreadMessageW(thread_id_.load(), WM_QUIT, 0, 0);
+      thread_.join();
+    }
+  }
+  bool Show(RECT at) {
+    if (thread_.joinable()) return false;
+    HANDLE shown = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = std::thread([this, at, shown] {
+      thread_id_.store(GetCurrentThreadId());
+      WNDCLASSW cls{};
+      cls.lpfnWndProc = ContentProc;
+      cls.hInstance = GetModuleHandleW(nullptr);
+      cls.lpszClassName = L"MeetingProbeContent";
+      RegisterClassW(&cls);
+      HWND hwnd = CreateWindowExW(WS_EX_TOPMOST, cls.lpszClassName, L"Known content", WS_POPUP | WS_VISIBLE,
+                                  at.left, at.top, at.right, at.bottom, nullptr, nullptr, cls.hInstance, nullptr);
+      if (hwnd) UpdateWindow(hwnd);
+      SetEvent(shown);
+      MSG msg;
+      while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+      if (hwnd) DestroyWindow(hwnd);
+    });
+    WaitForSingleObject(shown, 10000);
+    CloseHandle(shown);
+    return true;
+  }
+
+ private:
+  std::thread thread_;
+  std::atomic<DWORD> thread_id_{0};
+};
+
 }  // namespace
 
 int main() {
   BlockReaders readers;
+  ContentWindow content;
   Say("OK ready");
   std::string line;
   while (std::getline(std::cin, line)) {
@@ -325,6 +450,20 @@ int main() {
       Say("OK processes" + ProcessNames());
     } else if (command == "blocks") {
       Say("OK blocks" + readers.Report());
+    } else if (command == "sample") {
+      std::string label;
+      int x = 0, y = 0, w = 0, h = 0;
+      in >> label >> x >> y >> w >> h;
+      int block = -1;
+      for (int i = 0; i < kStreamBlockCount; ++i) {
+        if (label == StreamBlockLabel(i)) block = i;
+      }
+      std::string answer;
+      Say(readers.Sample(block, x, y, w, h, &answer) ? "OK sample " + answer : "ERR sample no such picture");
+    } else if (command == "content") {
+      RECT at{};  // left, top, width, height
+      in >> at.left >> at.top >> at.right >> at.bottom;
+      Say(content.Show(at) ? "OK content" : "ERR content shown already");
     } else if (command == "quit") {
       Say("OK quit");
       break;
