@@ -160,6 +160,7 @@ class MeetingClient:
     def _start(self):
         self.display = Display(os.path.join(self.dir, "xvfb.log"))
         self.env = dict(os.environ, DISPLAY=self.display.name)
+        print("%s: display %s, prefix %s" % (self.name, self.display.name, self.prefix), flush=True)
         subprocess.run([self.second_prefix, "start", self.prefix], check=True, env=self.env,
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.started = True
