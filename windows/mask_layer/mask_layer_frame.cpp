@@ -27,9 +27,20 @@ void CMaskLayerFrame::OnFinalMessage(HWND hWnd) {
   delete this;
 }
 
+void CMaskLayerFrame::RaiseCompanion() {
+  if (!companionWindow || !IsWindow(companionWindow) || !IsWindowVisible(m_hWnd)) return;
+  ::SetWindowPos(companionWindow, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+}
+
 LRESULT CMaskLayerFrame::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM, BOOL& bHandled) {
   bHandled = FALSE;  // the message goes on to the default handling either way
-  if (uMsg == kSkipButtonMessage) {
+  // Raised after the show or activation has ended, when the layer's own place is settled.
+  if ((uMsg == WM_SHOWWINDOW && wParam) || (uMsg == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE)) {
+    ::PostMessageW(m_hWnd, kRaiseCompanionMessage, 0, 0);
+  } else if (uMsg == kRaiseCompanionMessage) {
+    bHandled = TRUE;
+    RaiseCompanion();
+  } else if (uMsg == kSkipButtonMessage) {
     if (DuiLib::CControlUI* skip = m_PaintManager.FindControl(L"skip_check_btn")) {
       skip->SetEnabled(wParam == 1);
     }

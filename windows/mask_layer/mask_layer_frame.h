@@ -10,6 +10,9 @@
 //   layer->SetCompanion(test_window);
 //   layer->ShowModal();  // the layer has deleted itself when this returns
 //
+// The companion stays in front of the layer: each time the layer is shown or activated it
+// puts the companion back on top (a layer raised by a click must not bury the window it hosts).
+//
 // Modal result: 1 after the skip button. The device test window enables or disables the skip
 // button by posting kSkipButtonMessage (wParam 1 enables, anything else disables).
 // UI thread only.
@@ -19,6 +22,8 @@
 class CMaskLayerFrame : public CSkinDialog {
  public:
   static constexpr UINT kSkipButtonMessage = 3352;
+  // Posted to the layer once it is shown or activated: the companion goes back on top of it.
+  static constexpr UINT kRaiseCompanionMessage = WM_APP + 0x1D1;
 
   explicit CMaskLayerFrame(bool showSkipButton);
 
@@ -38,6 +43,8 @@ class CMaskLayerFrame : public CSkinDialog {
   LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
 
  private:
+  void RaiseCompanion();
+
   bool showSkipButton;
   HWND companionWindow = nullptr;
 };

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "tests/support/window_pixels.h"
 #include "windows/common/tests/dialog_test_support.h"
 
 using namespace DuiLib;
@@ -157,6 +158,36 @@ TEST_P(MaskLayerFrameTest, TranslucentLayerWithoutOrWithTheButton) {
     EXPECT_FALSE(timed_out);
     if (IsWindow(companion)) DestroyWindow(companion);
   }
+}
+
+// What the screen shows at the companion's centre: its white, not the layer over it, once the
+// layer is shown and again after the layer itself was brought to the top (a click on it).
+TEST_P(MaskLayerFrameTest, TheCompanionStaysInFrontOfTheLayer) {
+  auto* layer = new CMaskLayerFrame(true);
+  ASSERT_NE(dialog_test::CreateLikeTheClient(layer, owner_.hwnd(), L"CMaskLayerFrame"), nullptr);
+  HWND companion = CreateCompanion(layer->GetHWND());
+  layer->SetCompanion(companion);
+  const auto companion_on_screen = [&] {
+    RECT rc{};
+    GetWindowRect(companion, &rc);
+    const int x = (rc.left + rc.right) / 2, y = (rc.top + rc.bottom) / 2;
+    tarvo_test::Pixels pixel;
+    return tarvo_test::ReadScreenPixels(RECT{x, y, x + 1, y + 1}, &pixel) &&
+           pixel.At(0, 0) == 0xFFFFFFu;
+  };
+  bool timed_out = false;
+  dialog_test::RunModal(
+      layer,
+      [&](HWND hwnd) {
+        EXPECT_TRUE(tarvo_test::PumpUntil(companion_on_screen)) << "after the layer was shown";
+        SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        SetForegroundWindow(hwnd);
+        EXPECT_TRUE(tarvo_test::PumpUntil(companion_on_screen)) << "after the layer was raised";
+        PostMessageW(hwnd, WM_CLOSE, 0, 0);
+      },
+      &timed_out);
+  EXPECT_FALSE(timed_out);
+  if (IsWindow(companion)) DestroyWindow(companion);
 }
 
 INSTANTIATE_TEST_SUITE_P(Looks, MaskLayerFrameTest,
