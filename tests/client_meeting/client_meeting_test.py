@@ -13,7 +13,8 @@ camera and microphone are on: B's live block shows the virtual camera's counter 
 receives A's sample counter; A mutes (B's live block stops, B's page shows A's camera off) and
 unmutes; the server drops A's media connections (A's page shows the reconnection, B's live block
 advances again); A shares the full screen with a window of known content (B's cast block shows
-it at its place) and stops; A leaves (B's list no longer has A). Each step's wall time is printed ("step
+it at its place) and stops; A plays a local media file made with its frame numbers drawn in
+(B's live block shows them in order); A leaves (B's list no longer has A). Each step's wall time is printed ("step
 <seconds> <what>"), and the two times the benchmark measures ("measure: ..."). At the end both
 clients have closed through their windows, with exit code 0; no program of theirs is left (in the
 prefixes, nor the web engines outside them); their logs are archived under the output folder; no
@@ -21,6 +22,7 @@ crash dump.
 """
 
 import os
+import subprocess
 import sys
 import time
 
@@ -309,6 +311,31 @@ def meeting(m, steps):
               "B's page no longer shows a share")
         check(wait(lambda: advancing(b, "live", tag_a), 20.0), "B's live block shows A's camera again",
               b.blocks()["live"])
+
+    with steps("A plays a local media file with its frame numbers drawn in"):
+        # 20 s at 25 pictures a second, 640 x 360: twelve bars across each picture carry its
+        # frame number (bar k light when bit k is set), made by the host's ffmpeg.
+        clip = os.path.join(m.out_dir, "numbered.mp4")
+        subprocess.run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i", "color=black:s=640x360:r=25:d=20",
+                        "-vf", "geq=lum='255*mod(floor(N/pow(2\\,floor(X*12/W)))\\,2)':cb=128:cr=128",
+                        "-c:v", "libx264", "-pix_fmt", "yuv420p", clip], check=True)
+        a.click("#media-pick")
+        check(wait(lambda: a.window("#32770") is not None), "A's file dialog opens")
+        # The dialog's file name box has the focus: the path, then Enter.
+        a.probe.command("type Z:" + clip.replace("/", "\\"))
+        a.probe.command("key enter")
+        check(wait(lambda: a.page.value("document.querySelectorAll('#media-list li').length") == 1),
+              "A's page lists the file")
+        a.click("#media-list .media-play")
+        check(wait(lambda: b.blocks()["live"][1:3] == (640, 360), 20.0), "B's live block shows the clip")
+        numbers = []
+        for _ in range(12):
+            numbers.append(int(b.probe.command("bits live 12")[0]))
+            time.sleep(0.15)
+        check(numbers == sorted(numbers) and numbers[-1] > numbers[0],
+              "B's live block shows the clip's frame numbers in order", numbers)
+        check(wait(lambda: "playing" in a.texts("#media-list .state")[0]), "A's page shows the file playing",
+              a.texts("#media-list .state"))
 
     with steps("A leaves"):
         a.click("#leave-button")

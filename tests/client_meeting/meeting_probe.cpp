@@ -25,6 +25,9 @@
 //                         and steps back of a tag's counter are counted since the start
 //   sample <block> <x> <y> <w> <h>   the mean colour of that rectangle of the block's newest
 //                         picture: "OK sample <r> <g> <b> <picture width> <picture height>"
+//   bits <block> <n>      the number that the newest picture of the block shows as n bars
+//                         across its width (bar k light: bit k set; lowest bit on the left),
+//                         read at its middle row: "OK bits <number>"
 //   content <x> <y> <w> <h>   shows a window of known content at that screen rectangle, on top
 //                         of every other: four quadrants, red, green, blue and white (top left,
 //                         top right, bottom left, bottom right)
@@ -255,6 +258,29 @@ class BlockReaders {
     return true;
   }
 
+  // The number shown as |bits| light or dark bars across the newest picture of |block|.
+  bool Bars(int block, int bits, std::string* answer) {
+    if (block < 0 || block >= kStreamBlockCount || bits <= 0 || bits > 31) return false;
+    StreamPicture picture;
+    {
+      std::lock_guard<std::mutex> lock(watch_[block].mutex);
+      picture = watch_[block].newest;
+    }
+    if (picture.width < static_cast<unsigned>(bits) * 4 || picture.height < 4) return false;
+    uint32_t number = 0;
+    const unsigned row = picture.height / 2;
+    for (int k = 0; k < bits; ++k) {
+      const unsigned x = static_cast<unsigned>((2 * k + 1) * picture.width / (2 * bits));
+      unsigned sum = 0;  // Luma of a 3 x 3 square at the bar's centre.
+      for (unsigned dy = 0; dy < 3; ++dy) {
+        for (unsigned dx = 0; dx < 3; ++dx) sum += picture.i420[(row - 1 + dy) * picture.width + x - 1 + dx];
+      }
+      if (sum / 9 > 128) number |= 1u << k;
+    }
+    *answer = std::to_string(number);
+    return true;
+  }
+
   std::string Report() {
     std::ostringstream out;
     for (int i = 0; i < kStreamBlockCount; ++i) {
@@ -460,6 +486,16 @@ int main() {
       }
       std::string answer;
       Say(readers.Sample(block, x, y, w, h, &answer) ? "OK sample " + answer : "ERR sample no such picture");
+    } else if (command == "bits") {
+      std::string label;
+      int bits = 0;
+      in >> label >> bits;
+      int block = -1;
+      for (int i = 0; i < kStreamBlockCount; ++i) {
+        if (label == StreamBlockLabel(i)) block = i;
+      }
+      std::string answer;
+      Say(readers.Bars(block, bits, &answer) ? "OK bits " + answer : "ERR bits no such picture");
     } else if (command == "content") {
       RECT at{};  // left, top, width, height
       in >> at.left >> at.top >> at.right >> at.bottom;
