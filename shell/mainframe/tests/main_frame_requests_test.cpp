@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <random>
@@ -20,6 +21,7 @@
 #include "platform/duilib/UIlib.h"
 #include "platform/orvim/common/json.h"
 #include "platform/orvim/testing/orvim_library.h"
+#include "platform/orvim/testing/room_server_process.h"
 #include "sdk/interactive/sdk_interactive.h"
 #include "share/sharing/share_frame.h"
 #include "shell/login/skin_choice.h"
@@ -29,6 +31,7 @@
 #include "shell/registry/local_file_list.h"
 #include "shell/registry/user_stream_list.h"
 #include "shell/startup/app_info.h"
+#include "windows/lod_view/lod_view_frame.h"
 
 namespace mainframe_test {
 namespace {
@@ -628,6 +631,55 @@ TEST_F(PageRequestsTest, SdkCallsInAMeeting) {
   ASSERT_TRUE(frame.Request(R"({"event":22})"));
   ASSERT_TRUE(frame.Request(R"({"event":21,"status":0})"));
   EXPECT_FALSE(config->live_running);
+}
+
+// The page logs in to a room of the loopback server and plays a local media file (31), loops it
+// (30), and ends the live (21 false): the stream stops and the file closes.
+TEST_F(PageRequestsTest, LocalMediaEndsWithTheLive) {
+  orvim::testing::RoomServerProcess server;
+  ASSERT_TRUE(server.Start());
+  const char* data = std::getenv("TARVO_TEST_DATA");
+  std::string clip = std::string(data != nullptr ? data : ".") + "/mainframe_lod.mkv";
+  for (char& c : clip) {
+    if (c == '/') c = '\\';
+  }
+  ASSERT_TRUE(Exists(Wide(clip))) << clip;
+  FrameScope frame;
+  ASSERT_TRUE(frame.Request(Login(server.address(), 1)));
+  ASSERT_TRUE(PumpUntil([&] { return frame->group_joins.load() >= 1; }, 20000));
+  EXPECT_EQ(frame->m_strRoomId.empty(), false);
+
+  const std::string id = CLocalFileList::Instance()->AddMedia(clip);
+  ASSERT_TRUE(frame.Request(R"({"event":30,"status":1})"));
+  ASSERT_TRUE(frame.Request(R"({"event":21,"status":1})"));
+  ASSERT_TRUE(frame.Request(R"({"event":31,"md5":")" + id + R"(","status":1,"height":360})"));
+  ASSERT_NE(frame->GetLodView(), nullptr);
+  ASSERT_TRUE(PumpUntil([&] { return frame->GetSdk()->IsLocalMediaPlaying(); }, 20000));
+  ASSERT_TRUE(PumpUntil([&] { return !frame.Values(35, "status").empty(); }, 20000));
+  EXPECT_EQ(frame.Values(35, "status").front(), "1") << "playing";
+  EXPECT_EQ(frame.Values(35, "md5").front(), id);
+
+  ASSERT_TRUE(frame.Request(R"({"event":21,"status":0})"));
+  EXPECT_FALSE(GetAppConfig()->live_running);
+  EXPECT_FALSE(frame->GetSdk()->IsLocalMediaPlaying());
+  AvFileDecodeEngine* engine = frame->GetLodView()->GetEngine();
+  EXPECT_TRUE(engine == nullptr || !engine->HasFile()) << "the file is closed";
+}
+
+// A role change while the settings window is open (the page's request arrives inside its modal
+// loop) closes it.
+TEST_F(PageRequestsTest, RoleChangeClosesTheSettings) {
+  FrameScope frame;
+  frame->m_joinInfo.role = 1;
+  DialogScript script({Until([&] { return FindThreadWindow(L"CSettingFrame") != nullptr; }),
+                       Until([&] {
+                         return frame.Page()->SendRequest("jsEvent", R"({"event":28,"role":2})");
+                       })});
+  ASSERT_TRUE(frame.Request(R"({"event":2,"opt":1})", "jsEvent", 30000));
+  EXPECT_TRUE(PumpUntil([&] { return script.done(); }));
+  EXPECT_EQ(FindThreadWindow(L"CSettingFrame"), nullptr);
+  EXPECT_EQ(frame->m_joinInfo.role, 2);
+  EXPECT_EQ(frame->m_pSettingFrame, nullptr);
 }
 
 // Requests 13 and 24 hand only absolute web addresses to the shell: files, paths and relative
