@@ -1,6 +1,7 @@
 // The built TarvoLive.exe end to end: its main window, the single-instance hand-off, a browser
 // sub-process start, the close handshake and the updater's request to end. Each case runs the
-// program from a folder of its own (with the SDK stand-in and the canvas engine beside it).
+// program from a folder of its own (with the SDK stand-in, the canvas engine and the media
+// library beside it: the libraries it loads at start).
 
 #include <windows.h>
 
@@ -31,7 +32,8 @@ std::wstring ClientFolder(const wchar_t* name, const std::vector<std::string>& u
   const std::wstring from = tarvo_test::ProgramFolder();
   const std::wstring folder = from + L"client_case_" + name + L"\\";
   CreateDirectoryW(folder.c_str(), nullptr);
-  for (const wchar_t* file : {L"TarvoLive.exe", L"Trastor.dll", L"OrvimSDK.dll"}) {
+  for (const wchar_t* file :
+       {L"TarvoLive.exe", L"Trastor.dll", L"OrvimSDK.dll", L"Morlun.dll"}) {
     CopyFileW((from + file).c_str(), (folder + file).c_str(), FALSE);
   }
   DeleteFileW((folder + L"TarvoUpDate.exe").c_str());
