@@ -8,14 +8,9 @@ build="$(cd "${1:-$root/build}" && pwd)"
 work="$build/bench-documents"
 mkdir -p "$work"
 
-export TARVO_SCRATCH="$work/scratch"
-mkdir -p "$TARVO_SCRATCH"
-# shellcheck source=scripts/env.sh
-source "$root/scripts/env.sh"
-unset DISPLAY
-trap tarvo_services_stop EXIT
-tarvo_display_start
-tarvo_wine_start
+# shellcheck source=bench/wine_session.sh
+source "$root/bench/wine_session.sh"
+bench_wine_session "$work/scratch"
 out="$work/result.txt"
 "$root/scripts/wine-run" "$build/bin/DocTransBench.exe" | tee "$out"
 alone=$(sed -n 's/^BM_ConverterStartAlone[^ ]*  *\([0-9.]*\) ms.*/\1/p' "$out")

@@ -15,14 +15,9 @@ if [ ! -f "$file" ]; then
     -c:v libx264 -preset medium -pix_fmt yuv420p -c:a aac -shortest "$file"
 fi
 
-export TARVO_SCRATCH="$work/scratch"
-mkdir -p "$TARVO_SCRATCH"
-# shellcheck source=scripts/env.sh
-source "$root/scripts/env.sh"
-unset DISPLAY
-trap tarvo_services_stop EXIT
-tarvo_display_start
-tarvo_wine_start
+# shellcheck source=bench/wine_session.sh
+source "$root/bench/wine_session.sh"
+bench_wine_session "$work/scratch"
 out="$work/result.txt"
 LOD_BENCH_FILE="Z:$file" "$root/scripts/wine-run" "$build/bin/LodViewBench.exe" | tee "$out"
 alone=$(sed -n 's/^BM_EngineAlone.*frames_per_second=\([0-9.]*\)\([kM]\?\)\/s.*/\1\2/p' "$out")

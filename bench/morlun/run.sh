@@ -18,14 +18,9 @@ frames=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream
   -of csv=p=0 "$file")
 echo "file: $file ($frames frames)"
 
-export TARVO_SCRATCH="$work/scratch"
-mkdir -p "$TARVO_SCRATCH"
-# shellcheck source=scripts/env.sh
-source "$root/scripts/env.sh"
-unset DISPLAY
-trap tarvo_services_stop EXIT
-tarvo_display_start
-tarvo_wine_start
+# shellcheck source=bench/wine_session.sh
+source "$root/bench/wine_session.sh"
+bench_wine_session "$work/scratch"
 MORLUN_BENCH_FILE="Z:$file" "$root/scripts/wine-run" "$build/bin/MorlunDecodeBench.exe"
 
 echo "host ffmpeg:"

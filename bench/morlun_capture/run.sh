@@ -4,13 +4,8 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 build="${1:-$root/build}"
-export TARVO_SCRATCH="$build/bench-morlun-capture"
-mkdir -p "$TARVO_SCRATCH"
-# shellcheck source=scripts/env.sh
-source "$root/scripts/env.sh"
-unset DISPLAY
-trap tarvo_services_stop EXIT
-tarvo_display_start
-tarvo_wine_start
+# shellcheck source=bench/wine_session.sh
+source "$root/bench/wine_session.sh"
+bench_wine_session "$build/bench-morlun-capture"
 "$root/scripts/wine-run" regsvr32 /s "Z:$build/bin/TarvoTestDevices.dll"
 "$root/scripts/wine-run" "$build/bin/MorlunCaptureBench.exe"

@@ -7,14 +7,9 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 build="$(cd "${1:-$root/build}" && pwd)"
 work="$build/bench-page-requests"
 mkdir -p "$work"
-export TARVO_SCRATCH="$work/scratch"
-mkdir -p "$TARVO_SCRATCH"
-# shellcheck source=scripts/env.sh
-source "$root/scripts/env.sh"
-unset DISPLAY
-trap tarvo_services_stop EXIT
-tarvo_display_start
-tarvo_wine_start
+# shellcheck source=bench/wine_session.sh
+source "$root/bench/wine_session.sh"
+bench_wine_session "$work/scratch"
 out="$work/result.txt"
 TARVO_BROWSER_PAGE=scriptable "$root/scripts/wine-run" "$build/bin/PageRequestsBench.exe" | tee "$out"
 window=$(sed -n 's/^BM_PageRequestsThroughTheWindow.*items_per_second=\([0-9.]*\)\([kM]\?\)\/s.*/\1\2/p' "$out")
