@@ -140,7 +140,7 @@ StJsPushStreamCommand PushListCommand(const cJSON* request) {
 std::string LayoutData(const cJSON* request) {
   const cJSON* data = Item(request, "data");
   if (!cJSON_IsObject(data)) return std::string();
-  std::unique_ptr<char, void (*)(void*)> text(cJSON_PrintUnformatted(data), cJSON_free);
+  std::unique_ptr<char, decltype(&cJSON_free)> text(cJSON_PrintUnformatted(data), &cJSON_free);
   return text ? std::string(text.get()) : std::string();
 }
 

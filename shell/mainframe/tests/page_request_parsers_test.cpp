@@ -14,9 +14,9 @@
 namespace page_request {
 namespace {
 
-using JsonPtr = std::unique_ptr<cJSON, void (*)(cJSON*)>;
+using JsonPtr = std::unique_ptr<cJSON, decltype(&cJSON_Delete)>;
 
-JsonPtr Parse(const std::string& text) { return JsonPtr(cJSON_Parse(text.c_str()), cJSON_Delete); }
+JsonPtr Parse(const std::string& text) { return JsonPtr(cJSON_Parse(text.c_str()), &cJSON_Delete); }
 
 // One key read into a target that starts at a known value.
 TEST(PageRequestParsersTest, SingleKeys) {
