@@ -9,21 +9,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "foundation/app_config.h"
 #include "platform/orvim/common/json.h"
-#include "platform/orvim/common/media_pattern.h"
 #include "platform/orvim/testing/room_server_process.h"
 #include "sdk/interactive/tests/sdk_test_support.h"
-#include "share/video/video_render_ui.h"
-#include "share/video/video_render_win.h"
 #include "share/video/voice_progress_display_ui.h"
 #include "shell/login/skin_choice.h"
-#include "tests/support/window_pixels.h"
 #include "windows/av_test/tests/av_test_support.h"
 #include "windows/common/tests/dialog_test_support.h"
 #include "windows/common/tests/preview_mark.h"
@@ -38,36 +33,8 @@ namespace {
 
 constexpr int kTag = 12632;  // This client's tag, drawn by its cameras.
 
-// What the preview shows: its render window (a child window that the canvas engine draws into)
-// read back from the window's screen area with BitBlt.
-bool PreviewPixels(CPaintManagerUI* pm, tarvo_test::Pixels* pixels) {
-  auto* preview = static_cast<CVideoRenderUI*>(pm->FindControl(L"video_preview"));
-  CVideoRenderWin* render = preview ? preview->GetRenderWindow() : nullptr;
-  if (!render || !render->GetHWND()) return false;
-  return tarvo_test::ReadWindowPixels(render->GetHWND(), pixels);
-}
-
-// The virtual camera's mark as the preview shows it, when one is readable there.
-bool ShownMark(CPaintManagerUI* pm, orvim::PictureMark* mark) {
-  tarvo_test::Pixels pixels;
-  return PreviewPixels(pm, &pixels) && dialog_test::ReadPreviewMark(pixels, mark);
-}
-
-// Waits until the preview shows this client's camera `number`, then until its picture moves on
-// (live frames, not one picture).
-bool PreviewShowsCamera(CPaintManagerUI* pm, int number) {
-  orvim::PictureMark first;
-  if (!PumpUntil([&] { return ShownMark(pm, &first) && first.tag == kTag && first.camera == number; },
-                 15000)) {
-    return false;
-  }
-  orvim::PictureMark later;
-  return PumpUntil(
-      [&] {
-        return ShownMark(pm, &later) && later.camera == number && later.counter > first.counter;
-      },
-      15000);
-}
+// The preview of the video step.
+constexpr wchar_t kPreview[] = L"video_preview";
 
 class AvTestFrameEndToEndTest : public ::testing::Test {
  protected:
@@ -144,7 +111,7 @@ TEST_F(AvTestFrameEndToEndTest, TheCameraStepShowsTheVirtualCameraAndTheMeterFol
   av_test::RunResult run = RunAvTest(owner_window_.hwnd(), &owner_, [&](const Windows& w) {
     // The step opened the configured camera in the meeting; its frames reach the preview and
     // the stream's result gives the selectors and the mask's skip button back.
-    shown = PreviewShowsCamera(w.pm, 1);
+    shown = dialog_test::PreviewShowsCamera(w.pm, kPreview, kTag, 1);
     unlocked = PumpUntil([&] { return Enabled(w.pm, L"video_dev_list") && av_test::SkipEnabled(w); });
     EXPECT_TRUE(library_.ControlOk(R"({"cmd":"level","id":"orvim-mic-1","level":16384})"));
     Answer(w, true);
@@ -172,7 +139,7 @@ TEST_F(AvTestFrameEndToEndTest, TheCameraStepShowsTheVirtualCameraAndTheMeterFol
 TEST_F(AvTestFrameEndToEndTest, TheVirtualCameraTakenAwayOnTheVideoStepThenTheRestAnswered) {
   bool shown = false, results = false;
   av_test::RunResult run = RunAvTest(owner_window_.hwnd(), &owner_, [&](const Windows& w) {
-    shown = PreviewShowsCamera(w.pm, 1);
+    shown = dialog_test::PreviewShowsCamera(w.pm, kPreview, kTag, 1);
     EXPECT_TRUE(library_.ControlOk(R"({"cmd":"devices","action":"remove","id":"orvim-camera-1"})"));
     Pump(300);
     for (int i = 0; i < 3; ++i) Answer(w, true);

@@ -20,8 +20,6 @@
 #include "platform/orvim/common/media_pattern.h"
 #include "platform/orvim/testing/room_server_process.h"
 #include "sdk/interactive/tests/sdk_test_support.h"
-#include "share/video/video_render_ui.h"
-#include "share/video/video_render_win.h"
 #include "share/video/voice_progress_display_ui.h"
 #include "foundation/text_convert.h"
 #include "shell/login/skin_choice.h"
@@ -50,43 +48,17 @@ Entries EntriesOf(CPaintManagerUI* pm, const wchar_t* name) {
   return entries;
 }
 
-// What the preview shows: its render window (a child window that the canvas engine draws
-// into) read back with BitBlt.
-bool PreviewPixels(CPaintManagerUI* pm, tarvo_test::Pixels* pixels) {
-  auto* preview = static_cast<CVideoRenderUI*>(pm->FindControl(L"video_render"));
-  CVideoRenderWin* render = preview ? preview->GetRenderWindow() : nullptr;
-  return render && render->GetHWND() && tarvo_test::ReadWindowPixels(render->GetHWND(), pixels);
-}
-
-// The virtual camera's mark as the preview shows it, when one is readable there.
-bool ShownMark(CPaintManagerUI* pm, orvim::PictureMark* mark) {
-  tarvo_test::Pixels pixels;
-  return PreviewPixels(pm, &pixels) && dialog_test::ReadPreviewMark(pixels, mark);
-}
-
-// Waits until the preview shows this client's camera `number`, then until its picture moves on
-// (live frames, not one picture).
-bool PreviewShowsCamera(CPaintManagerUI* pm, int number) {
-  orvim::PictureMark first;
-  if (!PumpUntil([&] { return ShownMark(pm, &first) && first.tag == kTag && first.camera == number; },
-                 15000)) {
-    return false;
-  }
-  orvim::PictureMark later;
-  return PumpUntil(
-      [&] {
-        return ShownMark(pm, &later) && later.camera == number && later.counter > first.counter;
-      },
-      15000);
-}
+// The preview of the video page.
+constexpr wchar_t kPreview[] = L"video_render";
 
 bool PreviewShowsThePlaceholder(CPaintManagerUI* pm) {
   return PumpUntil(
       [&] {
         tarvo_test::Pixels pixels;
         orvim::PictureMark mark;
-        return PreviewPixels(pm, &pixels) && tarvo_test::NearColour(pixels.At(5, 5), kNoVideoBlue, 8) &&
-               !ShownMark(pm, &mark);
+        return dialog_test::PreviewPixels(pm, kPreview, &pixels) &&
+               tarvo_test::NearColour(pixels.At(5, 5), kNoVideoBlue, 8) &&
+               !dialog_test::ShownMark(pm, kPreview, &mark);
       },
       10000);
 }
@@ -167,7 +139,7 @@ TEST_F(SettingFrameEndToEndTest, TheListsShowTheVirtualDevicesAndThePreviewTheCa
                 cameras = EntriesOf(pm, L"camera_list_combo");
                 // The page opened the configured camera in the meeting; its frames reach the
                 // preview and the stream's result gives the controls back.
-                shown = PreviewShowsCamera(pm, 1);
+                shown = dialog_test::PreviewShowsCamera(pm, kPreview, kTag, 1);
                 controls = PumpUntil([&] {
                   return Enabled(pm, L"camera_list_combo") && Enabled(pm, L"resolution_combo") &&
                          Enabled(pm, L"beauty_set_btn");
@@ -200,7 +172,7 @@ TEST_F(SettingFrameEndToEndTest, ACameraThatGoesAwayLeavesThePlaceholderAndTheNe
   RunSettings(owner_window_.hwnd(), &owner_, 1, 2,
               [&](CSettingFrame*, HWND hwnd, CPaintManagerUI* pm) {
                 EXPECT_TRUE(PumpUntil([&] { return Get<CComboUI>(pm, L"camera_list_combo")->GetCount() == 2; }));
-                first = PreviewShowsCamera(pm, 1) &&
+                first = dialog_test::PreviewShowsCamera(pm, kPreview, kTag, 1) &&
                         PumpUntil([&] { return Enabled(pm, L"camera_list_combo"); });
                 // Unplugged: the stand-in's camera is gone (no frame of it follows), then the
                 // main window tells the open windows, on its UI thread.
@@ -212,7 +184,7 @@ TEST_F(SettingFrameEndToEndTest, ACameraThatGoesAwayLeavesThePlaceholderAndTheNe
                 placeholder = PreviewShowsThePlaceholder(pm);
                 // The next choice works: the second camera opens and shows.
                 chosen = ChooseFromCombo(hwnd, pm, L"camera_list_combo", 0);
-                second = PreviewShowsCamera(pm, 2);
+                second = dialog_test::PreviewShowsCamera(pm, kPreview, kTag, 2);
                 controls = PumpUntil([&] { return Enabled(pm, L"camera_list_combo"); });
                 dialog_test::ClickOn(hwnd, pm, L"closebtn");
               });
