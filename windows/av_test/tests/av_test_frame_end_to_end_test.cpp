@@ -18,7 +18,6 @@
 #include "platform/orvim/testing/room_server_process.h"
 #include "sdk/interactive/tests/sdk_test_support.h"
 #include "share/video/voice_progress_display_ui.h"
-#include "shell/login/skin_choice.h"
 #include "windows/av_test/tests/av_test_support.h"
 #include "windows/common/tests/dialog_test_support.h"
 #include "windows/common/tests/preview_mark.h"
@@ -39,9 +38,7 @@ constexpr wchar_t kPreview[] = L"video_preview";
 class AvTestFrameEndToEndTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    StartGdiplusOnce();
-    dialog_test::UseLook({0, L"zh_CN"});
-    CShadowBaseFrame::SetSkinIndexSource(&GetSkinIndex);
+    dialog_test::UseDialogLook({0, L"zh_CN"});
     StAppConfig* config = GetAppConfig();
     config->camera_dev_id = "orvim-camera-1";
     config->camera_dev_name = "Orvim Virtual Camera";

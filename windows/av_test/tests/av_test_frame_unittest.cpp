@@ -15,7 +15,6 @@
 #include "platform/duilib/UIlib.h"
 #include "share/video/voice_progress_display_ui.h"
 #include "shell/config/config_file.h"
-#include "shell/login/skin_choice.h"
 #include "windows/av_test/tests/av_test_support.h"
 #include "windows/common/tests/dialog_test_support.h"
 
@@ -48,9 +47,7 @@ void ResetConfig() {
 class AvTestFrameTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    StartGdiplusOnce();
-    dialog_test::UseLook({0, L"zh_CN"});
-    CShadowBaseFrame::SetSkinIndexSource(&GetSkinIndex);
+    dialog_test::UseDialogLook({0, L"zh_CN"});
     ResetConfig();
     responder_.cameras = {{"cam1", "Cam One", 0, 0}, {"cam2", "Cam Two", 0, 0}};
     responder_.mics = {{"mic1", "Mic One", 0, 0}, {"mic2", "Mic Two", 0, 0}};

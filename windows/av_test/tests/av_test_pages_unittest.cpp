@@ -11,8 +11,6 @@
 #include "foundation/app_config.h"
 #include "foundation/text_convert.h"
 #include "platform/duilib/UIlib.h"
-#include "platform/duilib/ui_resource.h"
-#include "shell/login/skin_choice.h"
 #include "shell/system/system_info.h"
 #include "windows/av_test/tests/av_test_support.h"
 #include "windows/common/picture_choice.h"
@@ -41,9 +39,7 @@ void DevicesConfigured() {
 class AvTestPictureTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    StartGdiplusOnce();
-    dialog_test::UseLook({0, L"zh_CN"});
-    CShadowBaseFrame::SetSkinIndexSource(&GetSkinIndex);
+    dialog_test::UseDialogLook({0, L"zh_CN"});
     DevicesConfigured();
     GetAppConfig()->use_mode = false;
     responder_.cameras = {{"cam1", "Integrated Camera", 0, 0}};
@@ -129,9 +125,7 @@ namespace {
 class AvTestScreenshotTest : public ::testing::TestWithParam<dialog_test::Look> {
  protected:
   void SetUp() override {
-    StartGdiplusOnce();
-    dialog_test::UseLook(GetParam());
-    CShadowBaseFrame::SetSkinIndexSource(&GetSkinIndex);
+    dialog_test::UseDialogLook(GetParam());
     DevicesConfigured();
     GetAppConfig()->use_mode = true;
     GetAppConfig()->language = GetParam().language;
@@ -213,14 +207,7 @@ TEST(AvTestTextsTest, EveryTextOfTheWindowInEveryLanguage) {
                                    L"s.normal",         L"s.abnormal",   L"s.filemax.tips",
                                    L"s.file.format.error", L"s.av.nodev"};
   for (const wchar_t* layout : {L"xml/blue/av_test_frame.xml", L"xml/orange/av_test_frame.xml"}) {
-    std::string bytes;
-    ASSERT_TRUE(CResourceStore::ReadFromZipResource(GetModuleHandleW(nullptr), 130, layout, &bytes))
-        << std::wstring(layout);
-    const std::string key = "textid=\"";
-    for (size_t at = bytes.find(key); at != std::string::npos; at = bytes.find(key, at + 1)) {
-      const size_t begin = at + key.size();
-      ids.push_back(Utf8ToUnicode(bytes.substr(begin, bytes.find('"', begin) - begin)));
-    }
+    ASSERT_TRUE(dialog_test::AddLayoutTextIds(layout, &ids)) << std::wstring(layout);
   }
   ASSERT_GT(ids.size(), 40u);
   CMutiLanSupport* table = CMutiLanSupport::Instance();

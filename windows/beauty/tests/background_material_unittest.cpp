@@ -13,9 +13,7 @@
 #include "foundation/hub.h"
 #include "foundation/text_convert.h"
 #include "share/video/video_render_ui.h"
-#include "shell/login/skin_choice.h"
 #include "windows/beauty/tests/beauty_test_support.h"
-#include "platform/duilib/ui_resource.h"
 #include "windows/common/file_dialog.h"
 
 using namespace DuiLib;
@@ -192,10 +190,8 @@ bool RemoveTile(HWND hwnd, CPaintManagerUI* pm, const std::wstring& path) {
 class BackgroundMaterialTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    setting_test::StartGdiplusOnce();
-    dialog_test::UseLook({0, L"en_US"});
+    dialog_test::UseDialogLook({0, L"en_US"});
     GetAppConfig()->language = L"en_US";
-    CShadowBaseFrame::SetSkinIndexSource(&GetSkinIndex);
     ResetConfig();
     GetAppConfig()->language = L"en_US";
     responder_.cameras = {{"cam1", "Cam One", 0, 0}};
@@ -512,9 +508,7 @@ TEST_F(BackgroundMaterialTest, StoredMaterialsAndBuiltInsAtOpeningAndThumbnailsG
 class BeautyScreenshotTest : public ::testing::TestWithParam<dialog_test::Look> {
  protected:
   void SetUp() override {
-    setting_test::StartGdiplusOnce();
-    dialog_test::UseLook(GetParam());
-    CShadowBaseFrame::SetSkinIndexSource(&GetSkinIndex);
+    dialog_test::UseDialogLook(GetParam());
     ResetConfig();
     GetAppConfig()->language = GetParam().language;
     responder_.cameras = {{"cam1", "Cam One", 0, 0}};
@@ -592,14 +586,7 @@ TEST(BeautyTextsTest, EveryTextOfTheWindowInEveryLanguage) {
                                    L"s.video.file.max.error"};
   for (const wchar_t* layout :
        {L"xml/blue/beauty_set_frame.xml", L"xml/orange/beauty_set_frame.xml"}) {
-    std::string bytes;
-    ASSERT_TRUE(
-        CResourceStore::ReadFromZipResource(GetModuleHandleW(nullptr), 130, layout, &bytes));
-    const std::string key = "textid=\"";
-    for (size_t at = bytes.find(key); at != std::string::npos; at = bytes.find(key, at + 1)) {
-      const size_t begin = at + key.size();
-      ids.push_back(Utf8ToUnicode(bytes.substr(begin, bytes.find('"', begin) - begin)));
-    }
+    ASSERT_TRUE(dialog_test::AddLayoutTextIds(layout, &ids));
   }
   ASSERT_GT(ids.size(), 40u);
   CMutiLanSupport* table = CMutiLanSupport::Instance();

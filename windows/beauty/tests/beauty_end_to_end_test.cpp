@@ -23,7 +23,6 @@
 #include "share/beauty/beauty_param.h"
 #include "share/video/video_render_ui.h"
 #include "share/video/video_render_win.h"
-#include "shell/login/skin_choice.h"
 #include "shell/registry/user_stream_list.h"
 #include "windows/beauty/tests/beauty_test_support.h"
 
@@ -106,9 +105,7 @@ void ForgetParams() {
 class BeautyEndToEndTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    setting_test::StartGdiplusOnce();
-    dialog_test::UseLook({0, L"zh_CN"});
-    CShadowBaseFrame::SetSkinIndexSource(&GetSkinIndex);
+    dialog_test::UseDialogLook({0, L"zh_CN"});
     beauty_test::ResetConfig();
     ForgetParams();
     CUserStreamList::Instance()->Replace({});

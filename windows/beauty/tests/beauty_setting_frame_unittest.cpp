@@ -13,7 +13,6 @@
 #include "share/video/video_render_ui.h"
 #include "share/video/video_render_win.h"
 #include "shell/config/config_file.h"
-#include "shell/login/skin_choice.h"
 #include "windows/beauty/tests/beauty_test_support.h"
 
 using namespace DuiLib;
@@ -28,9 +27,7 @@ namespace {
 class BeautySettingFrameTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    setting_test::StartGdiplusOnce();
-    dialog_test::UseLook({0, L"zh_CN"});
-    CShadowBaseFrame::SetSkinIndexSource(&GetSkinIndex);
+    dialog_test::UseDialogLook({0, L"zh_CN"});
     ResetConfig();
     responder_.cameras = {{"cam1", "Cam One", 0, 0}, {"cam2", "Cam Two", 0, 0}};
   }

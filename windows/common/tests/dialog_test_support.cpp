@@ -1,8 +1,14 @@
 #include "windows/common/tests/dialog_test_support.h"
 
+#include <objidl.h>
+#include <gdiplus.h>
+
 #include <map>
 
+#include "foundation/text_convert.h"
+#include "platform/duilib/ui_resource.h"
 #include "shell/login/skin_choice.h"
+#include "windows/shadow/shadow_base_frame.h"
 
 namespace dialog_test {
 
@@ -51,6 +57,22 @@ void UseLook(const Look& look) {
   SetSkinIndex(look.skin);
   DuiLib::CMutiLanSupport::Instance()->LoadFromResFile(130, L"xml\\language.xml", true,
                                                        look.language, L"xml");
+}
+
+void StartGdiplusOnce() {
+  static const ULONG_PTR token = [] {
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR t = 0;
+    Gdiplus::GdiplusStartup(&t, &input, nullptr);
+    return t;
+  }();
+  (void)token;
+}
+
+void UseDialogLook(const Look& look) {
+  StartGdiplusOnce();
+  UseLook(look);
+  CShadowBaseFrame::SetSkinIndexSource(&GetSkinIndex);
 }
 
 OwnerWindow::OwnerWindow(RECT rc) {
@@ -151,6 +173,20 @@ int InkOf(const duilib_test::Screenshot& shot, DuiLib::CPaintManagerUI* manager,
     }
   }
   return shot.Ink(rc, background);
+}
+
+bool AddLayoutTextIds(const wchar_t* layout, std::vector<std::wstring>* ids) {
+  std::string bytes;
+  if (!DuiLib::CResourceStore::ReadFromZipResource(GetModuleHandleW(nullptr), 130, layout,
+                                                   &bytes)) {
+    return false;
+  }
+  const std::string key = "textid=\"";
+  for (size_t at = bytes.find(key); at != std::string::npos; at = bytes.find(key, at + 1)) {
+    const size_t begin = at + key.size();
+    ids->push_back(Utf8ToUnicode(bytes.substr(begin, bytes.find('"', begin) - begin)));
+  }
+  return true;
 }
 
 }  // namespace dialog_test

@@ -2,13 +2,14 @@
 
 // Helpers for the tests of the settings and device dialogs: the skin and language to draw in,
 // an owner window, modal runs driven from inside the modal loop, input at laid-out controls,
-// screenshots and the ink that texts leave in them.
+// screenshots and the ink that texts leave in them, and the texts that layouts name.
 
 #include <windows.h>
 
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/duilib/UIlib.h"
 #include "platform/duilib/tests/test_support.h"
@@ -24,6 +25,13 @@ const wchar_t* SkinFolder(int skin);     // L"blue" / L"orange"
 
 // Sets the process-wide skin and loads the language table of the skin archive.
 void UseLook(const Look& look);
+
+// Starts GDI+ for the test program, once; the pictures the dialogs load need it.
+void StartGdiplusOnce();
+
+// What a settings or device dialog needs to open in `look`: GDI+ started, the look in use, and
+// the shadow frames taking their skin from the skin choice.
+void UseDialogLook(const Look& look);
 
 // A plain visible top-level window that owns the dialogs under test. It keeps clear of the
 // screen's top-left corner, where the graphics tests read their windows from the screen.
@@ -67,5 +75,9 @@ std::unique_ptr<duilib_test::Screenshot> Shoot(HWND hwnd, DuiLib::CPaintManagerU
 // colour most of it has: the ink that its text (or picture) leaves.
 int InkOf(const duilib_test::Screenshot& shot, DuiLib::CPaintManagerUI* manager,
           const wchar_t* name, int inset = 2);
+
+// Adds the text ids (textid="...") that `layout` of the skin archive names to `ids`; false when
+// the archive has no such layout.
+bool AddLayoutTextIds(const wchar_t* layout, std::vector<std::wstring>* ids);
 
 }  // namespace dialog_test

@@ -16,7 +16,6 @@
 
 #include "foundation/app_config.h"
 #include "foundation/text_convert.h"
-#include "shell/login/skin_choice.h"
 #include "shell/system/system_info.h"
 #include "windows/settings/tests/setting_test_support.h"
 #include "windows/settings/version_check.h"
@@ -83,9 +82,7 @@ bool TrustServerCertificate() {
 class SettingAboutTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    StartGdiplusOnce();
-    dialog_test::UseLook({0, L"zh_CN"});
-    CShadowBaseFrame::SetSkinIndexSource(&GetSkinIndex);
+    dialog_test::UseDialogLook({0, L"zh_CN"});
     port_ = ReadText(ServerDir() + "/port");
     ASSERT_FALSE(port_.empty()) << "the update server is not running";
     // Handing curl the certificate as a CA file (CURLOPT_CAINFO) is refused by Wine's

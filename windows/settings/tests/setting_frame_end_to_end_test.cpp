@@ -22,7 +22,6 @@
 #include "sdk/interactive/tests/sdk_test_support.h"
 #include "share/video/voice_progress_display_ui.h"
 #include "foundation/text_convert.h"
-#include "shell/login/skin_choice.h"
 #include "shell/system/system_info.h"
 #include "tests/support/window_pixels.h"
 #include "windows/common/tests/preview_mark.h"
@@ -66,9 +65,7 @@ bool PreviewShowsThePlaceholder(CPaintManagerUI* pm) {
 class SettingFrameEndToEndTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    StartGdiplusOnce();
-    dialog_test::UseLook({0, L"zh_CN"});
-    CShadowBaseFrame::SetSkinIndexSource(&GetSkinIndex);
+    dialog_test::UseDialogLook({0, L"zh_CN"});
     StAppConfig* config = GetAppConfig();
     config->camera_dev_id = "orvim-camera-1";
     config->camera_dev_name = "Orvim Virtual Camera";

@@ -15,7 +15,6 @@
 #include "platform/trastor/trastor_testing.h"
 #include "share/video/video_render_ui.h"
 #include "shell/config/config_file.h"
-#include "shell/login/skin_choice.h"
 #include "windows/settings/tests/setting_test_support.h"
 
 using namespace DuiLib;
@@ -50,9 +49,7 @@ void ResetConfig() {
 class SettingFrameTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    StartGdiplusOnce();
-    dialog_test::UseLook({0, L"zh_CN"});
-    CShadowBaseFrame::SetSkinIndexSource(&GetSkinIndex);
+    dialog_test::UseDialogLook({0, L"zh_CN"});
     ResetConfig();
     responder_.cameras = {{"cam1", "Cam One", 0, 0}, {"cam2", "Cam Two", 0, 0}};
     responder_.mics = {{"mic1", "Mic One", 0, 0}, {"mic2", "Mic Two", 0, 0}};

@@ -12,10 +12,8 @@
 #include <string>
 
 #include "foundation/app_config.h"
-#include "platform/duilib/ui_resource.h"
 #include "foundation/text_convert.h"
 #include "shell/config/config_file.h"
-#include "shell/login/skin_choice.h"
 #include "shell/system/system_info.h"
 #include "windows/settings/tests/setting_test_support.h"
 
@@ -27,9 +25,7 @@ namespace {
 class SettingPictureTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    StartGdiplusOnce();
-    dialog_test::UseLook({0, L"zh_CN"});
-    CShadowBaseFrame::SetSkinIndexSource(&GetSkinIndex);
+    dialog_test::UseDialogLook({0, L"zh_CN"});
     GetAppConfig()->use_mode = false;
     GetAppConfig()->picture_path.clear();
     GetAppConfig()->rotation = 0;
@@ -119,9 +115,7 @@ namespace {
 class SettingScreenshotTest : public ::testing::TestWithParam<dialog_test::Look> {
  protected:
   void SetUp() override {
-    StartGdiplusOnce();
-    dialog_test::UseLook(GetParam());
-    CShadowBaseFrame::SetSkinIndexSource(&GetSkinIndex);
+    dialog_test::UseDialogLook(GetParam());
     StAppConfig* config = GetAppConfig();
     config->language = GetParam().language;
     config->use_mode = true;
@@ -235,14 +229,7 @@ TEST(SettingTextsTest, EveryTextOfTheWindowInEveryLanguage) {
   for (const wchar_t* layout : {L"xml/blue/setting_frame.xml", L"xml/orange/setting_frame.xml",
                                 L"xml/blue/push_stream_list_item.xml",
                                 L"xml/orange/push_stream_list_item.xml"}) {
-    std::string bytes;
-    ASSERT_TRUE(CResourceStore::ReadFromZipResource(GetModuleHandleW(nullptr), 130, layout, &bytes))
-        << std::wstring(layout);
-    const std::string key = "textid=\"";
-    for (size_t at = bytes.find(key); at != std::string::npos; at = bytes.find(key, at + 1)) {
-      const size_t begin = at + key.size();
-      ids.push_back(Utf8ToUnicode(bytes.substr(begin, bytes.find('"', begin) - begin)));
-    }
+    ASSERT_TRUE(dialog_test::AddLayoutTextIds(layout, &ids)) << std::wstring(layout);
   }
   ASSERT_GT(ids.size(), 50u);
   CMutiLanSupport* table = CMutiLanSupport::Instance();

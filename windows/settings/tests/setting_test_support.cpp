@@ -1,8 +1,5 @@
 #include "windows/settings/tests/setting_test_support.h"
 
-#include <objidl.h>
-#include <gdiplus.h>
-
 #include <cjson/cJSON.h>
 
 #include <algorithm>
@@ -17,16 +14,6 @@
 #include "shell/system/system_info.h"
 
 namespace setting_test {
-
-void StartGdiplusOnce() {
-  static const ULONG_PTR token = [] {
-    Gdiplus::GdiplusStartupInput input;
-    ULONG_PTR t = 0;
-    Gdiplus::GdiplusStartup(&t, &input, nullptr);
-    return t;
-  }();
-  (void)token;
-}
 
 namespace {
 

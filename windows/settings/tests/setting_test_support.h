@@ -132,10 +132,10 @@ RunResult RunSettings(
     const std::function<void(CSettingFrame*, HWND, DuiLib::CPaintManagerUI*)>& script,
     DWORD timeout_ms = 20000);
 
-// Pumps the window's messages for `ms` milliseconds (timers, posted messages), or until `done`.
 // Starts GDI+ for the test program, once; the pictures the window loads need it.
-void StartGdiplusOnce();
+using dialog_test::StartGdiplusOnce;
 
+// Pumps the window's messages for `ms` milliseconds (timers, posted messages), or until `done`.
 void Pump(int ms);
 bool PumpUntil(const std::function<bool()>& done, int timeout_ms = 5000);
 
