@@ -110,23 +110,14 @@ class SdkCameraRoomTest : public ::testing::Test {
     ASSERT_TRUE(library_.ok());
     ASSERT_TRUE(server_.Start());
     StAppConfig* config = GetAppConfig();
-    config->camera_dev_id = "orvim-camera-1";
-    config->camera_dev_name = "Orvim Virtual Camera";
-    config->SetMicDevId("orvim-mic-1");
-    config->video_width = 1280;
-    config->video_height = 720;
+    UseVirtualDevices(config);
     config->rotation = 0;
     config->camera_on = true;
     config->use_mode.store(true);
     bob_ = std::make_unique<ServiceClient>(library_);
     layer_ = std::make_unique<TestLayer>(&owner_);
     layer_->InitSDK();
-    join_.confid = "room1";
-    join_.username = "Me";
-    join_.userid = "me";
-    join_.cid = "c-me";
-    join_.sid = "site";
-    join_.owtServer = server_.address();
+    join_ = JoinAsMe("room1", server_.address());
     CxBus::Listen(subscriptions_, GetMessageBus(), kTopicYuvData, &Previews::OnYuv, &previews_);
     ASSERT_TRUE(bob_->Join(server_.address(), "room1", "bob"));
     layer_->Login(join_);
@@ -143,12 +134,6 @@ class SdkCameraRoomTest : public ::testing::Test {
   void AddConsumer() {
     layer_->AddDevConsumer(&consumer_);
     consumerAdded_ = true;
-  }
-  bool Published() {
-    for (const std::string& call : owner_.Calls()) {
-      if (call == "OnPublishSuccess()") return true;
-    }
-    return false;
   }
   // Waits for |count| more previews.
   bool MorePreviews(size_t count) {
@@ -175,7 +160,7 @@ class SdkCameraRoomTest : public ::testing::Test {
 TEST_F(SdkCameraRoomTest, TheOpenedCameraIsPublishedAndItsFramesReachTheBlockTheRoomAndTheWindows) {
   AddConsumer();
   layer_->Open_CurDev(true, true);
-  ASSERT_TRUE(WaitUntil([&] { return Published(); }));
+  ASSERT_TRUE(WaitUntil([&] { return owner_.Published(); }));
   EXPECT_TRUE(layer_->HasSender(0));
   const std::vector<LocalVideoStream> records = layer_->GetLocalVideoStreams();
   ASSERT_EQ(records.size(), 1u);
@@ -271,7 +256,7 @@ TEST_F(SdkCameraRoomTest, TwoCamerasAtOnceNeverMix) {
   AddConsumer();
   layer_->Open_CurDev(true, true);
   ASSERT_TRUE(layer_->Open_Video_Dev("orvim-camera-2", "Second", false, false));
-  ASSERT_TRUE(WaitUntil([&] { return Published(); }));
+  ASSERT_TRUE(WaitUntil([&] { return owner_.Published(); }));
   ASSERT_TRUE(WaitUntil([&] {
     bool one = false, two = false;
     for (const Previews::Entry& e : previews_.Entries()) {

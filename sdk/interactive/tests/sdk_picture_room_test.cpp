@@ -104,11 +104,7 @@ class SdkPictureRoomTest : public ::testing::Test {
     ASSERT_TRUE(library_.ok());
     ASSERT_TRUE(server_.Start());
     StAppConfig* config = GetAppConfig();
-    config->camera_dev_id = "orvim-camera-1";
-    config->camera_dev_name = "Orvim Virtual Camera";
-    config->SetMicDevId("orvim-mic-1");
-    config->video_width = 1280;
-    config->video_height = 720;
+    UseVirtualDevices(config);
     config->rotation = 0;
     config->mirror = 0;
     config->flip = 0;
@@ -118,12 +114,7 @@ class SdkPictureRoomTest : public ::testing::Test {
         [this](const std::string& id, int, const rtTarvo::rtc::FrameDescription& d) { live_.OnFrame(id, d); });
     layer_ = std::make_unique<TestLayer>(&owner_);
     layer_->InitSDK();
-    join_.confid = "room1";
-    join_.username = "Me";
-    join_.userid = "me";
-    join_.cid = "c-me";
-    join_.sid = "site";
-    join_.owtServer = server_.address();
+    join_ = JoinAsMe("room1", server_.address());
     ASSERT_TRUE(bob_->Join(server_.address(), "room1", "bob"));
     layer_->Login(join_);
     ASSERT_TRUE(WaitUntil([&] { return layer_->IsInMeeting(); }, kPictureWaitMs));
@@ -133,12 +124,6 @@ class SdkPictureRoomTest : public ::testing::Test {
     bob_.reset();
     for (const std::string& file : files_) DeleteFileA(file.c_str());
     CUserStreamList::Instance()->Replace({});
-  }
-  bool Published() {
-    for (const std::string& call : owner_.Calls()) {
-      if (call == "OnPublishSuccess()") return true;
-    }
-    return false;
   }
   std::string Picture(const std::string& name, int width, int height) {
     files_.push_back(WriteGreyBmp(name, width, height));
@@ -173,7 +158,7 @@ TEST_F(SdkPictureRoomTest, APictureGoesOutAtItsFittedAndTurnedSize) {
   GetAppConfig()->use_mode.store(false);
   GetAppConfig()->picture_path = Picture("tarvo_room_4000.bmp", 4000, 3000);
   layer_->Open_Picture_Stream();
-  ASSERT_TRUE(WaitUntil([&] { return Published(); }, kPictureWaitMs));
+  ASSERT_TRUE(WaitUntil([&] { return owner_.Published(); }, kPictureWaitMs));
   bob_->media()->SubscribeLive(0, 0, false);
   EXPECT_TRUE(PictureFramesArrive(1440, 1080, 5));
 
@@ -193,7 +178,7 @@ TEST_F(SdkPictureRoomTest, APictureGoesOutAtItsFittedAndTurnedSize) {
 TEST_F(SdkPictureRoomTest, APublishingCamerasFramesGoOutBeautifiedUnlessSuspended) {
   GetAppConfig()->use_mode.store(true);
   ASSERT_TRUE(layer_->Open_Video_Dev("orvim-camera-1", "Orvim Virtual Camera", true, true));
-  ASSERT_TRUE(WaitUntil([&] { return Published(); }, kPictureWaitMs));
+  ASSERT_TRUE(WaitUntil([&] { return owner_.Published(); }, kPictureWaitMs));
   st_beauty beauty;
   beauty.whitening = 40;
   CxBus::Call(GetMessageBus(), kTopicSetBeautyDev, std::string("orvim-camera-1"), &beauty, true);

@@ -35,12 +35,7 @@ class SdkRoomServerTest : public ::testing::Test {
     layer_ = std::make_unique<TestLayer>(&owner_);
     layer_->InitSDK();
     layer_->SetLiveSubscribeEnabled(true);  // As the main window's device opening does.
-    join_.confid = "room1";
-    join_.username = "Me";
-    join_.userid = "me";
-    join_.cid = "c-me";
-    join_.sid = "site";
-    join_.owtServer = server_.address();
+    join_ = JoinAsMe("room1", server_.address());
   }
   void TearDown() override {
     layer_.reset();

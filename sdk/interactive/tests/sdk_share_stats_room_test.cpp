@@ -51,11 +51,7 @@ class SdkShareStatsRoomTest : public ::testing::Test {
     ASSERT_TRUE(library_.ok());
     ASSERT_TRUE(server_.Start());
     StAppConfig* config = GetAppConfig();
-    config->camera_dev_id = "orvim-camera-1";
-    config->camera_dev_name = "Orvim Virtual Camera";
-    config->SetMicDevId("orvim-mic-1");
-    config->video_width = 1280;
-    config->video_height = 720;
+    UseVirtualDevices(config);
     config->rotation = 0;
     config->mirror = 0;
     config->flip = 0;
@@ -63,12 +59,7 @@ class SdkShareStatsRoomTest : public ::testing::Test {
     bob_ = std::make_unique<ServiceClient>(library_);
     layer_ = std::make_unique<TestLayer>(&owner_);
     layer_->InitSDK();
-    join_.confid = "room1";
-    join_.username = "Me";
-    join_.userid = "me";
-    join_.cid = "c-me";
-    join_.sid = "site";
-    join_.owtServer = server_.address();
+    join_ = JoinAsMe("room1", server_.address());
     ASSERT_TRUE(bob_->Join(server_.address(), "room1", "bob"));
     layer_->Login(join_);
     ASSERT_TRUE(WaitUntil([&] { return layer_->IsInMeeting(); }, kRoomWaitMs));
@@ -82,12 +73,7 @@ class SdkShareStatsRoomTest : public ::testing::Test {
   // Opens the virtual camera publishing and waits until the publish stream is out.
   void PublishCamera() {
     ASSERT_TRUE(layer_->Open_Video_Dev("orvim-camera-1", "Orvim Virtual Camera", true, false));
-    ASSERT_TRUE(WaitUntil([&] {
-      for (const std::string& call : owner_.Calls()) {
-        if (call == "OnPublishSuccess()") return true;
-      }
-      return false;
-    }, kRoomWaitMs));
+    ASSERT_TRUE(WaitUntil([&] { return owner_.Published(); }, kRoomWaitMs));
   }
   // One network-quality tick: the judgement (which asks for fresh statistics), then time for
   // the answer to arrive.

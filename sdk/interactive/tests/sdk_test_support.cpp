@@ -64,6 +64,13 @@ std::vector<std::string> RecordingOwner::Calls() {
   return calls_;
 }
 
+bool RecordingOwner::Published() {
+  for (const std::string& call : Calls()) {
+    if (call == "OnPublishSuccess()") return true;
+  }
+  return false;
+}
+
 void RecordingOwner::Clear() {
   std::lock_guard<std::mutex> lock(mutex_);
   calls_.clear();
@@ -143,12 +150,7 @@ void PageSink::Clear() {
 OfflineMeeting::OfflineMeeting(bool withOwner) : layer(withOwner ? &owner : nullptr) {
   CUserStreamList::Instance()->Replace({});
   layer.InitSDK();
-  join.confid = "room";
-  join.username = "Me";
-  join.userid = "me";
-  join.cid = "c-me";
-  join.sid = "site";
-  join.owtServer = "offline";
+  join = JoinAsMe("room", "offline");
 }
 
 OfflineMeeting::~OfflineMeeting() { CUserStreamList::Instance()->Replace({}); }
@@ -193,6 +195,25 @@ bool OfflineMeeting::SetStreams(const std::string& streams) {
 
 bool OfflineMeeting::SetUsers(const std::string& users) {
   return library.ControlOk(R"({"cmd":"users","users":)" + users + "}");
+}
+
+void UseVirtualDevices(StAppConfig* config) {
+  config->camera_dev_id = "orvim-camera-1";
+  config->camera_dev_name = "Orvim Virtual Camera";
+  config->SetMicDevId("orvim-mic-1");
+  config->video_width = 1280;
+  config->video_height = 720;
+}
+
+StJoinInfo JoinAsMe(const std::string& room, const std::string& server) {
+  StJoinInfo join;
+  join.confid = room;
+  join.username = "Me";
+  join.userid = "me";
+  join.cid = "c-me";
+  join.sid = "site";
+  join.owtServer = server;
+  return join;
 }
 
 ConfigGuard::ConfigGuard() {

@@ -15,6 +15,9 @@
 #include "platform/orvim/testing/orvim_library.h"
 #include "sdk/interactive/sdk_interactive.h"
 #include "shell/jsevents/js_event_sender.h"
+#include "shell/login/join_info.h"
+
+struct StAppConfig;
 
 namespace sdk_test {
 
@@ -79,6 +82,8 @@ class RecordingOwner : public DevConsumerDelegate {
 
   // Every call as "Name(args)", in order.
   std::vector<std::string> Calls();
+  // Whether OnPublishSuccess was called.
+  bool Published();
   void Clear();
 
   std::atomic<bool> pubTimer{false};
@@ -191,6 +196,14 @@ class ConfigGuard {
   uint8_t prior_;
   st_beauty beauty_;
 };
+
+// Points the settings at the stand-in's virtual devices: its first camera, at 1280 x 720, and
+// its first microphone.
+void UseVirtualDevices(StAppConfig* config);
+
+// This client's join info for |room| of the room server at |server|: "Me" (user "me", client
+// "c-me") of site "site".
+StJoinInfo JoinAsMe(const std::string& room, const std::string& server);
 
 // The text of the process log from |offset| on.
 std::string ReadLog(size_t offset = 0);

@@ -56,12 +56,7 @@ class AvTestFrameEndToEndTest : public ::testing::Test {
     ASSERT_TRUE(server_.Start());
     layer_ = std::make_unique<sdk_test::TestLayer>(&owner_);
     layer_->InitSDK();
-    join_.confid = "av-test-room";
-    join_.username = "Me";
-    join_.userid = "me";
-    join_.cid = "c-me";
-    join_.sid = "site";
-    join_.owtServer = server_.address();
+    join_ = sdk_test::JoinAsMe("av-test-room", server_.address());
     layer_->Login(join_);
     ASSERT_TRUE(sdk_test::WaitUntil([&] { return layer_->IsInMeeting(); }));
     ASSERT_TRUE(library_.ControlOk(R"({"cmd":"tag","tag":)" + std::to_string(kTag) + "}"));

@@ -112,22 +112,13 @@ class BeautyEndToEndTest : public ::testing::Test {
     ASSERT_TRUE(library_.ok());
     ASSERT_TRUE(server_.Start());
     StAppConfig* config = GetAppConfig();
-    config->camera_dev_id = "orvim-camera-1";
-    config->camera_dev_name = "Orvim Virtual Camera";
-    config->SetMicDevId("orvim-mic-1");
-    config->video_width = 1280;
-    config->video_height = 720;
+    sdk_test::UseVirtualDevices(config);
     config->camera_on = true;
     config->use_mode.store(true);
     bob_ = std::make_unique<ServiceClient>(library_);
     layer_ = std::make_unique<sdk_test::TestLayer>(&owner_);
     layer_->InitSDK();
-    join_.confid = "room1";
-    join_.username = "Me";
-    join_.userid = "me";
-    join_.cid = "c-me";
-    join_.sid = "site";
-    join_.owtServer = server_.address();
+    join_ = sdk_test::JoinAsMe("room1", server_.address());
     CxBus::Listen(subscriptions_, GetMessageBus(), kTopicYuvData, &Previews::OnYuv, &previews_);
     ASSERT_TRUE(bob_->Join(server_.address(), "room1", "bob"));
     layer_->Login(join_);
@@ -140,12 +131,6 @@ class BeautyEndToEndTest : public ::testing::Test {
     library_.ControlOk(R"({"cmd":"devices","action":"reset"})");
     CUserStreamList::Instance()->Replace({});
     ForgetParams();
-  }
-  bool Published() {
-    for (const std::string& call : owner_.Calls()) {
-      if (call == "OnPublishSuccess()") return true;
-    }
-    return false;
   }
 
   sdk_test::ConfigGuard config_;
@@ -173,7 +158,7 @@ TEST_F(BeautyEndToEndTest, ASliderReachesTheBeautyProcessAndThePreviewShowsItsFr
         auto* combo = setting_test::Get<CComboUI>(pm, L"camera_list_combo");
         camera = combo->GetText();
         // In a meeting the open asks for a new stream: the choice waits for its result.
-        opened = WaitUntil([&] { return Published(); }, 20000);
+        opened = WaitUntil([&] { return owner_.Published(); }, 20000);
         unlocked = setting_test::PumpUntil(
             [&] { return setting_test::Enabled(pm, L"camera_list_combo"); }, 10000);
         EXPECT_TRUE(frame->IsUsingVideoDev("orvim-camera-1"));
@@ -208,7 +193,7 @@ TEST_F(BeautyEndToEndTest, TheVirtualCameraRemovedWhileTheWindowShowsIt) {
       [&](CBeautySettingFrame*, HWND hwnd, CPaintManagerUI* pm) {
         auto* combo = setting_test::Get<CComboUI>(pm, L"camera_list_combo");
         before = combo->GetCount();
-        EXPECT_TRUE(WaitUntil([&] { return Published(); }, 20000));
+        EXPECT_TRUE(WaitUntil([&] { return owner_.Published(); }, 20000));
         ASSERT_TRUE(
             library_.ControlOk(R"({"cmd":"devices","action":"remove","id":"orvim-camera-1"})"));
         // What the main window publishes when the device goes.

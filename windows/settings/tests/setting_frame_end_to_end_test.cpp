@@ -85,12 +85,7 @@ class SettingFrameEndToEndTest : public ::testing::Test {
     ASSERT_TRUE(server_.Start());
     layer_ = std::make_unique<sdk_test::TestLayer>(&owner_);
     layer_->InitSDK();
-    join_.confid = "settings-room";
-    join_.username = "Me";
-    join_.userid = "me";
-    join_.cid = "c-me";
-    join_.sid = "site";
-    join_.owtServer = server_.address();
+    join_ = sdk_test::JoinAsMe("settings-room", server_.address());
     layer_->Login(join_);
     ASSERT_TRUE(sdk_test::WaitUntil([&] { return layer_->IsInMeeting(); }));
     ASSERT_TRUE(library_.ControlOk(R"({"cmd":"tag","tag":)" + std::to_string(kTag) + "}"));
