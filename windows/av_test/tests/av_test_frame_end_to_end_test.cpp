@@ -9,17 +9,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "foundation/app_config.h"
 #include "platform/orvim/common/json.h"
-#include "platform/orvim/testing/room_server_process.h"
 #include "sdk/interactive/tests/sdk_test_support.h"
 #include "share/video/voice_progress_display_ui.h"
 #include "windows/av_test/tests/av_test_support.h"
-#include "windows/common/tests/dialog_test_support.h"
+#include "windows/common/tests/device_room_test.h"
 #include "windows/common/tests/preview_mark.h"
 
 using namespace DuiLib;
@@ -35,35 +33,13 @@ constexpr int kTag = 12632;  // This client's tag, drawn by its cameras.
 // The preview of the video step.
 constexpr wchar_t kPreview[] = L"video_preview";
 
-class AvTestFrameEndToEndTest : public ::testing::Test {
+class AvTestFrameEndToEndTest : public dialog_test::DeviceRoomTest {
  protected:
   void SetUp() override {
     dialog_test::UseDialogLook({0, L"zh_CN"});
-    StAppConfig* config = GetAppConfig();
-    config->camera_dev_id = "orvim-camera-1";
-    config->camera_dev_name = "Orvim Virtual Camera";
-    config->SetMicDevice("orvim-mic-1", "Orvim Virtual Microphone");
-    config->SetSpeakerDevice("orvim-speaker-1", "Orvim Virtual Speaker");
-    config->video_width = 1280;
-    config->video_height = 720;
-    config->rotation = 0;
-    config->flip = 0;
-    config->mirror = 0;
-    config->use_mode = true;
+    StAppConfig* config = ConfigureVirtualDevices();
     config->guest_mic_default = true;
-    config->picture_path.clear();
-    ASSERT_TRUE(library_.ok());
-    ASSERT_TRUE(server_.Start());
-    layer_ = std::make_unique<sdk_test::TestLayer>(&owner_);
-    layer_->InitSDK();
-    join_ = sdk_test::JoinAsMe("av-test-room", server_.address());
-    layer_->Login(join_);
-    ASSERT_TRUE(sdk_test::WaitUntil([&] { return layer_->IsInMeeting(); }));
-    ASSERT_TRUE(library_.ControlOk(R"({"cmd":"tag","tag":)" + std::to_string(kTag) + "}"));
-  }
-  void TearDown() override {
-    layer_.reset();
-    library_.ControlOk(R"({"cmd":"devices","action":"reset"})");
+    JoinRoom("av-test-room", kTag);
   }
 
   // The ids of the microphones (kind 1) and speakers (kind 2) that the layer selected in the
@@ -84,15 +60,6 @@ class AvTestFrameEndToEndTest : public ::testing::Test {
     }
     return out;
   }
-
-  sdk_test::ConfigGuard config_;
-  orvim::testing::OrvimLibrary library_;
-  orvim::testing::RoomServerProcess server_;
-  sdk_test::PageSink page_;
-  sdk_test::RecordingOwner owner_;
-  dialog_test::OwnerWindow owner_window_;
-  std::unique_ptr<sdk_test::TestLayer> layer_;
-  StJoinInfo join_;
 };
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,12 +17,12 @@
 #include "foundation/hub.h"
 #include "platform/orvim/common/json.h"
 #include "platform/orvim/common/media_pattern.h"
-#include "platform/orvim/testing/room_server_process.h"
 #include "sdk/interactive/tests/sdk_test_support.h"
 #include "share/video/voice_progress_display_ui.h"
 #include "foundation/text_convert.h"
 #include "shell/system/system_info.h"
 #include "tests/support/window_pixels.h"
+#include "windows/common/tests/device_room_test.h"
 #include "windows/common/tests/preview_mark.h"
 #include "windows/settings/tests/setting_test_support.h"
 
@@ -62,37 +61,15 @@ bool PreviewShowsThePlaceholder(CPaintManagerUI* pm) {
       10000);
 }
 
-class SettingFrameEndToEndTest : public ::testing::Test {
+class SettingFrameEndToEndTest : public dialog_test::DeviceRoomTest {
  protected:
   void SetUp() override {
     dialog_test::UseDialogLook({0, L"zh_CN"});
-    StAppConfig* config = GetAppConfig();
-    config->camera_dev_id = "orvim-camera-1";
-    config->camera_dev_name = "Orvim Virtual Camera";
-    config->SetMicDevice("orvim-mic-1", "Orvim Virtual Microphone");
-    config->SetSpeakerDevice("orvim-speaker-1", "Orvim Virtual Speaker");
-    config->video_width = 1280;
-    config->video_height = 720;
-    config->rotation = 0;
-    config->flip = 0;
-    config->mirror = 0;
-    config->use_mode = true;
+    StAppConfig* config = ConfigureVirtualDevices();
     config->camera_on = true;
     config->beauty_changed = false;
-    config->picture_path.clear();
     config->language = L"zh_CN";
-    ASSERT_TRUE(library_.ok());
-    ASSERT_TRUE(server_.Start());
-    layer_ = std::make_unique<sdk_test::TestLayer>(&owner_);
-    layer_->InitSDK();
-    join_ = sdk_test::JoinAsMe("settings-room", server_.address());
-    layer_->Login(join_);
-    ASSERT_TRUE(sdk_test::WaitUntil([&] { return layer_->IsInMeeting(); }));
-    ASSERT_TRUE(library_.ControlOk(R"({"cmd":"tag","tag":)" + std::to_string(kTag) + "}"));
-  }
-  void TearDown() override {
-    layer_.reset();
-    library_.ControlOk(R"({"cmd":"devices","action":"reset"})");
+    JoinRoom("settings-room", kTag);
   }
 
   // The service's recorded calls since the last read, as (name, arguments); only those named
@@ -109,15 +86,6 @@ class SettingFrameEndToEndTest : public ::testing::Test {
     }
     return calls;
   }
-
-  sdk_test::ConfigGuard config_;
-  orvim::testing::OrvimLibrary library_;
-  orvim::testing::RoomServerProcess server_;
-  sdk_test::PageSink page_;
-  sdk_test::RecordingOwner owner_;
-  dialog_test::OwnerWindow owner_window_;
-  std::unique_ptr<sdk_test::TestLayer> layer_;
-  StJoinInfo join_;
 };
 
 }  // namespace
