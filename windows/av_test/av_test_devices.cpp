@@ -16,9 +16,9 @@
 #include "share/yuv/yuv_transform.h"
 #include "shell/jsevents/js_event_sender.h"
 #include "shell/login/skin_choice.h"
-#include "shell/system/system_info.h"
 #include "windows/av_test/av_test_frame.h"
 #include "windows/common/combo_helper.h"
+#include "windows/common/device_texts.h"
 #include "windows/common/picture_choice.h"
 #include "windows/picture_file/picture_file.h"
 
@@ -26,24 +26,6 @@ namespace {
 
 constexpr int kI420 = 12;
 constexpr UINT kLevelInterval = 50;  // ms
-
-std::wstring ProgramFolder() { return GetModuleDir() + L"\\"; }
-
-std::string DefaultPicturePath() { return UnicodeToAnsi(ProgramFolder() + L"res\\defalutpic.jpg"); }
-
-std::string ItemId(DuiLib::CControlUI* item) {
-  return item ? UnicodeToUtf8(item->GetUserData()) : std::string();
-}
-
-std::string ItemName(DuiLib::CControlUI* item) {
-  return item ? UnicodeToUtf8(item->GetText()) : std::string();
-}
-
-// The configured camera's name goes to the bus in UTF-8; the record keeps it in the system code
-// page (the configuration file's texts).
-std::string ConfiguredCameraName() {
-  return UnicodeToUtf8(AnsiToUnicode(GetAppConfig()->camera_dev_name));
-}
 
 bool FileExists(const std::string& ansiPath) {
   if (ansiPath.empty()) return false;
@@ -163,8 +145,8 @@ void CAVTestFrame::OnSelectItem(DuiLib::TNotifyUI& msg) {
       CxBus::Call(GetMessageBus(), kTopicCloseDevAudio, config->GetMicDevName(), oldId, true,
                   true);
     }
-    const std::string id = ItemId(item);
-    const std::string device = ItemName(item);
+    const std::string id = device_texts::EntryId(item);
+    const std::string device = device_texts::EntryName(item);
     config->SetMicDevice(id, device);
     CxBus::Call(GetMessageBus(), kTopicOpenDevAudio, device, id, true, true);
   } else if (name == L"speaker_dev_list") {
@@ -173,8 +155,8 @@ void CAVTestFrame::OnSelectItem(DuiLib::TNotifyUI& msg) {
       CxBus::Call(GetMessageBus(), kTopicCloseDevAudio, config->GetSpeakerDevName(),
                   config->GetSpeakerDevId(), false, false);
     }
-    const std::string id = ItemId(item);
-    const std::string device = ItemName(item);
+    const std::string id = device_texts::EntryId(item);
+    const std::string device = device_texts::EntryName(item);
     config->SetSpeakerDevice(id, device);
     CxBus::Call(GetMessageBus(), kTopicOpenDevAudio, device, id, false, false);
   } else if (name == L"v_rotate_combo") {
@@ -190,8 +172,8 @@ void CAVTestFrame::OnSelectItem(DuiLib::TNotifyUI& msg) {
 void CAVTestFrame::OnCameraChosen(DuiLib::CControlUI* item) {
   if (!item) return;
   StAppConfig* config = GetAppConfig();
-  cameraId = ItemId(item);
-  const std::string name = ItemName(item);
+  cameraId = device_texts::EntryId(item);
+  const std::string name = device_texts::EntryName(item);
   config->camera_dev_name = UnicodeToAnsi(Utf8ToUnicode(name));
   if (config->use_mode) {
     TVLOG_AT(CLogWrapper::kInfo, this) << "camera_name = " << name;
@@ -236,13 +218,13 @@ void CAVTestFrame::OnSelectChange(DuiLib::TNotifyUI& msg) {
     if (cameraId.empty()) return;
     bool requested = false;
     CxBus::CallWithResult(GetMessageBus(), kTopicOpenDevVideo, &requested, cameraId,
-                          ConfiguredCameraName(), false, false);
+                          device_texts::ConfiguredCameraName(), false, false);
     if (requested) EnableVideoSelectors(false);
   } else if (name == L"v_picture_opt" && option->IsSelected()) {
     TVLOG_AT(CLogWrapper::kInfo, this) << "- Picture Option -";
     cameraId.clear();
-    CxBus::Call(GetMessageBus(), kTopicCloseDevVideo, config->camera_dev_id, ConfiguredCameraName(),
-                false);
+    CxBus::Call(GetMessageBus(), kTopicCloseDevVideo, config->camera_dev_id,
+                device_texts::ConfiguredCameraName(), false);
     ShowVideoSource(false);
     config->use_mode = false;
     PreviewPicture();
@@ -266,7 +248,7 @@ void CAVTestFrame::ShowVideoSource(bool camera) {
 
 void CAVTestFrame::UpdateDefaultPictureButton() {
   if (DuiLib::CControlUI* reset = m_PaintManager.FindControl(L"pic_default_btn")) {
-    reset->SetEnabled(GetAppConfig()->picture_path != DefaultPicturePath());
+    reset->SetEnabled(GetAppConfig()->picture_path != device_texts::DefaultPicturePath());
   }
 }
 
@@ -282,7 +264,7 @@ void CAVTestFrame::OnSelectPicture() {
 }
 
 void CAVTestFrame::OnResetDef() {
-  GetAppConfig()->picture_path = DefaultPicturePath();
+  GetAppConfig()->picture_path = device_texts::DefaultPicturePath();
   UpdateDefaultPictureButton();
   PreviewPicture();
 }
@@ -323,7 +305,7 @@ void CAVTestFrame::StartSpeakerTest() {
     play->SetEnabled(false);
   }
   StAppConfig* config = GetAppConfig();
-  const std::string sound = UnicodeToUtf8(ProgramFolder() + L"res\\test.mp3");
+  const std::string sound = device_texts::TestSoundPath();
   CxBus::Call(GetMessageBus(), kTopicPlayTestSpeaker, config->GetSpeakerDevName(),
               config->GetSpeakerDevId(), sound, true);
   speakerTesting = true;

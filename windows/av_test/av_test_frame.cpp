@@ -13,6 +13,7 @@
 #include "share/video/voice_progress_display_ui.h"
 #include "shell/login/skin_choice.h"
 #include "windows/common/combo_helper.h"
+#include "windows/common/device_texts.h"
 
 namespace {
 
@@ -293,7 +294,7 @@ void CAVTestFrame::OnClosing() {
   if (!config->camera_dev_id.empty()) {
     cameraId.clear();
     CxBus::Call(GetMessageBus(), kTopicCloseDevVideo, config->camera_dev_id,
-                UnicodeToUtf8(AnsiToUnicode(config->camera_dev_name)), false);
+                device_texts::ConfiguredCameraName(), false);
   }
   const std::string micId = config->GetMicDevId();
   if (!micId.empty()) {

@@ -10,6 +10,7 @@
 #include "share/video/video_render_ui.h"
 #include "shell/login/skin_choice.h"
 #include "windows/common/combo_helper.h"
+#include "windows/common/device_texts.h"
 
 namespace {
 
@@ -280,8 +281,8 @@ void CBeautySettingFrame::OnCameraSelected() {
   auto* combo = Find<DuiLib::CComboUI>(L"camera_list_combo", L"Combo");
   DuiLib::CControlUI* item = combo ? combo->GetItemAt(combo->GetCurSel()) : nullptr;
   if (!item || item->GetUserData().empty()) return;
-  const std::string id = UnicodeToUtf8(item->GetUserData());
-  const std::string name = UnicodeToUtf8(item->GetText());
+  const std::string id = device_texts::EntryId(item);
+  const std::string name = device_texts::EntryName(item);
   TVLOG_AT(CLogWrapper::kInfo, this) << "select devname=" << name;
   if (!working.camera_dev_id.empty()) {
     // The record keeps the name in the system code page; the bus carries UTF-8.

@@ -13,8 +13,8 @@
 #include "share/video/voice_progress_display_ui.h"
 #include "shell/jsevents/js_event_sender.h"
 #include "shell/login/skin_choice.h"
-#include "shell/system/system_info.h"
 #include "windows/common/combo_helper.h"
+#include "windows/common/device_texts.h"
 #include "windows/common/picture_choice.h"
 #include "windows/picture_file/picture_file.h"
 #include "windows/settings/setting_frame.h"
@@ -34,24 +34,6 @@ int IndexOfWidth(int width) {
   if (width == 1280) return 1;
   if (width == 640) return 2;
   return 0;
-}
-
-std::wstring ProgramFolder() { return GetModuleDir() + L"\\"; }
-
-std::string DefaultPicturePath() { return UnicodeToAnsi(ProgramFolder() + L"res\\defalutpic.jpg"); }
-
-std::string ItemId(DuiLib::CControlUI* item) {
-  return item ? UnicodeToUtf8(item->GetUserData()) : std::string();
-}
-
-std::string ItemName(DuiLib::CControlUI* item) {
-  return item ? UnicodeToUtf8(item->GetText()) : std::string();
-}
-
-// The configured camera's name goes to the bus in UTF-8; the record keeps it in the system code
-// page (the configuration file's texts).
-std::string ConfiguredCameraName() {
-  return UnicodeToUtf8(AnsiToUnicode(GetAppConfig()->camera_dev_name));
 }
 
 }  // namespace
@@ -136,7 +118,7 @@ void CSettingFrame::LoadDeviceLists(bool video, bool audio, bool fireEvents) {
     }
   }
   if (DuiLib::CControlUI* reset = m_PaintManager.FindControl(L"pic_default_btn")) {
-    reset->SetEnabled(config->picture_path != DefaultPicturePath());
+    reset->SetEnabled(config->picture_path != device_texts::DefaultPicturePath());
   }
 }
 
@@ -208,8 +190,8 @@ void CSettingFrame::OnSelectItem(DuiLib::TNotifyUI& msg) {
     DuiLib::CControlUI* item = combo ? combo->GetItemAt(index) : nullptr;
     if (!item) return;
     StopAudioTest(mic);
-    std::string id = ItemId(item);
-    std::string device = ItemName(item);
+    std::string id = device_texts::EntryId(item);
+    std::string device = device_texts::EntryName(item);
     if (mic) {
       config->SetMicDevice(id, device);
     } else {
@@ -240,8 +222,8 @@ void CSettingFrame::OnModeSelected(int index) {
   } else if (!camera && wasCamera) {
     selectedCameraId.clear();
     TVLOG_AT(CLogWrapper::kInfo, this) << "cur_devid set empty ";
-    CxBus::Call(GetMessageBus(), kTopicCloseDevVideo, config->camera_dev_id, ConfiguredCameraName(),
-                true);
+    CxBus::Call(GetMessageBus(), kTopicCloseDevVideo, config->camera_dev_id,
+                device_texts::ConfiguredCameraName(), true);
   }
   config->use_mode = camera;
   if (!camera) {
@@ -256,14 +238,14 @@ void CSettingFrame::OnCameraSelected() {
   DuiLib::CControlUI* item = combo ? combo->GetItemAt(combo->GetCurSel()) : nullptr;
   if (!item) return;
   StAppConfig* config = GetAppConfig();
-  const std::string id = ItemId(item);
-  const std::string name = ItemName(item);
+  const std::string id = device_texts::EntryId(item);
+  const std::string name = device_texts::EntryName(item);
   selectedCameraId = id;
   TVLOG_AT(CLogWrapper::kInfo, this) << "select dev is name = " << name;
   if (!config->camera_dev_id.empty() && config->camera_dev_id != id) {
     TVLOG_AT(CLogWrapper::kInfo, this) << "select camera close cur_id = " << config->camera_dev_id;
-    CxBus::Call(GetMessageBus(), kTopicCloseDevVideo, config->camera_dev_id, ConfiguredCameraName(),
-                true);
+    CxBus::Call(GetMessageBus(), kTopicCloseDevVideo, config->camera_dev_id,
+                device_texts::ConfiguredCameraName(), true);
   }
   LoadResolutionCombo(id, false);
   TVLOG_AT(CLogWrapper::kInfo, this) << "open select dev name =" << name;
@@ -293,7 +275,7 @@ void CSettingFrame::OnResolutionSelected(int index) {
       // As with opening: true means the camera stream is made anew and its result follows.
       bool recreated = false;
       CxBus::CallWithResult(GetMessageBus(), kTopicSetResolution, &recreated, config->camera_dev_id,
-                            ConfiguredCameraName(), size.width, size.height);
+                            device_texts::ConfiguredCameraName(), size.width, size.height);
       SetVideoControlsEnabled(!recreated);
     }
   }
@@ -349,7 +331,7 @@ void CSettingFrame::StartSpeakerTest() {
   speakerTesting = true;
   SetTestIndicators(false, true, false);
   SetTestIndicators(true, false, false);
-  std::string sound = UnicodeToUtf8(ProgramFolder() + L"res\\test.mp3");
+  std::string sound = device_texts::TestSoundPath();
   CxBus::Call(GetMessageBus(), kTopicPlayTestSpeaker, config->GetSpeakerDevName(),
               config->GetSpeakerDevId(), sound, true);
 }
@@ -414,7 +396,7 @@ void CSettingFrame::OnRenderCreate() {
 
 void CSettingFrame::ShowDefaultPicture(bool reset) {
   StAppConfig* config = GetAppConfig();
-  const std::string fallback = DefaultPicturePath();
+  const std::string fallback = device_texts::DefaultPicturePath();
   if (reset) config->picture_path = fallback;
   if (DuiLib::CControlUI* button = m_PaintManager.FindControl(L"pic_default_btn")) {
     button->SetEnabled(config->picture_path != fallback);
