@@ -57,12 +57,7 @@ class AvTestPictureTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(AvTestPictureTest, PicturesUpToTwoMebibytesAreTakenOthersRefused) {
-  const std::wstring exact = DataFile(L"av_test_exact.jpg");
-  const std::wstring over = DataFile(L"av_test_over.jpg");
-  const std::wstring text = DataFile(L"av_test_text.jpg");
-  WriteBytes(exact, JpegOfSize(2097152));
-  WriteBytes(over, JpegOfSize(2097153));
-  WriteBytes(text, "this is a text file, not a picture\n");
+  const auto [exact, over, text] = WriteLimitPictures(L"av_test_");
   ASSERT_EQ(ReadBytes(over).size(), 2097153u);
   const std::string fallback = UnicodeToAnsi(GetModuleDir() + L"\\res\\defalutpic.jpg");
   struct Case {

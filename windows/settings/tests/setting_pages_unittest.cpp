@@ -41,12 +41,7 @@ class SettingPictureTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(SettingPictureTest, PicturesUpToTwoMebibytesAreTakenOthersRefused) {
-  const std::wstring exact = DataFile(L"setting_exact.jpg");
-  const std::wstring over = DataFile(L"setting_over.jpg");
-  const std::wstring text = DataFile(L"setting_text.jpg");
-  WriteBytes(exact, JpegOfSize(2097152));
-  WriteBytes(over, JpegOfSize(2097153));
-  WriteBytes(text, "this is a text file, not a picture\n");
+  const auto [exact, over, text] = WriteLimitPictures(L"setting_");
   ASSERT_EQ(ReadBytes(exact).size(), 2097152u);
   ASSERT_EQ(ReadBytes(over).size(), 2097153u);
   const std::string fallback = UnicodeToAnsi(GetModuleDir() + L"\\res\\defalutpic.jpg");

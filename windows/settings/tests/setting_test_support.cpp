@@ -344,4 +344,13 @@ std::string JpegOfSize(size_t size) {
   return base.substr(0, 2) + padding + base.substr(2);
 }
 
+LimitPictures WriteLimitPictures(const std::wstring& prefix) {
+  LimitPictures pictures{DataFile(prefix + L"exact.jpg"), DataFile(prefix + L"over.jpg"),
+                         DataFile(prefix + L"text.jpg")};
+  WriteBytes(pictures.exact, JpegOfSize(2097152));
+  WriteBytes(pictures.over, JpegOfSize(2097153));
+  WriteBytes(pictures.text, "this is a text file, not a picture\n");
+  return pictures;
+}
+
 }  // namespace setting_test

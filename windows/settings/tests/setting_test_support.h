@@ -175,4 +175,11 @@ void WriteBytes(const std::wstring& path, const std::string& bytes);
 std::wstring DataFile(const std::wstring& name);
 std::string JpegOfSize(size_t size);
 
+// The pictures at the size limit, written to the test data folder: <prefix>exact.jpg (2 MiB
+// exactly), <prefix>over.jpg (one byte more) and <prefix>text.jpg (a text file).
+struct LimitPictures {
+  std::wstring exact, over, text;
+};
+LimitPictures WriteLimitPictures(const std::wstring& prefix);
+
 }  // namespace setting_test
