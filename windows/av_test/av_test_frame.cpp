@@ -37,10 +37,8 @@ constexpr StepLabel kStepLabels[] = {
 
 CAVTestFrame::CAVTestFrame(HWND maskWindow, DevConsumerDelegate* owner)
     : maskWindow(maskWindow), owner(owner) {
-  CxBus::Call(GetMessageBus(), kTopicAddDevConsumer, static_cast<DevConsumerDelegate*>(this));
-  consumerAdded = true;
-  subscriptions.SetReplace(true);
-  CxBus::Listen(subscriptions, GetMessageBus(), kTopicYuvData, &CAVTestFrame::OnYuvData, this);
+  sdkLayer.Join(static_cast<DevConsumerDelegate*>(this));
+  sdkLayer.Listen(kTopicYuvData, &CAVTestFrame::OnYuvData, this);
 }
 
 CAVTestFrame::~CAVTestFrame() { LeaveSdkLayer(); }
@@ -48,13 +46,8 @@ CAVTestFrame::~CAVTestFrame() { LeaveSdkLayer(); }
 void CAVTestFrame::LeaveSdkLayer() {
   postTarget = nullptr;
   previewShown = false;
-  // After these return no SDK thread is inside this window: the SDK layer calls consumers
-  // under its consumer-list lock and the bus delivers under its own lock.
-  if (consumerAdded) {
-    consumerAdded = false;
-    CxBus::Call(GetMessageBus(), kTopicDelDevConsumer, static_cast<DevConsumerDelegate*>(this));
-  }
-  subscriptions.RemoveAll();
+  // After this returns no SDK thread is inside this window (see SdkLayerAttachment::Leave).
+  sdkLayer.Leave();
 }
 
 DuiLib::CDuiString CAVTestFrame::GetSkinFile() { return ::GetSkinFile(kLayoutNumber); }

@@ -29,9 +29,9 @@
 #include <string>
 #include <vector>
 
-#include "foundation/bus.h"
 #include "foundation/dev_consumer.h"
 #include "foundation/yuv_image.h"
+#include "windows/common/sdk_layer_attachment.h"
 #include "windows/common/skin_dialog.h"
 #include "windows/shadow/shadow_base_frame.h"
 
@@ -133,7 +133,6 @@ class CAVTestFrame : public DevConsumerDelegate, public CSkinDialog, public CSha
   HWND maskWindow;
   bool speakerTesting = false;
   std::string cameraId;
-  CxSubscriptionList subscriptions;
   std::vector<stDev_Info> cameras;
   CVideoRenderUI* preview = nullptr;
   DevConsumerDelegate* owner;
@@ -143,8 +142,9 @@ class CAVTestFrame : public DevConsumerDelegate, public CSkinDialog, public CSha
   std::atomic<HWND> postTarget{nullptr};
   // The preview is visible: camera frames are pushed.
   std::atomic<bool> previewShown{false};
-  // Still in the SDK layer's consumers (left at WM_DESTROY or in the destructor).
-  bool consumerAdded = false;
+  // Its place among the SDK layer's consumers and its bus subscriptions (left at WM_DESTROY or
+  // in the destructor).
+  SdkLayerAttachment sdkLayer;
   // The canvas has been set up (at "windowinit" or when the render window appears).
   bool canvasReady = false;
   // The closing steps have run (they run once, however many close requests come).

@@ -46,13 +46,9 @@ const wchar_t kScrollRail[] =
 }  // namespace
 
 CBeautySettingFrame::CBeautySettingFrame(DevConsumerDelegate* owner) : owner(owner) {
-  CxBus::Call(GetMessageBus(), kTopicAddDevConsumer, static_cast<DevConsumerDelegate*>(this));
-  consumerAdded = true;
-  subscriptions.SetReplace(true);
-  CxBus::Listen(subscriptions, GetMessageBus(), kTopicYuvData, &CBeautySettingFrame::OnYuvData,
-                this);
-  CxBus::Listen(subscriptions, GetMessageBus(), kTopicDevHotplug,
-                &CBeautySettingFrame::OnDevHotPlug, this);
+  sdkLayer.Join(static_cast<DevConsumerDelegate*>(this));
+  sdkLayer.Listen(kTopicYuvData, &CBeautySettingFrame::OnYuvData, this);
+  sdkLayer.Listen(kTopicDevHotplug, &CBeautySettingFrame::OnDevHotPlug, this);
 }
 
 CBeautySettingFrame::~CBeautySettingFrame() {
@@ -64,13 +60,8 @@ CBeautySettingFrame::~CBeautySettingFrame() {
 void CBeautySettingFrame::LeaveSdkLayer() {
   postTarget = nullptr;
   previewShown = false;
-  // After these return no SDK thread is inside this window: the SDK layer calls consumers
-  // under its consumer-list lock and the bus delivers under its own lock.
-  if (consumerAdded) {
-    consumerAdded = false;
-    CxBus::Call(GetMessageBus(), kTopicDelDevConsumer, static_cast<DevConsumerDelegate*>(this));
-  }
-  subscriptions.RemoveAll();
+  // After this returns no SDK thread is inside this window (see SdkLayerAttachment::Leave).
+  sdkLayer.Leave();
 }
 
 DuiLib::CDuiString CBeautySettingFrame::GetSkinFile() { return ::GetSkinFile(kLayoutNumber); }

@@ -25,10 +25,10 @@
 #include <vector>
 
 #include "foundation/app_config.h"
-#include "foundation/bus.h"
 #include "foundation/dev_consumer.h"
 #include "foundation/video_tools_delegate.h"
 #include "foundation/yuv_image.h"
+#include "windows/common/sdk_layer_attachment.h"
 #include "windows/common/skin_dialog.h"
 #include "windows/shadow/shadow_base_frame.h"
 
@@ -139,7 +139,6 @@ class CBeautySettingFrame : public DevConsumerDelegate,
   CVideoRenderUI* preview = nullptr;
   int customTileCounter = 0;
   std::atomic<bool> picking{false};
-  CxSubscriptionList subscriptions;
   // Thumbnails this window wrote into the temporary folder; removed when it closes.
   std::vector<std::wstring> thumbnails;
 
@@ -152,6 +151,7 @@ class CBeautySettingFrame : public DevConsumerDelegate,
   std::string usingCameraId;  // Guarded by usingLock.
   std::atomic<int> captureWidth{1280};
   std::atomic<int> captureHeight{720};
-  // Still in the SDK layer's consumers (left at WM_DESTROY or in the destructor).
-  bool consumerAdded = false;
+  // Its place among the SDK layer's consumers and its bus subscriptions (left at WM_DESTROY or
+  // in the destructor).
+  SdkLayerAttachment sdkLayer;
 };

@@ -57,12 +57,9 @@ void CSettingFrame::SetShellOpenFunc(ShellOpenFunc func) {
 
 CSettingFrame::CSettingFrame(DevConsumerDelegate* owner, int role, int startPage)
     : owner(owner), role(role), startPage(startPage) {
-  CxBus::Call(GetMessageBus(), kTopicAddDevConsumer, static_cast<DevConsumerDelegate*>(this));
-  consumerAdded = true;
-  subscriptions.SetReplace(true);
-  CxBus::Listen(subscriptions, GetMessageBus(), kTopicYuvData, &CSettingFrame::OnYuvData, this);
-  CxBus::Listen(subscriptions, GetMessageBus(), kTopicDevHotplug, &CSettingFrame::OnDevHotPlug,
-                this);
+  sdkLayer.Join(static_cast<DevConsumerDelegate*>(this));
+  sdkLayer.Listen(kTopicYuvData, &CSettingFrame::OnYuvData, this);
+  sdkLayer.Listen(kTopicDevHotplug, &CSettingFrame::OnDevHotPlug, this);
 }
 
 CSettingFrame::~CSettingFrame() { LeaveSdkLayer(); }
@@ -70,13 +67,8 @@ CSettingFrame::~CSettingFrame() { LeaveSdkLayer(); }
 void CSettingFrame::LeaveSdkLayer() {
   postTarget = nullptr;
   previewShown = false;
-  // After these return no SDK thread is inside this window: the SDK layer calls consumers
-  // under its consumer-list lock and the bus delivers under its own lock.
-  if (consumerAdded) {
-    consumerAdded = false;
-    CxBus::Call(GetMessageBus(), kTopicDelDevConsumer, static_cast<DevConsumerDelegate*>(this));
-  }
-  subscriptions.RemoveAll();
+  // After this returns no SDK thread is inside this window (see SdkLayerAttachment::Leave).
+  sdkLayer.Leave();
   if (versionCheck) versionCheck->Detach();
 }
 

@@ -29,10 +29,10 @@
 #include <string>
 
 #include "foundation/app_config.h"
-#include "foundation/bus.h"
 #include "foundation/dev_consumer.h"
 #include "foundation/video_tools_delegate.h"
 #include "foundation/yuv_image.h"
+#include "windows/common/sdk_layer_attachment.h"
 #include "windows/common/skin_dialog.h"
 #include "windows/shadow/shadow_base_frame.h"
 
@@ -185,13 +185,13 @@ class CSettingFrame : public DevConsumerDelegate,
   int version[4] = {0, 0, 0, 0};
   int updateStatus = 0;
   unsigned checkThreadId = 0;
-  CxSubscriptionList subscriptions;
 
   // The window for posts from other threads; null from WM_DESTROY on.
   std::atomic<HWND> postTarget{nullptr};
   // The preview is shown and not paused: camera frames are pushed.
   std::atomic<bool> previewShown{false};
-  // Still in the SDK layer's consumers (left at WM_DESTROY or in the destructor).
-  bool consumerAdded = false;
+  // Its place among the SDK layer's consumers and its bus subscriptions (left at WM_DESTROY or
+  // in the destructor).
+  SdkLayerAttachment sdkLayer;
   std::shared_ptr<CVersionCheck> versionCheck;
 };
