@@ -27,18 +27,7 @@ using av_test::Windows;
 namespace {
 
 void ResetConfig() {
-  StAppConfig* config = GetAppConfig();
-  config->camera_dev_id = "cam1";
-  config->camera_dev_name = "Cam One";
-  config->picture_path.clear();
-  config->SetMicDevice("mic1", "Mic One");
-  config->SetSpeakerDevice("spk1", "Speaker One");
-  config->video_width = 1280;
-  config->video_height = 720;
-  config->rotation = 0;
-  config->flip = 0;
-  config->mirror = 0;
-  config->use_mode = true;
+  StAppConfig* config = ConfigureTestDevices();
   config->guest_mic_default = true;
   config->camera_on = true;
   config->microphone_on = true;

@@ -23,19 +23,8 @@ using namespace setting_test;
 namespace {
 
 void ResetConfig() {
-  StAppConfig* config = GetAppConfig();
-  config->camera_dev_id = "cam1";
-  config->camera_dev_name = "Cam One";
-  config->picture_path.clear();
-  config->SetMicDevice("mic1", "Mic One");
-  config->SetSpeakerDevice("spk1", "Speaker One");
-  config->video_width = 1280;
-  config->video_height = 720;
-  config->rotation = 0;
-  config->flip = 0;
-  config->mirror = 0;
+  StAppConfig* config = ConfigureTestDevices();
   config->speaker_volume = 80;
-  config->use_mode = true;
   config->prior = 0;
   config->beauty_changed = false;
   config->live_running = false;

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "foundation/app_config.h"
 #include "foundation/bus_topics.h"
 #include "foundation/hub.h"
 #include "foundation/text_convert.h"
@@ -296,6 +297,22 @@ void DriveNextDialog(const wchar_t* cls,
 }
 
 bool DialogWasDriven() { return g_drive.done; }
+
+StAppConfig* ConfigureTestDevices() {
+  StAppConfig* config = GetAppConfig();
+  config->camera_dev_id = "cam1";
+  config->camera_dev_name = "Cam One";
+  config->picture_path.clear();
+  config->SetMicDevice("mic1", "Mic One");
+  config->SetSpeakerDevice("spk1", "Speaker One");
+  config->video_width = 1280;
+  config->video_height = 720;
+  config->rotation = 0;
+  config->flip = 0;
+  config->mirror = 0;
+  config->use_mode = true;
+  return config;
+}
 
 std::wstring ConfigPath(const std::wstring& name) {
   const char* dir = std::getenv("TARVO_TEST_DATA");

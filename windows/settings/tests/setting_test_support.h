@@ -20,6 +20,8 @@
 #include "windows/common/tests/dialog_test_support.h"
 #include "windows/settings/setting_frame.h"
 
+struct StAppConfig;
+
 namespace setting_test {
 
 // Listens to the SDK layer's topics (1 to 21) and the language topic on the client's bus,
@@ -163,6 +165,11 @@ inline bool Enabled(DuiLib::CPaintManagerUI* pm, const wchar_t* name) {
   DuiLib::CControlUI* control = pm->FindControl(name);
   return control && control->IsEnabled();
 }
+
+// Points the settings at the devices the tests list first: camera "cam1" ("Cam One", 1280 x
+// 720, upright, in camera mode with no picture chosen), microphone "mic1" ("Mic One") and
+// speaker "spk1" ("Speaker One"); returns them for what a test adds.
+StAppConfig* ConfigureTestDevices();
 
 // The configuration file the tests save into (a fresh file in the test data folder).
 std::wstring ConfigPath(const std::wstring& name);
