@@ -217,16 +217,7 @@ TEST_F(SdkShareStatsRoomTest, LayoutsAndTheSpeakerTest) {
   EXPECT_EQ(page_.Values(19, "data"), std::vector<std::string>{R"({"mode":"grid","main":"bob"})"});
 
   // The speaker test's end reaches every consumer.
-  struct Consumer : DevConsumerDelegate {
-    void OnVideoDevResult(const std::string&, bool) override {}
-    void OnPreviewFrame(const unsigned char*, int, int, int) override {}
-    bool IsEffectsIdle() override { return true; }
-    bool IsUsingVideoDev(const std::string&) override { return false; }
-    int GetCaptureWidth() override { return 0; }
-    int GetCaptureHeight() override { return 0; }
-    void OnSpeakerTestEnd() override { ++ends; }
-    std::atomic<int> ends{0};
-  } a, b;
+  SpeakerTestConsumer a, b;
   layer_->AddDevConsumer(&a);
   layer_->AddDevConsumer(&b);
   ASSERT_TRUE(library_.ControlOk(R"({"cmd":"speaker_test_ms","ms":200})"));

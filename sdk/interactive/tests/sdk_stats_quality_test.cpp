@@ -272,18 +272,6 @@ TEST_F(SdkStatsQualityTest, LayoutsAndInsertionResults) {
                             "win_client:OnSetInterCutVolume ec=500 , em = busy"}));
 }
 
-class SpeakerTestConsumer : public DevConsumerDelegate {
- public:
-  void OnVideoDevResult(const std::string&, bool) override {}
-  void OnPreviewFrame(const unsigned char*, int, int, int) override {}
-  bool IsEffectsIdle() override { return true; }
-  bool IsUsingVideoDev(const std::string&) override { return false; }
-  int GetCaptureWidth() override { return 0; }
-  int GetCaptureHeight() override { return 0; }
-  void OnSpeakerTestEnd() override { ++ends; }
-  std::atomic<int> ends{0};
-};
-
 TEST_F(SdkStatsQualityTest, TheSpeakerTestEndReachesEveryConsumer) {
   SpeakerTestConsumer a, b;
   m.layer.AddDevConsumer(&a);

@@ -118,6 +118,19 @@ class RecordingConsumer : public DevConsumerDelegate {
   std::mutex* mutex_;
 };
 
+// A device window registered as consumer that counts the ends of the speaker test.
+class SpeakerTestConsumer : public DevConsumerDelegate {
+ public:
+  void OnVideoDevResult(const std::string&, bool) override {}
+  void OnPreviewFrame(const unsigned char*, int, int, int) override {}
+  bool IsEffectsIdle() override { return true; }
+  bool IsUsingVideoDev(const std::string&) override { return false; }
+  int GetCaptureWidth() override { return 0; }
+  int GetCaptureHeight() override { return 0; }
+  void OnSpeakerTestEnd() override { ++ends; }
+  std::atomic<int> ends{0};
+};
+
 // The page: every event the sender sends, parsed, and the deferred leave notices.
 class PageSink : public JsEventDelegate {
  public:
