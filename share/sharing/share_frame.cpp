@@ -321,6 +321,19 @@ void CShareFrame::ShowToolbar() {
   }
 }
 
+void CShareFrame::KeepToolsInFront() {
+  // The panel owns the toolbar, which owns the palette. Windows keeps owned windows in front of
+  // their owner; Wine does not carry them along when the topmost panel is raised, and the panel
+  // then hides them and, with a drawing tool on, takes their clicks.
+  if (!m_pTools || !m_pTools->GetHWND() || !IsWindowVisible(m_pTools->GetHWND())) return;
+  const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+  SetWindowPos(m_pTools->GetHWND(), HWND_TOPMOST, 0, 0, 0, 0, flags);
+  const CAnnoToolsFrame* palette = m_pTools->GetAnnoTools();
+  if (palette && palette->GetHWND() && IsWindowVisible(palette->GetHWND())) {
+    SetWindowPos(palette->GetHWND(), HWND_TOPMOST, 0, 0, 0, 0, flags);
+  }
+}
+
 void CShareFrame::StartShare() {
   if (!m_hWnd) return;
   m_bSharing = true;
@@ -334,6 +347,7 @@ void CShareFrame::StartShare() {
     m_pAnnoPanel->Prepare();
     m_pAnnoPanel->Redraw();
     m_pAnnoPanel->Show();
+    KeepToolsInFront();
   }
   if (m_nMode.load() == kModeApp) {
     m_sharedWindows.assign(1, m_hChosen.load());
@@ -373,13 +387,16 @@ void CShareFrame::SetPenSize(int width) { CAnnoState::Instance().SetWidth(width)
 
 void CShareFrame::SetShape(int shape) {
   if (!CAnnoState::Instance().SetShape(shape)) return;
-  if (m_pAnnoPanel) m_pAnnoPanel->OnShapeChanged();
+  if (!m_pAnnoPanel) return;
+  m_pAnnoPanel->OnShapeChanged();
+  KeepToolsInFront();
 }
 
 void CShareFrame::SetAnniPos() {
   if (!IsSharing() || !m_pAnnoPanel || !m_pAnnoPanel->GetHWND()) return;
   SetWindowPos(m_pAnnoPanel->GetHWND(), HWND_TOP, 0, 0, 0, 0,
                SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+  KeepToolsInFront();
   const RECT before = m_pAnnoPanel->GetPanelRect();
   m_pAnnoPanel->UpdateRectPos();
   const RECT after = m_pAnnoPanel->GetPanelRect();

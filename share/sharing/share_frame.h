@@ -105,6 +105,8 @@ class CShareFrame : public DuiLib::WindowImplBase,
   void CloseParts();
   void Highlight(int n);
   void ShowToolbar();
+  // Puts the toolbar and its palette back in front of the annotation panel.
+  void KeepToolsInFront();
   std::wstring ShareTitle() const;
   void ChooseApp(const DuiLib::CDuiString& name, DuiLib::CControlUI* item);
 

@@ -21,6 +21,7 @@
 #include "share/sharing/share_frame.h"
 #include "share/tests/share_test_support.h"
 #include "shell/login/skin_choice.h"
+#include "tests/support/window_pixels.h"
 
 namespace {
 
@@ -305,6 +306,35 @@ TEST_F(ShareFrameTest, FullScreenLeavesOutTheBorderAndCarriesTheAnnotation) {
   EXPECT_TRUE(state.Strokes().empty());
   EXPECT_FALSE(IsWindowVisible(frame_->GetAnnoPanel()->GetHWND()));
   EXPECT_FALSE(IsWindowVisible(tools->GetHWND()));
+}
+
+// With a drawing tool on, the panel takes the mouse over the whole screen; the toolbar, brought
+// back each second above the panel, must stay in front of it so that its buttons can be seen
+// and clicked: a real click on "Stop sharing" ends the share.
+TEST_F(ShareFrameTest, TheToolbarStaysInFrontOfThePanelWithAToolOn) {
+  frame_->ShowWindow(true, true);
+  tarvo_test::PumpMessages(50);
+  ClickWithPointer(L"btn_startShare");
+  ASSERT_TRUE(frame_->IsSharing());
+  CShareToolsFrame* tools = frame_->GetToolsFrame();
+  ASSERT_TRUE(tools);
+  frame_->SetShape(kAnnoShapeRect);
+  frame_->SetAnniPos();  // What the toolbar's timer does each second.
+  tarvo_test::PumpMessages(100);
+  DuiLib::CControlUI* stop = tools->GetPaintManager()->FindControl(L"close_share");
+  ASSERT_TRUE(stop);
+  const RECT& rect = stop->GetPos();
+  POINT at{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+  ClientToScreen(tools->GetHWND(), &at);
+  const auto stop_button_on_screen = [&] {
+    tarvo_test::Pixels pixel;
+    return tarvo_test::ReadScreenPixels(RECT{at.x, at.y, at.x + 1, at.y + 1}, &pixel) &&
+           (pixel.At(0, 0) >> 16) > 200;
+  };
+  EXPECT_TRUE(tarvo_test::PumpUntil(stop_button_on_screen, 3000));
+  share_test::ClickAt(at.x, at.y);
+  EXPECT_TRUE(tarvo_test::PumpUntil([&] { return !frame_->IsSharing(); }, 3000));
+  share_test::MoveTo(1900, 1070);
 }
 
 TEST_F(ShareFrameTest, AreaSharesCropTheAreaExactly) {
