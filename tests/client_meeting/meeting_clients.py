@@ -120,6 +120,13 @@ class Display:
     def click(self, x, y):
         self._xtest([("move", x, y), ("pause", 0.05), ("press",), ("pause", 0.05), ("release",)])
 
+    def drag(self, start, end, steps=8):
+        """Presses at |start|, moves to |end| in |steps| moves and releases there."""
+        moves = [("move", start[0] + (end[0] - start[0]) * i // steps,
+                  start[1] + (end[1] - start[1]) * i // steps) for i in range(1, steps + 1)]
+        self._xtest([("move", start[0], start[1]), ("pause", 0.05), ("press",), ("pause", 0.1)] + moves +
+                    [("pause", 0.1), ("release",)])
+
     def pixel(self, x, y):
         """The colour (r, g, b) of the screen at (x, y)."""
         out = subprocess.run("xwd -root -silent -display %s | convert xwd:- -crop 1x1+%d+%d -depth 8 rgb:-"
