@@ -163,7 +163,7 @@ TEST_F(BeautySettingFrameTest, ToolsRotateFlipAndMirrorAndTheNextPublicationCarr
 TEST_F(BeautySettingFrameTest, PickingTakesTheScreenPixelAndSuspendsFaceBeautyMeanwhile) {
   bool suspended_while_picking = false, idle_while_picking = true;
   bool suspended_after = true, idle_after = false;
-  COLORREF screen = CLR_INVALID;
+  COLORREF screen_before = CLR_INVALID, screen = CLR_INVALID;
   uint32_t picked = 0, given = 0, reset = 0;
   EXPECT_TRUE(RunBeauty(owner_window_.hwnd(), &owner_,
                         [&](CBeautySettingFrame* frame, HWND hwnd, CPaintManagerUI* pm) {
@@ -186,12 +186,19 @@ TEST_F(BeautySettingFrameTest, PickingTakesTheScreenPixelAndSuspendsFaceBeautyMe
                           POINT at{client.right / 2, client.bottom / 2 + 60};
                           const LPARAM where = MAKELPARAM(at.x, at.y);
                           ClientToScreen(render, &at);
+                          // Read just before and after the click: another test's window may
+                          // come or go over the point meanwhile.
+                          const auto screen_pixel = [&] {
+                            HDC dc = GetDC(nullptr);
+                            const COLORREF pixel = GetPixel(dc, at.x, at.y);
+                            ReleaseDC(nullptr, dc);
+                            return pixel;
+                          };
+                          screen_before = screen_pixel();
                           SendMessageW(render, WM_LBUTTONDOWN, MK_LBUTTON, where);
                           SendMessageW(render, WM_LBUTTONUP, 0, where);
+                          screen = screen_pixel();
                           EXPECT_TRUE(PumpUntil([&] { return !GetAppConfig()->beauty_suspended; }));
-                          HDC dc = GetDC(nullptr);
-                          screen = GetPixel(dc, at.x, at.y);
-                          ReleaseDC(nullptr, dc);
                           picked = LastPublished().key_color;
                           suspended_after = GetAppConfig()->beauty_suspended;
                           idle_after = frame->IsEffectsIdle();
@@ -207,8 +214,11 @@ TEST_F(BeautySettingFrameTest, PickingTakesTheScreenPixelAndSuspendsFaceBeautyMe
   EXPECT_FALSE(suspended_after);
   EXPECT_TRUE(idle_after);
   ASSERT_NE(screen, CLR_INVALID);
-  EXPECT_EQ(picked,
-            0xFF000000u | (GetRValue(screen) << 16) | (GetGValue(screen) << 8) | GetBValue(screen));
+  const auto argb = [](COLORREF pixel) {
+    return 0xFF000000u | (GetRValue(pixel) << 16) | (GetGValue(pixel) << 8) | GetBValue(pixel);
+  };
+  EXPECT_TRUE(picked == argb(screen_before) || picked == argb(screen))
+      << std::hex << picked << " " << argb(screen_before) << " " << argb(screen);
   EXPECT_EQ(given, 0xFF112233u);
   EXPECT_EQ(reset, 0xFF00FF00u);
   EXPECT_EQ(GetAppConfig()->beauty.key_color, 0xFF00FF00u);
