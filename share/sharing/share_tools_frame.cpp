@@ -56,6 +56,24 @@ void CShareToolsFrame::Place() {
 
 void CShareToolsFrame::InitWindow() { Place(); }
 
+void CShareToolsFrame::PaletteChoices::SetColor(std::uint32_t argb) {
+  if (m_pTools->m_pAnno) m_pTools->m_pAnno->SetColor(argb);
+}
+
+void CShareToolsFrame::PaletteChoices::SetPenSize(int width) {
+  if (m_pTools->m_pAnno) m_pTools->m_pAnno->SetPenSize(width);
+}
+
+void CShareToolsFrame::PaletteChoices::SetShape(int shape) {
+  auto* pen = static_cast<DuiLib::COptionUI*>(m_pTools->m_PaintManager.FindControl(L"pen_anno"));
+  if (pen && !pen->IsSelected()) pen->Selected(true, false);
+  if (m_pTools->m_pAnno) m_pTools->m_pAnno->SetShape(shape);
+}
+
+void CShareToolsFrame::PaletteChoices::SetAnniPos() {
+  if (m_pTools->m_pAnno) m_pTools->m_pAnno->SetAnniPos();
+}
+
 void CShareToolsFrame::SetTitle(const std::wstring& title) {
   m_sTitle = title;
   if (DuiLib::CControlUI* label = m_PaintManager.FindControl(L"sharename_lab")) {
@@ -176,7 +194,7 @@ LRESULT CShareToolsFrame::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM l
 void CShareToolsFrame::Notify(DuiLib::TNotifyUI& msg) {
   const DuiLib::CDuiString name = msg.pSender ? msg.pSender->GetName() : DuiLib::CDuiString();
   if (msg.sType == L"windowinit") {
-    m_pAnnoTools = std::make_unique<CAnnoToolsFrame>(m_pAnno);
+    m_pAnnoTools = std::make_unique<CAnnoToolsFrame>(&m_paletteChoices);
     m_pAnnoTools->Create(m_hWnd, L"AnnoToolsFrame", WS_POPUP, WS_EX_TOOLWINDOW);
     SetTitle(m_sTitle);
     SetUnreadCount(m_nUnread);

@@ -14,6 +14,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -54,11 +55,26 @@ class CShareToolsFrame : public DuiLib::WindowImplBase {
   LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
 
  private:
+  // What the palette chooses goes on to the owner; a drawing tool chosen there also shows as
+  // the toolbar's pen, so that the arrow turns it off again.
+  class PaletteChoices : public AnnoDelegate {
+   public:
+    explicit PaletteChoices(CShareToolsFrame* tools) : m_pTools(tools) {}
+    void SetColor(std::uint32_t argb) override;
+    void SetPenSize(int width) override;
+    void SetShape(int shape) override;
+    void SetAnniPos() override;
+
+   private:
+    CShareToolsFrame* m_pTools;
+  };
+
   void Place();
   void SlideCheck();
   LRESULT OnPosChanging(WINDOWPOS* pos);
   RECT WorkArea() const;
 
+  PaletteChoices m_paletteChoices{this};
   std::unique_ptr<CAnnoToolsFrame> m_pAnnoTools;
   ShareDelegate* m_pShare;  // Not owned.
   AnnoDelegate* m_pAnno;    // Not owned.

@@ -121,6 +121,33 @@ TEST_F(ShareToolsTest, ToolsReachTheOwnerAndHidingResetsTheArrow) {
   EXPECT_FALSE(Selected(L"pen_anno"));
 }
 
+// A drawing tool chosen in the palette while the arrow is on shows as the pen, so that the
+// arrow turns it off again; the palette's choices reach the owner.
+TEST_F(ShareToolsTest, APaletteToolShowsAsThePenAndTheArrowTurnsItOff) {
+  Hover(L"pen_anno");
+  CAnnoToolsFrame* palette = tools_.GetAnnoTools();
+  ASSERT_TRUE(IsWindowVisible(palette->GetHWND()));
+  tarvo_test::PumpMessages(100);  // Its first paint lays the controls out.
+  ASSERT_TRUE(Selected(L"arrow_anno"));
+  const auto click_in_palette = [&](const wchar_t* name) {
+    DuiLib::CControlUI* control = palette->GetPaintManager()->FindControl(name);
+    ASSERT_TRUE(control) << name;
+    const RECT& rect = control->GetPos();
+    const LPARAM at = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    SendMessageW(palette->GetHWND(), WM_MOUSEMOVE, 0, at);
+    SendMessageW(palette->GetHWND(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(palette->GetHWND(), WM_LBUTTONUP, 0, at);
+  };
+  click_in_palette(L"grap_1");
+  click_in_palette(L"pensize_5");
+  click_in_palette(L"color_6");
+  EXPECT_TRUE(Selected(L"pen_anno"));
+  EXPECT_FALSE(Selected(L"arrow_anno"));
+  Click(L"arrow_anno");
+  const std::vector<std::string> expected = {"shape 2", "width", "colour", "shape 0"};
+  EXPECT_EQ(recorder_.calls, expected);
+}
+
 TEST_F(ShareToolsTest, UnreadCountsAndTheChatButton) {
   const struct {
     int count;
