@@ -29,6 +29,11 @@ void CMaskLayerFrame::OnFinalMessage(HWND hWnd) {
 
 void CMaskLayerFrame::RaiseCompanion() {
   if (!companionWindow || !IsWindow(companionWindow) || !IsWindowVisible(m_hWnd)) return;
+  // The layer first, then the companion above it: two real moves, so that the display's own
+  // stacking follows even where it has drifted from the windows' order (under Wine a layered
+  // window goes on the display, on top, only once it has content, and raising a window that is
+  // already first in the windows' order changes nothing there).
+  ::SetWindowPos(m_hWnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   ::SetWindowPos(companionWindow, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
 }
 
@@ -37,6 +42,11 @@ LRESULT CMaskLayerFrame::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM, B
   // Raised after the show or activation has ended, when the layer's own place is settled.
   if ((uMsg == WM_SHOWWINDOW && wParam) || (uMsg == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE)) {
     ::PostMessageW(m_hWnd, kRaiseCompanionMessage, 0, 0);
+    if (uMsg == WM_SHOWWINDOW) ::SetTimer(m_hWnd, kRaiseCompanionTimer, kRaiseCompanionDelayMs, nullptr);
+  } else if (uMsg == WM_TIMER && wParam == kRaiseCompanionTimer) {
+    ::KillTimer(m_hWnd, kRaiseCompanionTimer);
+    bHandled = TRUE;
+    RaiseCompanion();
   } else if (uMsg == kRaiseCompanionMessage) {
     bHandled = TRUE;
     RaiseCompanion();

@@ -24,6 +24,9 @@ class CMaskLayerFrame : public CSkinDialog {
   static constexpr UINT kSkipButtonMessage = 3352;
   // Posted to the layer once it is shown or activated: the companion goes back on top of it.
   static constexpr UINT kRaiseCompanionMessage = WM_APP + 0x1D1;
+  // One-shot, after the layer was shown: raises the companion once the layer is on the display.
+  static constexpr UINT_PTR kRaiseCompanionTimer = 0x1D1;
+  static constexpr UINT kRaiseCompanionDelayMs = 300;
 
   explicit CMaskLayerFrame(bool showSkipButton);
 
