@@ -202,7 +202,7 @@ def meeting(m, steps):
         check(wait(lambda: b.visible("#meeting-screen"), 30.0), "B's page shows the meeting")
         b.device_test(wait_for_camera=False)
     with steps("A clicks Join and enters the meeting"):
-        a.click_with_mouse("#login-submit")
+        a.click("#login-submit")
         login_clicked = time.monotonic()
         check(wait(lambda: a.visible("#meeting-screen"), 30.0), "A's page shows the meeting")
     with steps("each sees the other in the participant list"):
