@@ -124,15 +124,7 @@ class DeviceReactionsTest : public ::testing::Test {
 
   // Joins the meeting and waits for the group join.
   void Join(FrameScope& frame) {
-    StJoinInfo join;
-    join.confid = "room1";
-    join.userid = "me";
-    join.username = "Me";
-    join.cid = "c-me";
-    join.sid = "site";
-    join.owtServer = server_.address();
-    frame->GetSdk()->Login(join);
-    ASSERT_TRUE(PumpUntil([&] { return frame->group_joins.load() >= 1; }, 20000));
+    ASSERT_TRUE(frame.JoinRoom(server_.address()));
   }
 
   int JournalCount(const char* op) {

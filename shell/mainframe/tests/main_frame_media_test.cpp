@@ -90,15 +90,7 @@ class LocalMediaTest : public ::testing::Test {
   void TearDown() override { CUserStreamList::Instance()->Replace({}); }
 
   void Join(FrameScope& frame) {
-    StJoinInfo join;
-    join.confid = "room1";
-    join.userid = "me";
-    join.username = "Me";
-    join.cid = "c-me";
-    join.sid = "site";
-    join.owtServer = server_.address();
-    frame->GetSdk()->Login(join);
-    ASSERT_TRUE(PumpUntil([&] { return frame->group_joins.load() >= 1; }, 20000));
+    ASSERT_TRUE(frame.JoinRoom(server_.address()));
   }
 
   // Runs |command| and waits until the page has |events| events 35 in all.

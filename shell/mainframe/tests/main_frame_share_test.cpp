@@ -196,15 +196,7 @@ class MainFrameShareRoomTest : public ::testing::Test {
     ASSERT_TRUE(bob_->Join(server_.address(), "room1", "bob"));
     frame_ = std::make_unique<FrameScope>();
     ASSERT_NE(frame_->hwnd(), nullptr);
-    StJoinInfo join;
-    join.confid = "room1";
-    join.userid = "me";
-    join.username = "Me";
-    join.cid = "c-me";
-    join.sid = "site";
-    join.owtServer = server_.address();
-    frame()->GetSdk()->Login(join);
-    ASSERT_TRUE(PumpUntil([&] { return frame()->group_joins.load() >= 1; }, 20000));
+    ASSERT_TRUE(frame_->JoinRoom(server_.address()));
   }
   void TearDown() override {
     frame_.reset();

@@ -14,6 +14,7 @@ using std::min;
 #include "foundation/app_config.h"
 #include "foundation/hub.h"
 #include "platform/duilib/UIlib.h"
+#include "sdk/interactive/sdk_interactive.h"
 #include "shell/mainframe/main_frame_ids.h"
 #include "shell/startup/app_info.h"
 #include "shell/system/base64.h"
@@ -255,6 +256,18 @@ std::vector<std::string> FrameScope::Values(int number, const char* key) {
     cJSON_Delete(root);
   }
   return out;
+}
+
+bool FrameScope::JoinRoom(const std::string& server, int timeout_ms) {
+  StJoinInfo join;
+  join.confid = "room1";
+  join.userid = "me";
+  join.username = "Me";
+  join.cid = "c-me";
+  join.sid = "site";
+  join.owtServer = server;
+  frame_->GetSdk()->Login(join);
+  return PumpUntil([&] { return frame_->group_joins.load() >= 1; }, timeout_ms);
 }
 
 void FrameScope::Tick(UINT_PTR id) {

@@ -244,6 +244,9 @@ class FrameScope {
   std::vector<std::string> Values(int number, const char* key);
   // Sends WM_TIMER |id| to the window and lets posted work run.
   void Tick(UINT_PTR id);
+  // Logs the window's SDK layer in to room "room1" of |server| as "me" ("Me") and runs the loop
+  // until the room's group join has come; false when it did not in |timeout_ms|.
+  bool JoinRoom(const std::string& server, int timeout_ms = 20000);
   // Sends |json| as the page's request (message key |key|) and runs the loop until its second
   // half, if any, has run: a marker request (number 33, which does nothing) follows it, and the
   // loop runs until the marker's second half was recorded. False when it did not arrive in
