@@ -44,13 +44,13 @@ def client_round(root, bin_dir, out_dir, unmutes):
         b.click("#login-submit")
         if not wait(lambda: b.visible("#meeting-screen"), 30.0):
             raise Failed("B did not enter the meeting")
-        b.device_test(wait_for_camera=False)
+        b.device_test(keep_camera=False)
         a.click("#login-submit")
         clicked = time.monotonic()
         if not wait(lambda: a.visible("#meeting-screen"), 30.0):
             raise Failed("A did not enter the meeting")
         tag_a = tag_of(a.page.value("state.login.userid"))
-        a.device_test(wait_for_camera=True)
+        a.device_test(keep_camera=True)
         if not wait(lambda: b.blocks()["live"][3] == tag_a, 30.0, 0.01):
             raise Failed("B's live block got no picture of A")
         joined = time.monotonic() - clicked

@@ -8,7 +8,8 @@ prefix, received sound from the room server's record of what it sent. Run by CTe
     client_meeting_test.py <source root> <bin folder> <output folder>
 
 The meeting: both log in to one room (B first, skipping the device test the client shows at the
-start of a live; A keeps the camera its device test opens) and see each other in the list; A's
+start of a live and turning its camera off on the page; A keeps the camera its device test opens)
+and see each other in the list; A's
 camera and microphone are on: B's live block shows the virtual camera's counter advancing and B
 receives A's sample counter; A mutes (B's live block stops, B's page shows A's camera off) and
 unmutes; the server drops A's media connections (A's page shows the reconnection, B's live block
@@ -195,12 +196,12 @@ def meeting(m, steps):
         login(a, "4711", "Ann")
         login(b, "4711", "Ben")
 
-    # B joins first and skips the device test at once (no camera); A joins and keeps the camera
-    # its device test opens, so the room's live stream is A's camera.
-    with steps("B clicks Join, enters the meeting and skips the device test"):
+    # B joins first, skips the device test and turns its camera off; A joins and keeps the camera
+    # its device test opens, so the room's live stream is A's camera (the first camera that is on).
+    with steps("B clicks Join, enters the meeting, skips the device test and turns its camera off"):
         b.click("#login-submit")
         check(wait(lambda: b.visible("#meeting-screen"), 30.0), "B's page shows the meeting")
-        b.device_test(wait_for_camera=False)
+        b.device_test(keep_camera=False)
     with steps("A clicks Join and enters the meeting"):
         a.click("#login-submit")
         login_clicked = time.monotonic()
@@ -213,7 +214,7 @@ def meeting(m, steps):
     tag_a = tag_of(uid_a)
 
     with steps("A's device test opens the camera; camera and microphone come on"):
-        a.device_test(wait_for_camera=True)
+        a.device_test(keep_camera=True)
         check(wait(lambda: own_state(a) == ("on", "on")), "A's page shows its camera and microphone on",
               own_state(a))
         check(wait(lambda: listed(b, "Ann") == ["camera on", "mic on"]),

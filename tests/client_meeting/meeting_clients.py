@@ -280,14 +280,16 @@ class MeetingClient:
         except RuntimeError:
             return None
 
-    def device_test(self, wait_for_camera):
-        """The device test the client shows at the start of a live, in front of its mask layer: a
-        person who wants the camera waits until the test has opened it (the test window asks the
-        SDK for the camera's stream, which locks the skip button until its result), then skips the
-        rest; otherwise skips at once. Returns once the mask has gone."""
+    def device_test(self, keep_camera):
+        """The device test the client shows at the start of a live, in front of its mask layer: the
+        person waits until the test has opened the camera (the test window asks the SDK for the
+        camera's stream, which locks the skip button until its result), then skips the rest.
+        Without |keep_camera| the person then turns the camera off on the page, so that the
+        room's live picture comes from another camera. Returns once the mask has gone (and the
+        page shows the camera off)."""
         if not wait(lambda: self.window("CMaskLayerFrame") is not None, 30.0):
             raise Failed("%s: no device test after the join" % self.name)
-        if wait_for_camera and not wait(lambda: "CAVTestFrame::OnCameraChosen" in self.log_text(), 30.0):
+        if not wait(lambda: "CAVTestFrame::OnCameraChosen" in self.log_text(), 30.0):
             raise Failed("%s: the device test did not open a camera" % self.name)
 
         def skip():
@@ -305,6 +307,18 @@ class MeetingClient:
             self.display.screenshot(shot)
             raise Failed("%s: the device test's skip button does not end the test (screenshot %s, mask at %s)"
                          % (self.name, shot, self.window("CMaskLayerFrame")))
+        if keep_camera:
+            return
+
+        def camera_state():
+            return self.page.value("document.getElementById('camera-button').dataset.state")
+
+        # The camera comes on once the test has ended; the page's camera button turns it off.
+        if not wait(lambda: camera_state() == "on", 30.0):
+            raise Failed("%s: the camera does not come on after the device test" % self.name)
+        self.click("#camera-button")
+        if not wait(lambda: camera_state() == "off", 30.0):
+            raise Failed("%s: the page's camera button does not turn the camera off" % self.name)
 
     def blocks(self):
         """{"live": (pictures, w, h, tag, counter, repeats, backwards), "mix": ..., "cast": ..., "camera": ...}"""

@@ -52,17 +52,21 @@ cJSON* RoomServer::ParticipantJson(const Participant& p) {
 }
 
 std::string RoomServer::LiveSourceId(const Room& room) {
-  // The newest share or local-media stream, else the first camera.
+  // The newest share or local-media stream, else the first camera that is on (a muted camera
+  // gives no picture), else the first camera.
   const Stream* best = nullptr;
   for (const auto& [id, s] : room.streams) {
     if (!s.video || (s.kind != kStreamScreenShare && s.kind != kStreamLocalMedia)) continue;
     if (!best || s.order > best->order) best = &s;
   }
   if (best) return best->id;
+  const Stream* first = nullptr;
   for (const auto& [id, s] : room.streams) {
     if (!s.video || s.kind != kStreamCamera) continue;
-    if (!best || s.order < best->order) best = &s;
+    if (!first || s.order < first->order) first = &s;
+    if (!s.video_muted && (!best || s.order < best->order)) best = &s;
   }
+  if (!best) best = first;
   return best ? best->id : std::string();
 }
 

@@ -392,6 +392,43 @@ TEST_F(OrvimRoomServerTest, AMuteStopsFramesAndEveryMemberHearsOfIt) {
   ASSERT_TRUE(b.observer().WaitForEvent("OnStreamMuteOrUnmuteFailed"));
 }
 
+TEST_F(OrvimRoomServerTest, TheLiveShowsTheFirstCameraThatIsOn) {
+  ServiceClient a(library_);
+  ServiceClient b(library_);
+  JoinBoth(a, b);
+  std::string camera_a, camera_b;
+  rtTarvo::rtc::FrameSender* sender_a = nullptr;
+  rtTarvo::rtc::FrameSender* sender_b = nullptr;
+  ASSERT_TRUE(a.PublishStream(0, false, &camera_a, &sender_a));
+  ASSERT_TRUE(b.PublishStream(0, false, &camera_b, &sender_b));
+  b.media()->SubscribeLive(0, 0, true);
+  ASSERT_TRUE(b.observer().WaitForEvent("OnSubscribeSuccess"));
+  FrameFeeder feeder_a(sender_a, 11);
+  FrameFeeder feeder_b(sender_b, 12);
+  // Mutes |camera| and checks that the next pictures of the live all carry |tag|.
+  auto mute_then_live_shows = [&](const std::string& camera, bool mute, uint16_t tag) {
+    b.observer().Clear();
+    b.media()->MuteVideo(camera, mute);
+    ASSERT_TRUE(b.observer().WaitForEvent("OnStreamMuteOrUnmuteNotify"));
+    std::this_thread::sleep_for(200ms);
+    b.observer().Clear();
+    ASSERT_TRUE(b.observer().WaitForFrames("room-live", 10)) << "tag " << tag;
+    EXPECT_GE(OrderedFrames(b.observer(), "room-live", tag), 10u);
+  };
+  ASSERT_TRUE(b.observer().WaitForFrames("room-live", 10));
+  EXPECT_GE(OrderedFrames(b.observer(), "room-live", 11), 10u);
+  mute_then_live_shows(camera_a, true, 12);   // The first camera muted: the second one.
+  mute_then_live_shows(camera_a, false, 11);  // On again: the first one again.
+
+  // Both muted: the first camera stays the live's source, and the live stops.
+  b.media()->MuteVideo(camera_a, true);
+  b.media()->MuteVideo(camera_b, true);
+  std::this_thread::sleep_for(500ms);
+  const size_t frozen = b.observer().Frames("room-live").size();
+  std::this_thread::sleep_for(400ms);
+  EXPECT_EQ(b.observer().Frames("room-live").size(), frozen);
+}
+
 TEST_F(OrvimRoomServerTest, UnsubscribeStopsFramesAndALeaveIsAnnounced) {
   ServiceClient a(library_);
   ServiceClient b(library_);
