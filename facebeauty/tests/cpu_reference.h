@@ -26,7 +26,10 @@ struct CpuImage {
     return px[static_cast<size_t>(y) * w + x];
   }
   Rgba sample(float u, float v) const {
-    const float x = u * w - 0.5f, y = v * h - 0.5f;
+    // Texture units filter with a fixed-point fraction; rounding to 1/256 of a texel as they do
+    // also keeps a texel centre exact when the host's float arithmetic carries extra precision.
+    const float x = std::round((u * w - 0.5f) * 256.0f) / 256.0f;
+    const float y = std::round((v * h - 0.5f) * 256.0f) / 256.0f;
     const int x0 = static_cast<int>(std::floor(x)), y0 = static_cast<int>(std::floor(y));
     const float fx = x - x0, fy = y - y0;
     Rgba out{};
