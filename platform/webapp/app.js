@@ -17,7 +17,7 @@ const state = {
   share: {type: 0, uid: ''},
   layout: [],
   layoutData: '',
-  netLevel: 2,
+  netLevel: 2,  // bars of the signal: 2 good, 1 fair, 0 poor
   cpu: null,
   zoom: null,
   settingsOpen: false,
@@ -429,8 +429,9 @@ const EVENTS = {
     if (e.autoLogin === true) submitLogin();
   },
   16: (e) => {
+    // The client counts down: "0" is a good network and "2" a poor one; the signal shows bars.
     const level = parseInt(str(e.netlevel), 10);
-    if (level >= 0 && level <= 2) state.netLevel = level;
+    if (level >= 0 && level <= 2) state.netLevel = 2 - level;
     renderTopbar();
   },
   17: (e) => {

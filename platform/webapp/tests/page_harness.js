@@ -225,10 +225,13 @@ function run(frame) {
   fire('{"event":9,"ret":1}');
   eq('device success clears the error', text('meeting-error'), '');
 
-  fire('{"event":16,"netlevel":"0"}');
-  eq('network level 0', [$('net-signal').dataset.level, text('net-text')], ['0', 'Poor network']);
+  // The client's level counts down: 0 good, 2 poor.
   fire('{"event":16,"netlevel":"2"}');
-  eq('network level 2', text('net-text'), 'Good network');
+  eq('network level 2', [$('net-signal').dataset.level, text('net-text')], ['0', 'Poor network']);
+  fire('{"event":16,"netlevel":"1"}');
+  eq('network level 1', [$('net-signal').dataset.level, text('net-text')], ['1', 'Fair network']);
+  fire('{"event":16,"netlevel":"0"}');
+  eq('network level 0', [$('net-signal').dataset.level, text('net-text')], ['2', 'Good network']);
 
   fire('{"event":17,"mediaShareType":2,"uid":"u1"}');
   eq('screen share by a named participant', text('share-label'), '\u738b is sharing the screen');
