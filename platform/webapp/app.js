@@ -136,6 +136,7 @@ function leaveMeeting(error) {
   $('login-status').textContent = '';
   showError('login-error', error || '');
   showError('meeting-error', '');
+  showBanner('', '');  // the connection's and the messages' news belong to the meeting
   $('mic-hint').hidden = true;
   showScreen(false);
   renderAll();

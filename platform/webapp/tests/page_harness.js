@@ -452,8 +452,11 @@ function run(frame) {
   eq('the received file is named', text('file-name'), 'd_zip.zip');
 
   // --- Leaving, being removed, the client giving up, and closing.
+  fire('{"event":28,"status":2}');
+  eq('connection restored', [visible('banner'), text('banner')], [true, 'Connection restored.']);
   requests('leave', () => click('leave-button'), [{event: 5, close: 1}]);
   check('leaving shows the login form', visible('login-screen') && !visible('meeting-screen'));
+  check('no banner of the meeting is left', !visible('banner'));
   fire('{"event":11,"gid":"g1","gcid":"gc1"}');
   fire('{"event":27,"reason":1,"origin":"kick"}');
   eq('removed from the room', text('login-error'), 'You were removed from the room.');
