@@ -15,6 +15,7 @@ using std::min;
 #include "foundation/hub.h"
 #include "platform/duilib/UIlib.h"
 #include "sdk/interactive/sdk_interactive.h"
+#include "sdk/interactive/tests/sdk_test_support.h"
 #include "shell/mainframe/main_frame_ids.h"
 #include "shell/startup/app_info.h"
 #include "shell/system/base64.h"
@@ -259,14 +260,7 @@ std::vector<std::string> FrameScope::Values(int number, const char* key) {
 }
 
 bool FrameScope::JoinRoom(const std::string& server, int timeout_ms) {
-  StJoinInfo join;
-  join.confid = "room1";
-  join.userid = "me";
-  join.username = "Me";
-  join.cid = "c-me";
-  join.sid = "site";
-  join.owtServer = server;
-  frame_->GetSdk()->Login(join);
+  frame_->GetSdk()->Login(sdk_test::JoinAsMe("room1", server));
   return PumpUntil([&] { return frame_->group_joins.load() >= 1; }, timeout_ms);
 }
 

@@ -21,6 +21,7 @@
 #include "platform/orvim/testing/room_server_process.h"
 #include "platform/orvim/testing/service_client.h"
 #include "sdk/interactive/sdk_interactive.h"
+#include "sdk/interactive/tests/sdk_test_support.h"
 #include "shell/mainframe/main_frame_ids.h"
 #include "shell/mainframe/tests/main_frame_test_support.h"
 #include "shell/startup/startup.h"
@@ -117,14 +118,7 @@ TEST_F(MainFrameTimersTest, GroupJoinedAfterARetryOpensTheCamera) {
     }
     return count;
   };
-  StJoinInfo join;
-  join.confid = "room1";
-  join.userid = "me";
-  join.username = "Me";
-  join.cid = "c-me";
-  join.sid = "site";
-  join.owtServer = server.address();
-  frame->GetSdk()->Login(join);
+  frame->GetSdk()->Login(sdk_test::JoinAsMe("room1", server.address()));
   ASSERT_TRUE(PumpUntil([&] { return frame->group_joins.load() == 1; }));
   PumpFor(200);
   EXPECT_EQ(camera_streams(), 0);

@@ -78,14 +78,7 @@ TEST(LodViewRoomTest, AFilePlayedIntoTheRoomReachesAMemberInOrder) {
   sdk_test::PageSink page;
   auto layer = std::make_unique<sdk_test::TestLayer>(&owner);
   layer->InitSDK();
-  StJoinInfo join;
-  join.confid = "room1";
-  join.username = "Me";
-  join.userid = "me";
-  join.cid = "c-me";
-  join.sid = "site";
-  join.owtServer = server.address();
-  layer->Login(join);
+  layer->Login(sdk_test::JoinAsMe("room1", server.address()));
   ASSERT_TRUE(sdk_test::WaitUntil([&] { return layer->IsInMeeting(); }, kRoomWaitMs));
 
   lod_test::RecordingOwner playback;
