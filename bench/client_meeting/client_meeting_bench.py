@@ -26,7 +26,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "client_meeting"))
-from client_meeting_test import listed, login, own_state, still, tag_of  # noqa: E402
+from client_meeting_test import listed, login, still, tag_of  # noqa: E402
 from meeting_clients import Failed, Meeting, wait  # noqa: E402
 
 
@@ -54,12 +54,12 @@ def client_round(root, bin_dir, out_dir, unmutes):
         if not wait(lambda: b.blocks()["live"][3] == tag_a, 30.0, 0.01):
             raise Failed("B's live block got no picture of A")
         joined = time.monotonic() - clicked
-        if not wait(lambda: own_state(a) == ("on", "on")):
+        if not wait(lambda: a.own_state() == ("on", "on")):
             raise Failed("A's page does not show its camera and microphone on")
         unmuted = []
         for _ in range(unmutes):
             a.click("#camera-button")
-            if not wait(lambda: own_state(a)[0] == "off" and listed(b, "Ann") == ["camera off", "mic on"]):
+            if not wait(lambda: a.own_state()[0] == "off" and listed(b, "Ann") == ["camera off", "mic on"]):
                 raise Failed("A's camera did not go off")
             time.sleep(0.5)
             if not still(b, "live", 1.0):

@@ -153,12 +153,6 @@ def heard(m, uid, tag, seconds=1.0):
     return packets > 10 and all(c == sorted(c) and len(set(c)) == len(c) for c in counters.values())
 
 
-def own_state(client):
-    """The page's own camera and microphone buttons: ("on"|"off", "on"|"off")."""
-    return (client.page.value("document.getElementById('camera-button').dataset.state"),
-            client.page.value("document.getElementById('mic-button').dataset.state"))
-
-
 def listed(client, name):
     """The participant list's line of |name| (its camera and microphone texts), or None."""
     for item in client.page.value(
@@ -215,8 +209,8 @@ def meeting(m, steps):
 
     with steps("A's device test opens the camera; camera and microphone come on"):
         a.device_test(keep_camera=True)
-        check(wait(lambda: own_state(a) == ("on", "on")), "A's page shows its camera and microphone on",
-              own_state(a))
+        check(wait(lambda: a.own_state() == ("on", "on")), "A's page shows its camera and microphone on",
+              a.own_state())
         check(wait(lambda: listed(b, "Ann") == ["camera on", "mic on"]),
               "B's page shows A's camera and microphone on", listed(b, "Ann"))
     with steps("A's camera in B's live block (from A's login click)"):
@@ -231,7 +225,7 @@ def meeting(m, steps):
 
     with steps("A mutes its camera"):
         a.click("#camera-button")
-        check(wait(lambda: own_state(a)[0] == "off"), "A's page shows its camera off")
+        check(wait(lambda: a.own_state()[0] == "off"), "A's page shows its camera off")
         check(wait(lambda: listed(b, "Ann") == ["camera off", "mic on"]), "B's page shows A's camera off",
               listed(b, "Ann"))
         time.sleep(0.5)  # A picture already on its way may still land.

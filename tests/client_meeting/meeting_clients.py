@@ -309,16 +309,17 @@ class MeetingClient:
                          % (self.name, shot, self.window("CMaskLayerFrame")))
         if keep_camera:
             return
-
-        def camera_state():
-            return self.page.value("document.getElementById('camera-button').dataset.state")
-
         # The camera comes on once the test has ended; the page's camera button turns it off.
-        if not wait(lambda: camera_state() == "on", 30.0):
+        if not wait(lambda: self.own_state()[0] == "on", 30.0):
             raise Failed("%s: the camera does not come on after the device test" % self.name)
         self.click("#camera-button")
-        if not wait(lambda: camera_state() == "off", 30.0):
+        if not wait(lambda: self.own_state()[0] == "off", 30.0):
             raise Failed("%s: the page's camera button does not turn the camera off" % self.name)
+
+    def own_state(self):
+        """The page's own camera and microphone buttons: ("on"|"off", "on"|"off")."""
+        return (self.page.value("document.getElementById('camera-button').dataset.state"),
+                self.page.value("document.getElementById('mic-button').dataset.state"))
 
     def blocks(self):
         """{"live": (pictures, w, h, tag, counter, repeats, backwards), "mix": ..., "cast": ..., "camera": ...}"""
